@@ -1,0 +1,121 @@
+#include "lib/component/DispatchObject.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "lib/component/LibraryTypeLib.h"
+#include "lib/component/ServerLifetime.h"
+#include "platform/com/Runtime.h"
+
+namespace zenolith {
+
+DispatchObject::DispatchObject(const com::IID& iid, std::string_view progId)
+    : iid_(iid), progId_(progId), info_(LibraryInterface(iid)) {
+  ObjectCreated();
+}
+
+DispatchObject::~DispatchObject() { ObjectDestroyed(); }
+
+com::HRESULT DispatchObject::QueryInterface(const com::IID& iid, void** object) {
+  if (!object) return com::E_POINTER;
+  if (iid == com::IID_IUnknown || iid == com::IID_IDispatch || iid == iid_) {
+    *object = static_cast<com::IDispatch*>(this);
+    AddRef();
+    return com::S_OK;
+  }
+  *object = nullptr;
+  return QueryExtra(iid, object);
+}
+
+com::HRESULT DispatchObject::QueryExtra(const com::IID&, void**) { return com::E_NOINTERFACE; }
+
+std::uint32_t DispatchObject::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+std::uint32_t DispatchObject::Release() {
+  const std::uint32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+  if (left == 0) delete this;
+  return left;
+}
+
+com::HRESULT DispatchObject::GetTypeInfo(std::shared_ptr<const com::InterfaceInfo>* info) {
+  if (!info) return com::E_POINTER;
+  *info = info_;
+  return info_ ? com::S_OK : com::TYPE_E_ELEMENTNOTFOUND;
+}
+
+com::HRESULT DispatchObject::GetIDsOfNames(std::span<const std::string_view> names, com::DispId* ids) {
+  if (!ids) return com::E_POINTER;
+  if (names.empty()) return com::E_INVALIDARG;
+  for (std::size_t i = 0; i < names.size(); ++i) ids[i] = com::kDispIdUnknown;
+  if (!info_) return com::DISP_E_UNKNOWNNAME;
+  const auto id = info_->IdOfName(names[0]);
+  if (!id) return com::DISP_E_UNKNOWNNAME;
+  ids[0] = *id;
+  bool allKnown = true;
+  for (std::size_t i = 1; i < names.size(); ++i) {
+    // Parameter names are looked up among the members of that name (a get
+    // and a put share one identifier but may name their arguments apart).
+    for (const com::MemberInfo& member : info_->members) {
+      if (member.id != *id) continue;
+      for (std::size_t p = 0; p < member.params.size() && ids[i] == com::kDispIdUnknown; ++p) {
+        const std::string& name = member.params[p].name;
+        if (name.size() == names[i].size() &&
+            std::equal(name.begin(), name.end(), names[i].begin(),
+                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                   std::tolower(static_cast<unsigned char>(b)); }))
+          ids[i] = static_cast<com::DispId>(p);
+      }
+    }
+    if (ids[i] == com::kDispIdUnknown) allKnown = false;
+  }
+  return allKnown ? com::S_OK : com::DISP_E_UNKNOWNNAME;
+}
+
+com::HRESULT DispatchObject::Fail(com::HRESULT hr, std::string_view description) {
+  com::SetErrorInfo({std::string(description), iid_, progId_});
+  return hr;
+}
+
+com::HRESULT DispatchObject::Invoke(com::DispId id, std::uint16_t flags, std::span<com::Variant> args,
+                                    com::Variant* result) {
+  com::ClearErrorInfo();
+  if (!info_) return Fail(com::TYPE_E_CANTLOADLIBRARY, "The type library does not describe this interface.");
+  const com::MemberInfo* member = info_->Find(id, flags);
+  if (!member) return Fail(com::DISP_E_MEMBERNOTFOUND, com::DescribeStatus(com::DISP_E_MEMBERNOTFOUND));
+
+  std::size_t required = 0;
+  for (const com::ParamInfo& p : member->params)
+    if (!p.optional) ++required;
+  if (args.size() < required || args.size() > member->params.size())
+    return Fail(com::DISP_E_BADPARAMCOUNT, "Wrong number of arguments for " + member->name + ": " +
+                                               std::to_string(args.size()) + " given, " +
+                                               std::to_string(member->params.size()) + " expected.");
+
+  // Arguments of the declared types; out arguments keep the caller's slot or
+  // get a local one when the caller passed a plain value.
+  std::vector<com::Variant> converted(member->params.size());
+  std::vector<com::Variant> localSlots(member->params.size());
+  for (std::size_t i = 0; i < member->params.size(); ++i) {
+    const com::ParamInfo& param = member->params[i];
+    if (param.out) {
+      converted[i] = (i < args.size() && args[i].IsByRef()) ? args[i] : com::Variant::Ref(&localSlots[i]);
+      continue;
+    }
+    if (i >= args.size()) continue;  // a missing optional argument stays empty
+    const com::HRESULT hr = args[i].ChangeType(param.type, &converted[i]);
+    if (com::Failed(hr))
+      return Fail(hr, com::DescribeStatus(hr) + " Argument " + param.name + " of " + member->name + ".");
+  }
+
+  com::Variant value;
+  Invocation call{*member, converted, value, error_};
+  error_.Clear();
+  const com::HRESULT hr = Call(call);
+  if (com::Failed(hr)) return Fail(hr, com::DescribeStatus(hr));
+  if (error_.IsSet()) return ReportError(error_, iid_, progId_);
+  if (result) *result = std::move(value);
+  return com::S_OK;
+}
+
+}  // namespace zenolith

@@ -1,0 +1,10 @@
+#include "lib/component/LibraryLock.h"
+
+namespace zenolith {
+
+std::recursive_mutex& LibraryLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+}  // namespace zenolith

@@ -1,0 +1,121 @@
+// Variant values of automation calls and automation dates.
+//
+// A Variant holds one of: empty, 16-bit integer (I2), 32-bit integer (I4),
+// double (R8), automation date (DATE), boolean (BOOL), text (BSTR, UTF-8),
+// a dispatch reference (DISPATCH, possibly null), or a by-reference slot
+// pointing at another Variant (out arguments). Conversions follow the classic
+// runtime's rules; an impossible conversion fails with DISP_E_TYPEMISMATCH and
+// a value out of the target's range with DISP_E_OVERFLOW.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "platform/com/Types.h"
+#include "platform/com/Unknown.h"
+
+namespace com {
+
+// The classic type codes, so that type libraries and logs use the known numbers.
+enum class VarType : std::uint16_t {
+  Empty = 0,
+  I2 = 2,
+  I4 = 3,
+  R8 = 5,
+  Date = 7,
+  Bstr = 8,
+  Dispatch = 9,
+  Bool = 11,
+  Variant = 12,  // "any type" in type libraries; never the type of a value
+  Void = 24,     // "no value" as a result type in type libraries
+  ByRef = 0x4000,
+};
+
+// "I2", "BSTR", ...; "VARIANT" for Variant and "void" for Void.
+COM_API std::string_view VarTypeName(VarType type);
+
+// An automation date: days since 1899-12-30 00:00; the fraction is the time of
+// day, taken as positive also for dates before 1899-12-30 (-1.25 is
+// 1899-12-29 06:00).
+struct DateValue {
+  double days = 0;
+  friend bool operator==(const DateValue&, const DateValue&) = default;
+};
+
+struct CivilTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+  friend bool operator==(const CivilTime&, const CivilTime&) = default;
+};
+
+// Milliseconds are kept (rounded to the nearest millisecond when reading).
+// Out-of-range fields (month 13, day 0, ...) give false.
+COM_API bool CivilToDate(const CivilTime& civil, DateValue* date);
+COM_API bool DateToCivil(DateValue date, CivilTime* civil);
+
+class COM_API Variant {
+ public:
+  Variant() = default;
+  Variant(const Variant& other);
+  Variant(Variant&& other) noexcept;
+  Variant& operator=(const Variant& other);
+  Variant& operator=(Variant&& other) noexcept;
+  ~Variant();
+
+  static Variant I2(std::int16_t v);
+  static Variant I4(std::int32_t v);
+  static Variant R8(double v);
+  static Variant Bool(bool v);
+  static Variant Date(DateValue v);
+  static Variant Bstr(std::string v);
+  static Variant Dispatch(IDispatch* v);  // adds a reference; null allowed
+  static Variant Ref(Variant* target);    // an out slot; target must outlive it
+
+  VarType type() const;  // ByRef for a slot, never Variant or Void
+  bool IsEmpty() const { return type() == VarType::Empty; }
+  bool IsByRef() const { return type() == VarType::ByRef; }
+
+  // Accessors for a value of exactly that type; 0, false, "" or null otherwise.
+  std::int16_t AsI2() const;
+  std::int32_t AsI4() const;
+  double AsR8() const;
+  bool AsBool() const;
+  DateValue AsDate() const;
+  const std::string& AsBstr() const;
+  IDispatch* AsDispatch() const;  // no reference added
+  Variant* AsRef() const;
+
+  // The slot's target for a by-reference variant, else this variant itself.
+  Variant& Deref();
+  const Variant& Deref() const;
+
+  // Converts (through a by-reference slot) to `to`. Dispatch to a value type
+  // reads the object's default member. `to` Variant copies the value as it is.
+  HRESULT ChangeType(VarType to, Variant* out) const;
+
+  // Typed conversions built on ChangeType.
+  HRESULT ToInt16(std::int16_t* out) const;
+  HRESULT ToInt32(std::int32_t* out) const;
+  HRESULT ToDouble(double* out) const;
+  HRESULT ToBool(bool* out) const;
+  HRESULT ToText(std::string* out) const;
+  HRESULT ToDate(DateValue* out) const;
+  HRESULT ToDispatch(ComPtr<IDispatch>* out) const;  // empty gives null
+
+  void Clear() { *this = Variant(); }
+
+  friend bool operator==(const Variant& a, const Variant& b);
+
+ private:
+  using Storage = std::variant<std::monostate, std::int16_t, std::int32_t, double, bool, DateValue,
+                               std::string, IDispatch*, Variant*>;
+  explicit Variant(Storage s);
+  Storage value_;
+};
+
+// Shortest text that reads back to the same double; integers without a point.
+COM_API std::string FormatNumber(double v);
+
+}  // namespace com

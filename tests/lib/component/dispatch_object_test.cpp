@@ -1,0 +1,87 @@
+// The shared object base: error records become statuses and rich error
+// information, and the record is cleared by the next operation.
+#include <gtest/gtest.h>
+
+#include "lib/component/DispatchObject.h"
+#include "lib/component/Identifiers.h"
+#include "lib/component/ServerLifetime.h"
+#include "platform/com/Runtime.h"
+
+namespace {
+
+using com::Variant;
+using zenolith::Invocation;
+
+// Borrows ICustomDatum's description: puts of a negative SemiMajorAxis fail
+// with 10003, gets of E2 fail with 10004 and DeltaX has no handler at all.
+class Probe final : public zenolith::DispatchObject {
+ public:
+  Probe() : DispatchObject(zenolith::IID_ICustomDatum, "ZenolithCE.Probe") {}
+
+ protected:
+  com::HRESULT Call(Invocation& call) override { return zenolith::Dispatch<Probe>(this, kRows, call); }
+
+ private:
+  void PutAxis(Invocation& call) {
+    if (call.R8(0) < 0)
+      call.Fail(zenolith::kErrorInvalidArgument, "Invalid parameter!");
+    else
+      axis_ = call.R8(0);
+  }
+  void GetAxis(Invocation& call) { call.result = Variant::R8(axis_); }
+  void GetE2(Invocation& call) { call.Fail(zenolith::kErrorIndexOutOfBounds, "Index out of bounds"); }
+
+  static const zenolith::MemberRow<Probe> kRows[3];
+  double axis_ = 0;
+};
+
+const zenolith::MemberRow<Probe> Probe::kRows[3] = {
+    {1, com::MemberKind::PropPut, &Probe::PutAxis},
+    {1, com::MemberKind::PropGet, &Probe::GetAxis},
+    {2, com::MemberKind::PropGet, &Probe::GetE2},
+};
+
+TEST(ErrorRecord, NumbersBecomeStatusesInTheLibraryRange) {
+  EXPECT_EQ(static_cast<std::uint32_t>(zenolith::StatusForError(10003)), 0x80042713u);
+  EXPECT_EQ(static_cast<std::uint32_t>(zenolith::StatusForError(10004)), 0x80042714u);
+  EXPECT_EQ(static_cast<std::uint32_t>(zenolith::StatusForError(10006)), 0x80042716u);
+  EXPECT_EQ(static_cast<std::uint32_t>(zenolith::StatusForError(10007)), 0x80042717u);
+  EXPECT_EQ(static_cast<std::uint32_t>(zenolith::StatusForError(10018)), 0x80042722u);
+  // A system code passed through keeps its low 16 bits.
+  EXPECT_EQ(static_cast<std::uint32_t>(zenolith::StatusForError(2)), 0x80040002u);
+}
+
+TEST(DispatchObject, AFilledRecordIsReportedAndClearedByTheNextCall) {
+  com::ComPtr<com::IDispatch> probe = com::ComPtr<com::IDispatch>::Adopt(new Probe);
+  Variant negative = Variant::R8(-1);
+  EXPECT_EQ(static_cast<std::uint32_t>(probe->Invoke(1, com::kInvokePropertyPut, {&negative, 1}, nullptr)),
+            0x80042713u);
+  auto info = com::GetErrorInfo();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->description, "Invalid parameter!");
+  EXPECT_EQ(info->source, "ZenolithCE.Probe");
+  EXPECT_EQ(info->iid, zenolith::IID_ICustomDatum);
+
+  Variant value;
+  EXPECT_EQ(static_cast<std::uint32_t>(probe->Invoke(2, com::kInvokePropertyGet, {}, &value)), 0x80042714u);
+  EXPECT_EQ(com::GetErrorInfo()->description, "Index out of bounds");
+
+  Variant good = Variant::R8(7);
+  EXPECT_EQ(probe->Invoke(1, com::kInvokePropertyPut, {&good, 1}, nullptr), com::S_OK);
+  EXPECT_FALSE(com::GetErrorInfo()) << "a successful call leaves no stale error information";
+  EXPECT_EQ(probe->Invoke(1, com::kInvokePropertyGet, {}, &value), com::S_OK);
+  EXPECT_EQ(value, Variant::R8(7));
+
+  EXPECT_EQ(probe->Invoke(3, com::kInvokePropertyGet, {}, &value), com::E_NOTIMPL);
+}
+
+TEST(DispatchObject, ObjectsCountTowardsTheServerLifetime) {
+  EXPECT_FALSE(zenolith::ServerInUse());
+  {
+    com::ComPtr<com::IDispatch> probe = com::ComPtr<com::IDispatch>::Adopt(new Probe);
+    EXPECT_TRUE(zenolith::ServerInUse());
+  }
+  EXPECT_FALSE(zenolith::ServerInUse());
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// An automation script host: runs small scripts against the library's objects
+// through the component runtime, so that library users can try the objects
+// without writing C++.
+//
+// One statement per line; '#' starts a comment; blank lines are skipped.
+//   NAME = new PROGID            create an object
+//   NAME = EXPR                  keep the result of a call
+//   NAME.Member = VALUE          put a property (an object VALUE puts by reference)
+//   print EXPR | print NAME      print a result on one line
+//   call EXPR                    call without printing
+// EXPR is NAME.Member (a property get) or NAME.Member(ARG, ...) (a method
+// call); VALUE and ARG are a number, a "text" (\" and \\ escaped), true,
+// false, or a NAME. Out arguments are printed after the result, separated by
+// single blanks; an out argument given as a NAME also stores the value there.
+//
+// A failing member prints "error 0xXXXXXXXX: DESCRIPTION" and the script goes
+// on; a line that does not parse (or names an unknown NAME) stops the script
+// with "line N: MESSAGE" on the error stream.
+#pragma once
+
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "platform/com/Variant.h"
+
+namespace zenolith::tools {
+
+class ScriptHost {
+ public:
+  ScriptHost(std::ostream& out, std::ostream& err);
+
+  // Runs every line of `script`; returns 0 when it ran to its end, 2 when a
+  // line did not parse.
+  int Run(std::istream& script);
+  // Runs one line (numbered for messages); false stops the script.
+  bool RunLine(std::string_view line, int number);
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  std::map<std::string, com::Variant, std::less<>> names_;
+};
+
+// The text the script host prints for a value: numbers as the shortest text
+// that reads back to the same double, true/false, texts as they are,
+// "<object>", "<nothing>" for a null object, "<empty>".
+std::string FormatValue(const com::Variant& value);
+
+}  // namespace zenolith::tools
