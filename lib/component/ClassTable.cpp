@@ -2,6 +2,8 @@
 
 #include "lib/component/Identifiers.h"
 #include "lib/geodesy/CustomDatum.h"
+#include "lib/geodesy/CustomGrid.h"
+#include "lib/geodesy/Position.h"
 
 namespace zenolith {
 namespace {
@@ -14,14 +16,14 @@ constexpr ClassEntry kClasses[] = {
     {"NmeaGGA", CLSID_NmeaGGA, {}, nullptr},
     {"NmeaGLL", CLSID_NmeaGLL, {}, nullptr},
     {"NmeaRMC", CLSID_NmeaRMC, {}, nullptr},
-    {"Position", CLSID_Position, {}, nullptr},
+    {"Position", CLSID_Position, {}, &Position::Create},
     {"Satellites", CLSID_Satellites, {}, nullptr},
     {"Satellite", CLSID_Satellite, {}, nullptr},
     {"Movement", CLSID_Movement, {}, nullptr},
     {"Quality", CLSID_Quality, {}, nullptr},
     {"GpsFix", CLSID_GpsFix, {}, nullptr},
     {"ComStatus", CLSID_ComStatus, {}, nullptr},
-    {"CustomGrid", CLSID_CustomGrid, "Free", nullptr},
+    {"CustomGrid", CLSID_CustomGrid, "Free", &CustomGrid::Create},
     {"CustomDatum", CLSID_CustomDatum, "Free", &CustomDatum::Create},
 };
 

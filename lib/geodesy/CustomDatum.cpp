@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lib/component/Identifiers.h"
+#include "lib/component/LibraryLock.h"
 
 namespace zenolith {
 namespace {
@@ -39,7 +40,12 @@ com::HRESULT CustomDatum::QueryExtra(const com::IID& iid, void** object) {
   return com::E_NOINTERFACE;
 }
 
-com::HRESULT CustomDatum::Call(Invocation& call) { return Dispatch<CustomDatum>(this, kMembers, call); }
+// Positions read the values under the library lock; puts take it too so a
+// position never sees a half-written datum.
+com::HRESULT CustomDatum::Call(Invocation& call) {
+  std::lock_guard lock(LibraryLock());
+  return Dispatch<CustomDatum>(this, kMembers, call);
+}
 
 void CustomDatum::GetSemiMajorAxis(Invocation& call) { call.result = com::Variant::R8(params_.semiMajorAxis); }
 void CustomDatum::PutSemiMajorAxis(Invocation& call) { params_.semiMajorAxis = call.R8(0); }

@@ -9,8 +9,8 @@
 //   ScaleFactor    scale difference (ppm * 1e-6), not 1 + difference
 //
 // Objects are shared: a Position or CustomGrid keeps a reference to the
-// object it was handed and sees later changes. The accessors take no lock;
-// the geodesy operations that read the values run under the library lock.
+// object it was handed and sees later changes. Reads and writes run under the
+// library lock, as do the geodesy operations that use the values.
 #pragma once
 
 #include "lib/component/DispatchObject.h"

@@ -73,7 +73,7 @@ TEST_F(ZenolithTool, ScriptPutsGetsAndReportsFailures) {
       "print d.DeltaX\n"
       "print d.Flattening\n"
       "d.DeltaY = \"north\"\n"
-      "p = new ZenolithCE.Position\n"
+      "p = new ZenolithCE.NmeaParser\n"
       "q = new ZenolithCE.Nothing\n"
       "print d.ScaleFactor(1)\n"
       "call d.SemiMajorAxis\n"
