@@ -15,6 +15,7 @@ int UnregisterCommand(const Args& args);
 int ClassesCommand(const Args& args);
 int DescribeCommand(const Args& args);
 int ScriptCommand(const Args& args);
+int ConvertCommand(const Args& args);
 
 bool WantsHelp(const Args& args);
 

@@ -21,6 +21,7 @@ constexpr Subcommand kSubcommands[] = {
     {"classes", zenolith::tools::ClassesCommand, "list the registered classes"},
     {"describe", zenolith::tools::DescribeCommand, "show the members of a class's interfaces"},
     {"script", zenolith::tools::ScriptCommand, "run an automation script against the library's objects"},
+    {"convert", zenolith::tools::ConvertCommand, "convert coordinates between datums and grids"},
 };
 
 void Usage(std::ostream& out) {

@@ -1,0 +1,38 @@
+// A thin client-side wrapper over a dispatch object: members by name, with the
+// failure turned into the text a user should see.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/com/Unknown.h"
+#include "platform/com/Variant.h"
+
+namespace zenolith::tools {
+
+class Automation {
+ public:
+  Automation() = default;
+  explicit Automation(com::ComPtr<com::IDispatch> object) : object_(std::move(object)) {}
+
+  // Creates an object by ProgID; false (and error() set) on failure.
+  bool Create(std::string_view progId);
+
+  bool Get(std::string_view member, com::Variant* value);
+  bool Put(std::string_view member, com::Variant value);
+  bool PutRef(std::string_view member, com::Variant value);
+  bool Call(std::string_view member, std::vector<com::Variant> args, com::Variant* result = nullptr);
+
+  com::IDispatch* get() const { return object_.get(); }
+  // The last failure as "DESCRIPTION" (the rich error text or the status's).
+  const std::string& error() const { return error_; }
+
+ private:
+  bool Invoke(std::string_view member, std::uint16_t flags, std::vector<com::Variant>& args, com::Variant* result);
+
+  com::ComPtr<com::IDispatch> object_;
+  std::string error_;
+};
+
+}  // namespace zenolith::tools
