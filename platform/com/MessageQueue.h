@@ -8,9 +8,11 @@
 // thread that created it. Messages posted by one thread to one queue are taken
 // in the order they were posted.
 //
-// A thread's queue is created on its first call into this API. Messages for a
-// window that has been destroyed are dropped (DispatchMessage returns 0).
-// Every call is safe from any thread.
+// A thread's queue is created on its first call into this API. When the thread
+// exits, its queue and its windows go with it. Messages for a window that has
+// been destroyed are dropped (DispatchMessage returns 0). Every call is safe
+// from any thread; window procedures run with no lock held, so they may post,
+// create or destroy windows and pump messages themselves.
 #pragma once
 
 #include <cstdint>
@@ -61,9 +63,11 @@ COM_API bool PostThreadMessage(ThreadId thread, std::uint32_t id, std::uintptr_t
 COM_API void PostQuitMessage(int exitCode);
 
 // Waits for the next message of the calling thread's queue. Returns false when
-// it is kMsgQuit (the message is still stored in *msg), true otherwise.
+// it is kMsgQuit (the message is still stored in *msg), true otherwise. A null
+// `msg` returns false at once.
 COM_API bool GetMessage(Message* msg);
-// Like GetMessage without waiting: false when the queue is empty.
+// Like GetMessage without waiting: false when the queue is empty, true for any
+// message there (kMsgQuit included; tell it by its id). A null `msg` is allowed.
 COM_API bool PeekMessage(Message* msg, bool remove);
 // Waits until the calling thread's queue holds a message or `timeoutMs` passes;
 // true when a message is there.
@@ -73,8 +77,9 @@ COM_API std::intptr_t DispatchMessage(const Message& msg);
 
 // Takes and dispatches the calling thread's messages until `done()` is true or
 // `timeoutMs` has passed (checking `done` before each wait and after each
-// message). Returns done(). A kMsgQuit stops the loop and is posted again so
-// an outer loop sees it.
+// message). Returns done(). With a time-out of 0 only the messages queued on
+// entry are handled. A kMsgQuit stops the loop and is put back at the front of
+// the queue so an outer loop sees it next.
 COM_API bool PumpMessagesUntil(const std::function<bool()>& done, std::uint32_t timeoutMs);
 
 }  // namespace com

@@ -93,9 +93,15 @@ class COM_API Variant {
 
   // Converts (through a by-reference slot) to `to`. Dispatch to a value type
   // reads the object's default member. `to` Variant copies the value as it is.
+  // `out` may be this variant or its slot's target; on failure it keeps its
+  // value. Reals round half to even into integers; text is read as a decimal
+  // number ("1,5" and "0x10" are no numbers) or, for DATE, as ISO 8601
+  // ("2024-03-05", "2024-03-05T07:08:09.123", "07:08:09"); numbers become
+  // dates only within years 100 to 9999. DISP_E_BADVARTYPE for `to` ByRef,
+  // Void or an unknown code, and for a null slot; E_POINTER for a null out.
   HRESULT ChangeType(VarType to, Variant* out) const;
 
-  // Typed conversions built on ChangeType.
+  // Typed conversions built on ChangeType; `out` is unchanged on failure.
   HRESULT ToInt16(std::int16_t* out) const;
   HRESULT ToInt32(std::int32_t* out) const;
   HRESULT ToDouble(double* out) const;
@@ -106,7 +112,9 @@ class COM_API Variant {
 
   void Clear() { *this = Variant(); }
 
-  friend bool operator==(const Variant& a, const Variant& b);
+  // Same type and value; objects and slots compare by pointer. Exported
+  // itself: a friend does not take the class's visibility.
+  friend COM_API bool operator==(const Variant& a, const Variant& b);
 
  private:
   using Storage = std::variant<std::monostate, std::int16_t, std::int32_t, double, bool, DateValue,
@@ -116,6 +124,8 @@ class COM_API Variant {
 };
 
 // Shortest text that reads back to the same double; integers without a point.
+// Plain notation from 1e-7 up to 1e21 ("1000000", "0.0001"), exponent form
+// outside ("1e+21", "5e-324"); "0" for both zeros, "nan", "inf", "-inf".
 COM_API std::string FormatNumber(double v);
 
 }  // namespace com

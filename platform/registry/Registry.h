@@ -86,11 +86,22 @@ class Registry {
  public:
   explicit Registry(std::filesystem::path file);
 
-  // The registry named by the environment (see above).
+  // The registry named by the environment (see above). A relative
+  // XDG_CONFIG_HOME is ignored, as the XDG convention asks; without HOME the
+  // home folder comes from the password database. Empty when no home folder
+  // is known at all: a Registry on an empty path reads as empty and refuses
+  // changes with IoError.
   static std::filesystem::path DefaultPath();
   static Registry Default();  // on DefaultPath() as the environment says now
 
   const std::filesystem::path& path() const { return file_; }
+
+  // Queries on a file that cannot be read or parsed behave as on an empty
+  // registry; GetValue and Check return the IoError (with the path, and the
+  // line for a malformed file). Changes refuse such a file with that IoError
+  // and never overwrite it. Files over 64 MiB are refused. An invalid key
+  // path or value name gives Invalid (nullopt, false or empty for queries).
+  Status Check() const;  // Ok for a readable or missing file
 
   bool KeyExists(std::string_view key) const;
   std::optional<std::string> GetString(std::string_view key, std::string_view name) const;
@@ -99,7 +110,8 @@ class Registry {
   // Status NotFound / WrongType tell apart a missing value and one of another type.
   Status GetValue(std::string_view key, std::string_view name, Value* out) const;
 
-  std::vector<std::string> SubKeys(std::string_view key) const;  // names, in creation order
+  // Names in creation order; the empty key path lists the top-level keys.
+  std::vector<std::string> SubKeys(std::string_view key) const;
   std::vector<ValueEntry> Values(std::string_view key) const;    // in creation order
 
   Status CreateKey(std::string_view key);
