@@ -21,6 +21,12 @@
 // DATE, DISPATCH, VARIANT; a member without ": TYPE" returns nothing. A
 // property get's result type follows the colon; a property put takes its new
 // value as its last parameter.
+//
+// Quoted texts know two escapes, \" and \\. Blank lines, comments and extra
+// blanks are ignored; anything else that does not fit is an error. Within an
+// interface an identifier has one name, and a name one identifier (a get and a
+// put share both); a coclass may name interfaces declared after it. The text is
+// at most 1 MiB, a line at most 4096 characters.
 #pragma once
 
 #include <cstdint>
@@ -65,7 +71,9 @@ struct InterfaceInfo {
   std::vector<MemberInfo> members;  // in interface order
 
   // The member with this identifier that answers any of the invoke flags
-  // (a method answers kInvokeMethod, a property get kInvokePropertyGet, ...).
+  // (a method answers kInvokeMethod, a property get kInvokePropertyGet, ...);
+  // when several do, a method wins over a get, a get over a put, a put over a
+  // putref.
   COM_API const MemberInfo* Find(DispId id, std::uint16_t flags) const;
   // Case-insensitive lookup of a member's identifier.
   COM_API std::optional<DispId> IdOfName(std::string_view member) const;
@@ -99,15 +107,23 @@ struct TypeLib {
 // given, sets it to "line N: what is wrong".
 COM_API std::shared_ptr<const TypeLib> ParseTypeLib(std::string_view text, std::string* error);
 
-// Reads and parses a type library file (at most 1 MiB).
-// TYPE_E_CANTLOADLIBRARY when it cannot be read or parsed.
+// Reads and parses a type library file (at most 1 MiB). Parsed files are
+// kept by path, modification time and size, so loading again is cheap.
+// TYPE_E_CANTLOADLIBRARY when it cannot be read or parsed; `error` then holds
+// the reason (the parser's "line N: ..." for a bad text).
 COM_API HRESULT LoadTypeLib(const std::filesystem::path& file, std::shared_ptr<const TypeLib>* out,
                             std::string* error = nullptr);
 
 // Registers a type library file: HKEY_CLASSES_ROOT\TypeLib\{LIBID}\MAJOR.MINOR
-// with the help text, "0\linux" holding the file path, FLAGS and HELPDIR, and
-// HKEY_CLASSES_ROOT\Interface\{IID} for each interface. The registry failure
-// status when the entries cannot be written.
+// (decimal) with the help text, "0\linux" holding the absolute file path,
+// FLAGS and HELPDIR, and HKEY_CLASSES_ROOT\Interface\{IID} for each interface
+// (its TypeLib key with the LIBID and "Version", and the automation
+// marshaller as ProxyStubClsid32), all in one registry batch. The registry
+// failure status when the entries cannot be written.
+//
+// UnRegisterTypeLib removes the Interface keys that still name this library
+// version, the version key, and the library key when no version is left.
+// TYPE_E_LIBNOTREGISTERED when that version is not registered.
 COM_API HRESULT RegisterTypeLib(const TypeLib& lib, const std::filesystem::path& file);
 COM_API HRESULT UnRegisterTypeLib(const Guid& libid, std::uint16_t major, std::uint16_t minor);
 

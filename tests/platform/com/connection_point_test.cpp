@@ -20,6 +20,7 @@ constexpr com::IID kEventsIid = com::MakeGuid("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E
 template <class Base>
 class Counted : public Base {
  public:
+  virtual ~Counted() = default;
   std::uint32_t AddRef() override { return ++refs; }
   std::uint32_t Release() override { return --refs; }  // stack objects: never deleted
   std::uint32_t refs = 1;
