@@ -1,0 +1,42 @@
+// NmeaLineBuffer: a fixed 512-byte ring that receives raw bytes and cuts out
+// complete sentences ("$" ... "\r\n") whose checksum is correct.
+//
+// Used in a loop: Append the bytes just read; then while FindNext() succeeds,
+// TakeText() (or make an NmeaSentence of it) and pass it on. No allocation
+// happens per byte: bytes go into the ring, a found sentence is copied once
+// into a 512-byte work buffer. Bytes that arrive while more than 512 are
+// unconsumed overwrite the oldest ones. One thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace zenolith {
+
+class NmeaLineBuffer {
+ public:
+  static constexpr std::size_t kSize = 512;
+
+  // Stores the bytes; true when a line feed was among them.
+  bool Append(const char* bytes, std::size_t count);
+  bool Append(std::string_view text) { return Append(text.data(), text.size()); }
+
+  // Finds the next complete sentence with a good checksum (or none, when
+  // checksums are optional); remembers its start and end.
+  bool FindNext();
+  // The sentence last found, without its carriage return and line feed; valid
+  // until the next call on this buffer.
+  std::string_view TakeText();
+
+  void set_checksum_mandatory(bool mandatory) { checksumMandatory_ = mandatory; }
+  bool checksum_mandatory() const { return checksumMandatory_; }
+
+ private:
+  char ring_[kSize] = {};
+  char work_[kSize] = {};
+  std::uint16_t write_ = 0, scan_ = 0, start_ = 0, end_ = 0;  // taken modulo 512 when used
+  bool checksumMandatory_ = true;
+};
+
+}  // namespace zenolith

@@ -1,0 +1,67 @@
+// NmeaSentence: one NMEA 0183 sentence as an editable object (ProgID
+// "ZenolithCE.NmeaSentence", interface INmeaSentence): its text, command,
+// numbered fields, and the rebuilding of the text with a fresh checksum after
+// a field or the command changed. Shared between the parser, the event objects
+// and the client; no lock of its own (reading may rebuild the text and split
+// the fields, so one sentence is not read by two threads at the same moment).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lib/component/DispatchObject.h"
+
+namespace zenolith {
+
+inline constexpr com::IID IID_NmeaSentenceObject = com::MakeGuid("4F1C2B7A-93D5-4E08-B6A1-0C7D9E2F5A38");
+
+// Sentence type codes by command (case ignored).
+enum SentenceType : int { kTypeOther = 0, kTypeRMC = 1, kTypeGLL = 2, kTypeGGA = 3, kTypeGSV = 4, kTypeGSA = 5, kTypeVTG = 6 };
+
+class NmeaSentence final : public DispatchObject {
+ public:
+  NmeaSentence();
+
+  static com::HRESULT Create(const com::IID& iid, void** object);
+  // A new sentence holding `text` (as a Sentence put); null only when out of memory.
+  static com::ComPtr<com::IDispatch> Make(std::string_view text);
+  static NmeaSentence* From(com::IDispatch* object);
+
+  void SetText(std::string_view text);  // clears first; under 6 characters the sentence stays empty
+  const std::string& Text();            // rebuilt first when a field or the command changed
+  const std::string& TextWithLineEnd();
+  const std::string& Command() const { return command_; }
+  const std::string& FullCommand() const { return fullCommand_; }
+  // 3 or 5 characters; false with the error filled otherwise.
+  bool SetCommand(std::string_view command, ErrorRecord& error);
+  std::int16_t FieldsCount() const { return fieldsCount_; }
+  // Field `index` (1-based): empty text for a field not present up to
+  // FieldsCount, nothing above it (or below 1).
+  std::optional<std::string_view> Field(int index);
+  void SetField(int index, std::string_view value);
+  void SetField(int index, std::int32_t value);
+  void SetField(int index, double value, int decimals);  // six decimals when negative
+  int Type() const;
+
+ protected:
+  com::HRESULT Call(Invocation& call) override;
+  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
+
+ private:
+  // Implementation details are the sentence room's own.
+  void Split();
+  void Rebuild();
+
+  std::string text_;
+  std::string textWithLineEnd_;
+  std::string command_, fullCommand_;
+  std::vector<std::pair<int, std::string>> fields_;  // tagged with their numbers
+  std::int16_t fieldsCount_ = 0;
+  bool dirty_ = false;
+  bool split_ = true;
+};
+
+}  // namespace zenolith
