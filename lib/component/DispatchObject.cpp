@@ -32,6 +32,13 @@ com::HRESULT DispatchObject::QueryExtra(const com::IID&, void**) { return com::E
 
 std::uint32_t DispatchObject::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
 
+bool DispatchObject::TryAddRef() {
+  std::uint32_t count = refs_.load(std::memory_order_relaxed);
+  while (count != 0)
+    if (refs_.compare_exchange_weak(count, count + 1, std::memory_order_acq_rel)) return true;
+  return false;
+}
+
 std::uint32_t DispatchObject::Release() {
   const std::uint32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
   if (left == 0) delete this;

@@ -92,6 +92,10 @@ class DispatchObject : public com::IDispatch {
   DispatchObject(const com::IID& iid, std::string_view progId);
   virtual ~DispatchObject();
 
+  // Adds a reference unless the count already reached zero (the object is
+  // being destroyed); for lookups through tables that do not own the object.
+  bool TryAddRef();
+
   // Runs one member; returns E_NOTIMPL for members the class does not have.
   virtual com::HRESULT Call(Invocation& call) = 0;
   // Further interfaces of a class (connection points, internal access).

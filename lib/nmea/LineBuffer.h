@@ -33,9 +33,23 @@ class NmeaLineBuffer {
   bool checksum_mandatory() const { return checksumMandatory_; }
 
  private:
+  static constexpr std::size_t kMask = kSize - 1;
+  static_assert((kSize & kMask) == 0 && 65536 % kSize == 0, "16-bit positions must wrap with the ring");
+
+  // The checksum of the sentence from the '$' at `start` to just past the
+  // line feed at `end`.
+  bool ChecksumGood(std::uint16_t start, std::uint16_t end) const;
+
   char ring_[kSize] = {};
   char work_[kSize] = {};
+  // Invariant: write_ - scan_ (16-bit) is at most kSize; Append moves scan_
+  // up when older bytes are overwritten.
   std::uint16_t write_ = 0, scan_ = 0, start_ = 0, end_ = 0;  // taken modulo 512 when used
+  // A sentence begun at scan_ and walked up to walked_ without its line end
+  // (so the next search resumes there instead of walking it again).
+  std::uint16_t walked_ = 0;
+  bool walkValid_ = false;
+  std::uint16_t length_ = 0;  // of the text in work_
   bool checksumMandatory_ = true;
 };
 

@@ -39,12 +39,21 @@ class NmeaSentence final : public DispatchObject {
   bool SetCommand(std::string_view command, ErrorRecord& error);
   std::int16_t FieldsCount() const { return fieldsCount_; }
   // Field `index` (1-based): empty text for a field not present up to
-  // FieldsCount, nothing above it (or below 1).
+  // FieldsCount, nothing above it (or below 1). The view lives until the
+  // sentence is changed.
   std::optional<std::string_view> Field(int index);
+  // Stores field `index` (1 to kMaxFields; other indexes are ignored) and
+  // raises FieldsCount to `index` when it was lower; fields in between read
+  // as empty. The text is rebuilt when next read.
   void SetField(int index, std::string_view value);
-  void SetField(int index, std::int32_t value);
-  void SetField(int index, double value, int decimals);  // six decimals when negative
+  void SetField(int index, std::int32_t value);  // "%d"
+  // Fixed point with `decimals` decimals (at most 255), six when negative.
+  void SetField(int index, double value, int decimals);
   int Type() const;
+
+  // FieldsCount is a signed 16-bit count: a text with more commas keeps the
+  // first kMaxFields fields.
+  static constexpr int kMaxFields = 32767;
 
  protected:
   com::HRESULT Call(Invocation& call) override;
@@ -54,11 +63,22 @@ class NmeaSentence final : public DispatchObject {
   // Implementation details are the sentence room's own.
   void Split();
   void Rebuild();
+  void StoreField(int index, std::string value);
+
+  static const MemberRow<NmeaSentence> kMembers[9];
+  void GetFields(Invocation& call);
+  void GetFieldsCount(Invocation& call);
+  void GetCommand(Invocation& call);
+  void GetSentence(Invocation& call);
+  void PutCommand(Invocation& call);
+  void PutSentence(Invocation& call);
+  void SetFieldMember(Invocation& call);
+  void GetFullCommand(Invocation& call);
 
   std::string text_;
   std::string textWithLineEnd_;
   std::string command_, fullCommand_;
-  std::vector<std::pair<int, std::string>> fields_;  // tagged with their numbers
+  std::vector<std::pair<int, std::string>> fields_;  // tagged with their numbers, kept in number order
   std::int16_t fieldsCount_ = 0;
   bool dirty_ = false;
   bool split_ = true;

@@ -16,6 +16,8 @@ int ClassesCommand(const Args& args);
 int DescribeCommand(const Args& args);
 int ScriptCommand(const Args& args);
 int ConvertCommand(const Args& args);
+int DecodeCommand(const Args& args);
+int ListenCommand(const Args& args);
 
 bool WantsHelp(const Args& args);
 

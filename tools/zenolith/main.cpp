@@ -22,6 +22,8 @@ constexpr Subcommand kSubcommands[] = {
     {"describe", zenolith::tools::DescribeCommand, "show the members of a class's interfaces"},
     {"script", zenolith::tools::ScriptCommand, "run an automation script against the library's objects"},
     {"convert", zenolith::tools::ConvertCommand, "convert coordinates between datums and grids"},
+    {"decode", zenolith::tools::DecodeCommand, "decode NMEA files into JSON lines, one per event"},
+    {"listen", zenolith::tools::ListenCommand, "print a live receiver's events as JSON lines"},
 };
 
 void Usage(std::ostream& out) {
