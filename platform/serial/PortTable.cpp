@@ -162,7 +162,7 @@ std::string DevicePathOf(std::int32_t number) {
 
 bool RegisterPort(std::int32_t number, const std::string& devicePath, const std::string& friendlyName) {
   if (number < 0 || devicePath.empty()) return false;
-  const registry::Registry reg = registry::Registry::Default();
+  registry::Registry reg = registry::Registry::Default();
   const std::vector<TableEntry> table = ReadTable(reg);
 
   std::string subkey;

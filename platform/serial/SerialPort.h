@@ -10,8 +10,22 @@
 // not exist", "Comm port in use!", "Could not open comm port!", "Could not set
 // DCB", "Unexpected com port error.", "Cannot set port is opened.", and the
 // system code with "Error setting DTR" or "Error reading data from serial
-// port."). The device is opened exclusively (TIOCEXCL plus an advisory lock),
-// so a port another program holds is "in use".
+// port."; "Error writing data to serial port." for a failed write). The
+// device is opened exclusively (an flock advisory lock, which also holds
+// against root, plus TIOCEXCL), so a port another program or another
+// SerialPort holds is "in use".
+//
+// Linux mapping of the settings: handshake 1 is CRTSCTS, 4 is IXON|IXOFF with
+// XON 17 / XOFF 19; 2 keeps DTR raised (termios has no DSR flow control).
+// Devices without modem lines (pseudo-terminals) ignore the RTS/DTR settings.
+// Stop bits 1 (one and a half) is sent as CSTOPB. `infrared` cannot be
+// honoured (Linux has no IrDA stack) and makes Open fail with "Error setting
+// IR". Write completions and the modem-line watch are not reported; the two
+// flags are kept for callers that set them.
+//
+// Threads: one owner calls the members; Write, TakeReceived, Purge, error and
+// the events may also be used from other threads. Close returns within a few
+// milliseconds whatever the device does, discarding unsent output.
 #pragma once
 
 #include <cstdint>
@@ -56,8 +70,11 @@ class SerialPort {
 
   std::int32_t port() const;
   bool SetPort(std::int32_t portNumber);  // false with "Cannot set port is opened." while open
-  const SerialSettings& settings() const;
-  // Changing the baud rate or the line settings while open rewrites them at once.
+  const SerialSettings& settings() const;  // read on the owner's thread
+  // Changing the baud rate or the line settings while open rewrites them at
+  // once (no reopen). Rates: the termios rates 50..4000000 baud; another rate
+  // gives 10007 "Could not set DCB" (at once when open, else at Open). A
+  // rejected change while open keeps the previous settings.
   bool SetBaudRate(std::int32_t baud);
   bool SetSettings(const SerialSettings& settings);
 
@@ -65,14 +82,21 @@ class SerialPort {
   void Close();
   bool IsOpen() const;
 
-  // One received chunk (at most 256 bytes), or nothing.
+  // One received chunk (at most 256 bytes), or nothing. Time-out mode 1
+  // delivers what one wake-up brought (waiting up to 200 ms per read); mode 2
+  // delivers when 256 bytes are gathered or 200 ms after the read began.
   std::optional<std::vector<std::uint8_t>> TakeReceived();
-  // Queues bytes for the writer thread and returns at once.
+  // Queues bytes for the writer thread and returns at once (dropped while
+  // closed). A non-zero write time-out constant bounds one chunk's write to
+  // constant + 1 ms per byte; what is not out by then is dropped silently.
   void Write(const std::uint8_t* bytes, std::size_t count);
   void Purge(bool transmit, bool receive);
 
-  Event& receivedEvent();  // auto-reset, set after each queued chunk
-  Event& errorEvent();     // set when a read or write failed (not during Close)
+  // Both auto-reset, and reset by Open and Close.
+  Event& receivedEvent();  // set after each queued chunk
+  // Set when a read or write failed (not during Close); the failing thread
+  // then idles until Close. The other side hanging up counts as EIO.
+  Event& errorEvent();
 
   SerialError error() const;
 
@@ -89,14 +113,20 @@ struct ActivePort {
   std::int32_t number;
   std::string text;  // "COM4:" or, with friendly names, "COM4: <FriendlyName>"
 };
-// The active ports of the serial port table, sorted by number, no duplicates.
+// The active ports of the serial port table, sorted by number, no duplicates
+// (the first entry for a number wins). An entry's "Name" gives the port by
+// its single digit after "COM", so only ports 0..9 are listed; "COM10:" and
+// above are left out. A missing friendly name leaves the text "COM4:".
 std::vector<ActivePort> ListActivePorts(bool friendlyNames);
-// The device path for a port number from the table; empty when unknown.
+// The device path for a port number from the table (any number, also 10 and
+// above); empty when unknown.
 std::string DevicePathOf(std::int32_t number);
 // Adds or replaces a table entry (tests register pseudo-terminals this way).
 bool RegisterPort(std::int32_t number, const std::string& devicePath, const std::string& friendlyName = "");
-// Fills the table from /dev/ttyUSB*, /dev/ttyACM*, /dev/rfcomm*, /dev/ttyS*
-// for ports not yet in it; returns how many were added.
+// Fills the free port numbers 1..9 of the table from /dev/ttyUSB*,
+// /dev/ttyACM*, /dev/rfcomm*, /dev/ttyS* (in that order; ttyS only when sysfs
+// shows a UART behind it), skipping devices already listed; the friendly name
+// is the device's file name. Returns how many were added.
 int DiscoverPorts();
 
 }  // namespace platform

@@ -1,0 +1,142 @@
+#include "app/core/SettingsStore.h"
+
+#include <algorithm>
+
+#include "app/core/XmlWriter.h"
+#include "platform/registry/Registry.h"
+
+namespace rovana {
+namespace {
+
+// The password lives in the file: only its owner may read it.
+constexpr mode_t kFileMode = 0600;
+
+class SettingsReader final : public XmlReader {
+ public:
+  SettingsReader(SettingsStore& store, const std::filesystem::path& folder)
+      : XmlReader(folder, SettingsStore::kFileName), store_(store) {}
+
+ protected:
+  void Parse() override {
+    while (NextToken()) {
+      if (type() != XmlToken::StartTag) continue;
+      if (const SettingKey* row = FindSettingKey(Name())) ReadValue(*row);
+    }
+  }
+
+ private:
+  void ReadValue(const SettingKey& row) {
+    // "<key/>" holds nothing: numbers read as 0, texts as empty.
+    const bool empty = EmptyElement();
+    switch (row.kind) {
+      case SettingKind::Boolean: store_.*row.boolean = empty ? false : ReadBool(); break;
+      case SettingKind::Integer: store_.*row.integer = empty ? 0 : ReadInt(); break;
+      case SettingKind::Real: store_.*row.real = empty ? 0 : ReadReal(); break;
+      case SettingKind::Text: store_.*row.text = empty ? std::string() : ReadText(true); break;
+      case SettingKind::Position: store_.*row.position = empty ? LatLonAlt{} : ReadPosition(); break;
+      case SettingKind::TextList:
+        if (!empty) ReadList(store_.*row.list, row.key);
+        break;
+    }
+  }
+
+  // Items are "s" elements up to the list's end tag; an item already in the
+  // list is not added again.
+  void ReadList(TextList& list, std::string_view key) {
+    while (NextToken()) {
+      if (IsTag(XmlToken::EndTag, key)) return;
+      if (!IsTag(XmlToken::StartTag, "s")) continue;
+      list.Add(EmptyElement() ? std::string() : ReadMultiLineText(true));
+    }
+  }
+
+  SettingsStore& store_;
+};
+
+class SettingsWriter final : public XmlWriter {
+ public:
+  SettingsWriter(const SettingsStore& store, const std::filesystem::path& folder)
+      : XmlWriter(folder, SettingsStore::kFileName, kFileMode), store_(store) {}
+
+ protected:
+  void Write() override {
+    Raw("<settings>\n");
+    const std::span<const SettingKey> keys = SettingKeys();
+    for (auto row = keys.rbegin(); row != keys.rend(); ++row) WriteValue(*row);
+    Raw("</settings>\n");
+  }
+
+ private:
+  void WriteValue(const SettingKey& row) {
+    switch (row.kind) {
+      case SettingKind::Boolean: BoolElement(row.key, store_.*row.boolean); break;
+      case SettingKind::Integer: IntElement(row.key, store_.*row.integer); break;
+      case SettingKind::Real: RealElement(row.key, store_.*row.real); break;
+      case SettingKind::Position: PositionElement(row.key, store_.*row.position); break;
+      case SettingKind::TextList: ListElement(row.key, (store_.*row.list).items()); break;
+      case SettingKind::Text: {
+        const std::string& text = store_.*row.text;
+        // An emptied text whose default is not empty is written as an empty
+        // element; left out, it would come back as the default.
+        if (text.empty() && !DefaultText(row, store_.folder()).empty()) {
+          Format(" <%.*s></%.*s>\n", static_cast<int>(row.key.size()), row.key.data(),
+                 static_cast<int>(row.key.size()), row.key.data());
+        } else {
+          TextElement(row.key, text);
+        }
+        break;
+      }
+    }
+  }
+
+  const SettingsStore& store_;
+};
+
+}  // namespace
+
+void TextList::Add(std::string item, bool allowDuplicate) {
+  if (allowDuplicate || !Contains(item)) items_.push_back(std::move(item));
+}
+
+void TextList::Remove(std::string_view item) {
+  std::erase_if(items_, [item](const std::string& entry) { return entry == item; });
+}
+
+bool TextList::Contains(std::string_view item) const {
+  return std::find(items_.begin(), items_.end(), item) != items_.end();
+}
+
+SettingsStore::SettingsStore(std::filesystem::path folder)
+    : SettingsStore(std::move(folder), registry::Registry::Default()) {}
+
+SettingsStore::SettingsStore(std::filesystem::path folder, const registry::Registry& registry)
+    : folder_(std::move(folder)) {
+  ApplyDefaults();
+  Load(registry);
+}
+
+void SettingsStore::ApplyDefaults() {
+  for (const SettingKey& row : SettingKeys()) {
+    switch (row.kind) {
+      case SettingKind::Boolean: this->*row.boolean = row.number != 0; break;
+      case SettingKind::Integer: this->*row.integer = static_cast<std::int32_t>(row.number); break;
+      case SettingKind::Real: this->*row.real = row.number; break;
+      case SettingKind::Text: this->*row.text = DefaultText(row, folder_); break;
+      case SettingKind::Position: this->*row.position = LatLonAlt{}; break;
+      case SettingKind::TextList: (this->*row.list).Clear(); break;
+    }
+  }
+}
+
+void SettingsStore::Load(const registry::Registry& registry) {
+  SettingsReader reader(*this, folder_);
+  reader.Read();  // a missing or unreadable file keeps the defaults; the reader logs why
+
+  if (gpsName.empty()) {
+    if (std::optional<std::string> port = registry.GetString(kGpsDriverKey, kGpsDriverValue)) gpsName = *port;
+  }
+}
+
+bool SettingsStore::Save() const { return SettingsWriter(*this, folder_).Save(true); }
+
+}  // namespace rovana

@@ -1,0 +1,604 @@
+#include "app/core/XmlReader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "app/core/Log.h"
+#include "app/core/TextCodec.h"
+
+namespace rovana {
+namespace {
+
+// The window: 16385 bytes rounded up to whole units. Data fills at most
+// 16382 bytes, so at least two zero units always follow it; the compaction
+// threshold keeps more than 12000 bytes ahead of the cursor.
+constexpr std::size_t kWindowUnits = (XmlReader::kWindowBytes + 1) / 2;
+constexpr std::size_t kDataUnits = 16382 / 2;
+constexpr std::size_t kCompactBytes = 4097;
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRadiansPerDegree = 2 * kPi / 360;
+
+// Characters that separate words in tags and that are skipped between tokens.
+constexpr char16_t kSeparators[] = {u'\r', u'\n', u'\t', u' ', u'\'', u'"', u'=', u'?'};
+
+// Named references, replaced in one left-to-right pass together with the
+// numeric ones, so "&amp;lt;" reads as "&lt;" and never as "<".
+struct NamedReference {
+  std::u16string_view name;
+  char16_t character;
+};
+constexpr NamedReference kNamedReferences[] = {
+    {u"lt", u'<'}, {u"gt", u'>'}, {u"amp", u'&'}, {u"apos", u'\''}, {u"quot", u'"'},
+};
+// "&#x10FFFF;" with some leading zeros to spare.
+constexpr std::size_t kLongestReference = 16;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The sign and digits of a number as "%d" / "%lf" take them; `rest` is where
+// the digits start, `negative` the sign. False when no digit (or, for reals,
+// "inf"/"nan" or a leading ".") follows.
+bool SplitSign(std::string_view text, std::size_t& rest, bool& negative, bool real) {
+  std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  rest = i;
+  if (i >= text.size()) return false;
+  const char c = text[i];
+  if (IsDigit(c)) return true;
+  return real && (c == '.' || c == 'i' || c == 'I' || c == 'n' || c == 'N');
+}
+
+std::optional<double> ScanRealPrefix(std::string_view text, std::size_t& consumed) {
+  std::size_t rest = 0;
+  bool negative = false;
+  if (!SplitSign(text, rest, negative, true)) return std::nullopt;
+  double value = 0;
+  const char* first = text.data() + rest;
+  const auto [end, error] = std::from_chars(first, text.data() + text.size(), value, std::chars_format::general);
+  if (error != std::errc()) return std::nullopt;
+  consumed = static_cast<std::size_t>(end - text.data());
+  return negative ? -value : value;
+}
+
+void RemoveAll(std::u16string& text, std::u16string_view what) {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text.compare(i, what.size(), what) == 0) {
+      i += what.size();
+    } else {
+      text[out++] = text[i++];
+    }
+  }
+  text.resize(out);
+}
+
+// Parses the reference starting at text[at] == '&'. On success appends its
+// character(s) and returns the length of the reference; 0 when the text there
+// is no reference we know.
+std::size_t DecodeReference(std::u16string_view text, std::size_t at, std::u16string& out) {
+  const std::size_t limit = std::min(text.size(), at + kLongestReference);
+  std::size_t semicolon = kNotFound;
+  for (std::size_t i = at + 1; i < limit; ++i) {
+    if (text[i] == u';') {
+      semicolon = i;
+      break;
+    }
+  }
+  if (semicolon == kNotFound) return 0;
+  const std::u16string_view body = text.substr(at + 1, semicolon - at - 1);
+  const std::size_t length = semicolon - at + 1;
+  for (const NamedReference& row : kNamedReferences) {
+    if (body == row.name) {
+      out += row.character;
+      return length;
+    }
+  }
+  if (body.size() < 2 || body[0] != u'#') return 0;
+  const bool hex = body[1] == u'x' || body[1] == u'X';
+  const std::u16string_view digits = body.substr(hex ? 2 : 1);
+  if (digits.empty()) return 0;
+  char32_t code = 0;
+  for (const char16_t c : digits) {
+    if (hex ? !IsHexDigit(c) : (c < u'0' || c > u'9')) return 0;
+    code = code * (hex ? 16 : 10) + static_cast<char32_t>(HexDigitValue(c));
+    if (code > 0x10FFFF) code = 0x110000;  // stays invalid, never overflows
+  }
+  AppendUtf16(out, code == 0 ? kReplacementCharacter : code);  // invalid codes give U+FFFD too
+  return length;
+}
+
+std::u16string ReplaceReferences(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == u'&') {
+      if (const std::size_t used = DecodeReference(text, i, out)) {
+        i += used;
+        continue;
+      }
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ScanInt(std::string_view text) {
+  std::size_t rest = 0;
+  bool negative = false;
+  if (!SplitSign(text, rest, negative, false)) return std::nullopt;
+  std::uint64_t magnitude = 0;
+  const auto [end, error] = std::from_chars(text.data() + rest, text.data() + text.size(), magnitude);
+  if (error != std::errc()) return std::nullopt;
+  if (magnitude > (negative ? 2147483648ull : 2147483647ull)) return std::nullopt;
+  const auto value = static_cast<std::int64_t>(magnitude);
+  return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::optional<double> ScanReal(std::string_view text) {
+  std::size_t consumed = 0;
+  return ScanRealPrefix(text, consumed);
+}
+
+// ---- sources ---------------------------------------------------------------
+
+XmlSource::XmlSource(std::filesystem::path folder, std::string name)
+    : folder_(std::move(folder)), name_(std::move(name)) {}
+
+XmlFileSource::XmlFileSource(std::filesystem::path folder, std::string name)
+    : XmlSource(std::move(folder), std::move(name)) {}
+
+XmlFileSource::~XmlFileSource() { Close(); }
+
+bool XmlFileSource::Open() {
+  Close();
+  file_ = std::fopen(path().c_str(), "rb");
+  if (!file_) LogMessage("Error opening file %s: %s", path().c_str(), std::strerror(errno));
+  return file_ != nullptr;
+}
+
+long XmlFileSource::Read(void* buffer, std::size_t size) {
+  if (!file_) return -1;
+  const std::size_t got = std::fread(buffer, 1, size, file_);
+  if (got == 0 && std::ferror(file_)) return -1;
+  return static_cast<long>(got);
+}
+
+void XmlFileSource::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+XmlMemorySource::XmlMemorySource(std::string bytes, std::string name)
+    : XmlSource({}, std::move(name)), bytes_(std::move(bytes)) {}
+
+bool XmlMemorySource::Open() {
+  position_ = 0;
+  return true;
+}
+
+long XmlMemorySource::Read(void* buffer, std::size_t size) {
+  const std::size_t count = std::min(size, bytes_.size() - position_);
+  std::memcpy(buffer, bytes_.data() + position_, count);
+  position_ += count;
+  return static_cast<long>(count);
+}
+
+// ---- reader ----------------------------------------------------------------
+
+XmlReader::XmlReader() = default;
+
+XmlReader::XmlReader(std::filesystem::path folder, std::string name) { SetSource(std::move(folder), std::move(name)); }
+
+XmlReader::XmlReader(std::unique_ptr<XmlSource> source) { SetSource(std::move(source)); }
+
+XmlReader::~XmlReader() = default;
+
+void XmlReader::SetSource(std::unique_ptr<XmlSource> source) {
+  source_ = std::move(source);
+  folder_ = source_ ? source_->folder() : std::filesystem::path();
+  name_ = source_ ? source_->name() : std::string();
+}
+
+void XmlReader::SetSource(std::filesystem::path folder, std::string name) {
+  SetSource(std::make_unique<XmlFileSource>(std::move(folder), std::move(name)));
+}
+
+bool XmlReader::Read() {
+  if (!source_ || !source_->Open()) return false;
+  unsigned char head[2];
+  std::size_t got = 0;
+  bool failed = false;
+  while (got < sizeof head) {
+    const long n = source_->Read(head + got, sizeof head - got);
+    failed = n < 0;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got < sizeof head) {
+    LogMessage(failed ? "Error reading file %s" : "File %s is too short to hold XML", source_->path().c_str());
+    source_->Close();
+    return false;
+  }
+  window_.reset(new (std::nothrow) char16_t[kWindowUnits]());
+  if (!window_) {
+    LogMessage("Not enough memory to read %s", source_->path().c_str());
+    source_->Close();
+    return false;
+  }
+  unicode_ = head[0] == 0xFF && head[1] == 0xFE;
+  endReached_ = ended_ = haveSaved_ = false;
+  filled_ = next_ = 0;
+  type_ = XmlToken::Declaration;
+  token_ = {};
+  attributeCount_ = 0;
+  emptyElement_ = false;
+  if (!unicode_) {
+    window_[0] = head[0];
+    window_[1] = head[1];
+    filled_ = 2;
+  }
+  Fill();
+  // A UTF-8 byte-order mark is no text of the document.
+  if (!unicode_ && filled_ >= 3 && window_[0] == 0xEF && window_[1] == 0xBB && window_[2] == 0xBF) next_ = 3;
+
+  Parse();
+
+  source_->Close();
+  window_.reset();
+  return true;
+}
+
+void XmlReader::Fill() {
+  if (!endReached_ && filled_ < kDataUnits) ReadBlock();
+  window_[filled_] = 0;
+  window_[filled_ + 1] = 0;
+}
+
+void XmlReader::ReadBlock() {
+  char* bytes = reinterpret_cast<char*>(window_.get() + filled_);
+  const std::size_t room = kDataUnits - filled_;
+  long n = source_->Read(bytes, unicode_ ? room * 2 : room);
+  if (n > 0 && unicode_ && n % 2 == 1) {
+    // Complete the last unit; a file of odd length loses its lone last byte.
+    const long more = source_->Read(bytes + n, 1);
+    if (more < 0) n = -1;
+    n += more > 0 ? 1 : 0;
+    if (more == 0) endReached_ = true;
+  }
+  if (n < 0) {
+    LogMessage("Error reading file %s", source_->path().c_str());
+    endReached_ = true;
+  } else if (n == 0) {
+    endReached_ = true;
+  } else if (unicode_) {
+    const std::size_t units = static_cast<std::size_t>(n) / 2;
+    if constexpr (std::endian::native == std::endian::big) {
+      for (std::size_t i = filled_; i < filled_ + units; ++i)
+        window_[i] = static_cast<char16_t>((window_[i] >> 8) | (window_[i] << 8));
+    }
+    filled_ += units;
+  } else {
+    // Widen in place from the back, so no byte is overwritten before it is read.
+    const auto* raw = reinterpret_cast<const unsigned char*>(bytes);
+    for (std::size_t k = static_cast<std::size_t>(n); k-- > 0;) window_[filled_ + k] = raw[k];
+    filled_ += static_cast<std::size_t>(n);
+  }
+}
+
+void XmlReader::Compact() {
+  if (next_ > 0) {
+    std::memmove(window_.get(), window_.get() + next_, (filled_ - next_) * sizeof(char16_t));
+    filled_ -= next_;
+    next_ = 0;
+  }
+  Fill();
+}
+
+bool XmlReader::NextToken() {
+  if (!window_ || ended_) return false;
+  if (haveSaved_) {
+    window_[savedAt_] = savedChar_;
+    haveSaved_ = false;
+  }
+  type_ = XmlToken::Declaration;
+  token_ = {};
+  attributeCount_ = 0;
+  emptyElement_ = false;
+  if (next_ * sizeof(char16_t) > kCompactBytes) Compact();
+  for (;;) {
+    // A token may end only where the file ends or where the window cannot
+    // take more of it.
+    const bool final = endReached_ || (next_ == 0 && filled_ >= kDataUnits);
+    const Scan scan = ScanToken(final);
+    if (scan == Scan::Found) return true;
+    if (scan == Scan::End || scan == Scan::Cut) {
+      if (scan == Scan::Cut && !endReached_)
+        LogMessage("XML token too long in %s; reading stops", source_->path().c_str());
+      else if (scan == Scan::Cut)
+        LogMessage("XML data of %s ends inside a token", source_->path().c_str());
+      type_ = XmlToken::Declaration;
+      token_ = {};
+      attributeCount_ = 0;
+      emptyElement_ = false;
+      ended_ = true;
+      return false;
+    }
+    Compact();
+  }
+}
+
+bool XmlReader::IsSeparator(char16_t c) const {
+  for (const char16_t s : kSeparators)
+    if (c == s) return true;
+  return false;
+}
+
+std::size_t XmlReader::Find(std::size_t from, std::u16string_view what) const {
+  const std::u16string_view data(window_.get(), filled_);
+  return from >= filled_ ? kNotFound : data.find(what, from);
+}
+
+XmlReader::Scan XmlReader::ScanToken(bool final) {
+  std::size_t p = next_;
+  if (p >= filled_) return final ? Scan::End : Scan::NeedMore;
+  if (window_[p] != u'<') {
+    std::size_t q = p;
+    while (q < filled_ && IsSeparator(window_[q])) ++q;
+    if (q >= filled_) {
+      if (final) return Scan::End;
+      next_ = q;  // only separators so far: drop them and look further
+      return Scan::NeedMore;
+    }
+    if (window_[q] != u'<') return ScanText(p, final);
+    next_ = p = q;
+  }
+  if (p + 1 >= filled_) return final ? Scan::Cut : Scan::NeedMore;
+  if (window_[p + 1] == u'?' || window_[p + 1] == u'!') return ScanDeclaration(final);
+  return ScanTag(final);
+}
+
+XmlReader::Scan XmlReader::ScanText(std::size_t from, bool final) {
+  const std::size_t lt = Find(from, u"<");
+  type_ = XmlToken::Text;
+  if (lt == kNotFound) {
+    if (!final) return Scan::NeedMore;
+    if (!endReached_) return Scan::Cut;
+    // Trailing text at the end of the file is the last token.
+    token_ = {from, filled_ - from};
+    next_ = filled_;
+    return Scan::Found;
+  }
+  token_ = {from, lt - from};
+  savedAt_ = lt;
+  savedChar_ = window_[lt];
+  haveSaved_ = true;
+  window_[lt] = 0;
+  next_ = lt;
+  return Scan::Found;
+}
+
+XmlReader::Scan XmlReader::ScanDeclaration(bool final) {
+  const std::size_t p = next_;
+  // Make sure the longest opening ("<![CDATA[") is in the window before
+  // telling the kinds apart.
+  if (!final && filled_ - p < 9) return Scan::NeedMore;
+  const std::u16string_view data(window_.get() + p, filled_ - p);
+  std::u16string_view closer = u">";
+  std::size_t from = p + 2;
+  if (data.starts_with(u"<!--")) {
+    closer = u"-->";
+    from = p + 4;
+  } else if (data.starts_with(u"<![CDATA[")) {
+    closer = u"]]>";
+    from = p + 9;
+  }
+  const std::size_t end = Find(from, closer);
+  if (end == kNotFound) return final ? Scan::Cut : Scan::NeedMore;
+  const std::size_t after = end + closer.size();  // at most filled_, inside the window
+  type_ = XmlToken::Declaration;
+  token_ = {p, after - p};
+  savedAt_ = after;
+  savedChar_ = window_[after];
+  haveSaved_ = true;
+  window_[after] = 0;
+  next_ = after;
+  return Scan::Found;
+}
+
+XmlReader::Scan XmlReader::ScanTag(bool final) {
+  const std::size_t p = next_;
+  // The closing ">" outside quoted attribute values.
+  std::size_t gt = kNotFound;
+  char16_t quote = 0;
+  for (std::size_t i = p + 1; i < filled_; ++i) {
+    const char16_t c = window_[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == u'"' || c == u'\'') {
+      quote = c;
+    } else if (c == u'>') {
+      gt = i;
+      break;
+    }
+  }
+  if (gt == kNotFound) return final ? Scan::Cut : Scan::NeedMore;
+
+  const bool end = window_[p + 1] == u'/';
+  type_ = end ? XmlToken::EndTag : XmlToken::StartTag;
+  std::size_t close = gt;  // end of the name and attributes
+  if (!end && close > p + 1 && window_[close - 1] == u'/') {
+    emptyElement_ = true;
+    --close;
+  }
+  const std::size_t nameStart = p + (end ? 2 : 1);
+  std::size_t nameEnd = nameStart;
+  while (nameEnd < close && !IsSeparator(window_[nameEnd]) && window_[nameEnd] != u'/') ++nameEnd;
+  token_ = {nameStart, nameEnd - nameStart};
+  if (!end) ParseAttributes(nameEnd, close);
+  window_[gt] = 0;
+  next_ = gt + 1;
+  return Scan::Found;
+}
+
+void XmlReader::ParseAttributes(std::size_t from, std::size_t end) {
+  std::size_t i = from;
+  for (;;) {
+    while (i < end && IsSeparator(window_[i])) ++i;
+    if (i >= end) return;
+    const std::size_t nameStart = i;
+    while (i < end && !IsSeparator(window_[i])) ++i;
+    const Span name{nameStart, i - nameStart};
+    // Between name and value: blanks and at most one "=".
+    while (i < end && (window_[i] == u' ' || window_[i] == u'\t' || window_[i] == u'\r' || window_[i] == u'\n')) ++i;
+    if (i < end && window_[i] == u'=') ++i;
+    while (i < end && (window_[i] == u' ' || window_[i] == u'\t' || window_[i] == u'\r' || window_[i] == u'\n')) ++i;
+    Span value{i, 0};
+    if (i < end && (window_[i] == u'"' || window_[i] == u'\'')) {
+      const char16_t quote = window_[i++];
+      value.start = i;
+      while (i < end && window_[i] != quote) ++i;
+      value.length = i - value.start;
+      if (i < end) ++i;
+    } else {
+      while (i < end && !IsSeparator(window_[i])) ++i;
+      value.length = i - value.start;
+    }
+    if (attributeCount_ < kMaxAttributes) {
+      attributeNames_[attributeCount_] = name;
+      attributeValues_[attributeCount_] = value;
+      ++attributeCount_;
+    }
+  }
+}
+
+std::u16string XmlReader::Units(Span span) const {
+  if (!window_) return {};
+  std::u16string_view units(window_.get() + span.start, span.length);
+  const std::size_t nul = units.find(u'\0');
+  if (nul != std::u16string_view::npos) units = units.substr(0, nul);
+  return std::u16string(units);
+}
+
+std::string XmlReader::ToUtf8(Span span) const {
+  const std::u16string units = Units(span);
+  if (unicode_) return Utf16ToUtf8(units);
+  return SanitizeUtf8(std::string(units.begin(), units.end()));  // narrow: one byte per unit
+}
+
+std::string XmlReader::Decode(Span span, bool utf8, bool cdata) const {
+  std::u16string text = Units(span);
+  if (cdata) {
+    RemoveAll(text, u"<![CDATA[");
+    RemoveAll(text, u"]]>");
+  }
+  // UTF-8 first: a character reference must not be taken for a byte.
+  if (!unicode_ && utf8) text = Utf8ToUtf16(std::string(text.begin(), text.end()));
+  return Utf16ToUtf8(ReplaceReferences(text));
+}
+
+std::string XmlReader::Name() const {
+  if (type_ != XmlToken::StartTag && type_ != XmlToken::EndTag) return {};
+  return ToUtf8(token_);
+}
+
+bool XmlReader::IsTag(XmlToken type, std::string_view name) const { return type_ == type && Name() == name; }
+
+std::string XmlReader::AttributeName(std::size_t index) const {
+  return index < attributeCount_ ? ToUtf8(attributeNames_[index]) : std::string();
+}
+
+std::string XmlReader::AttributeValue(std::size_t index, bool utf8) const {
+  return index < attributeCount_ ? Decode(attributeValues_[index], utf8, false) : std::string();
+}
+
+std::optional<std::string> XmlReader::Attribute(std::string_view name, bool utf8) const {
+  for (std::size_t i = 0; i < attributeCount_; ++i)
+    if (AttributeName(i) == name) return AttributeValue(i, utf8);
+  return std::nullopt;
+}
+
+std::string XmlReader::Text(bool utf8) const {
+  if (type_ != XmlToken::Text && type_ != XmlToken::Declaration) return {};
+  return Decode(token_, utf8, true);
+}
+
+std::u16string_view XmlReader::RawToken() const {
+  if (!window_) return {};
+  return std::u16string_view(window_.get() + token_.start, token_.length);
+}
+
+std::string XmlReader::ReadText(bool utf8) { return NextToken() ? Text(utf8) : std::string(); }
+
+std::string XmlReader::ReadMultiLineText(bool utf8) {
+  const std::string text = ReadText(utf8);
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
+  }
+  return out;
+}
+
+std::int32_t XmlReader::ReadInt() { return ScanInt(ReadText()).value_or(0); }
+
+double XmlReader::ReadReal() { return ScanReal(ReadText()).value_or(0); }
+
+bool XmlReader::ReadBool() { return ReadInt() != 0; }
+
+LatLonAlt XmlReader::ReadPosition() {
+  const std::string text = ReadText();
+  double fields[3] = {0, 0, 0};
+  std::string_view rest(text);
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      if (rest.empty() || rest.front() != '#') break;
+      rest.remove_prefix(1);
+    }
+    std::size_t consumed = 0;
+    const std::optional<double> value = ScanRealPrefix(rest, consumed);
+    if (!value) break;
+    fields[i] = *value;
+    rest.remove_prefix(consumed);
+  }
+  return LatLonAlt{fields[0] * kRadiansPerDegree, fields[1] * kRadiansPerDegree, fields[2]};
+}
+
+// ---- the reader's own file -------------------------------------------------
+
+bool XmlReader::DeleteFile() {
+  std::error_code error;
+  return std::filesystem::remove(path(), error);
+}
+
+bool XmlReader::RenameFile(const std::string& newName) {
+  if (newName.empty() || newName == "." || newName == ".." || newName.find('/') != std::string::npos) return false;
+  std::error_code error;
+  std::filesystem::rename(path(), folder_ / newName, error);
+  if (error) {
+    LogMessage("Cannot rename %s to %s: %s", path().c_str(), newName.c_str(), error.message().c_str());
+    return false;
+  }
+  const bool fileSource = dynamic_cast<XmlFileSource*>(source_.get()) != nullptr;
+  name_ = newName;
+  if (fileSource) source_ = std::make_unique<XmlFileSource>(folder_, name_);
+  return true;
+}
+
+std::filesystem::path XmlReader::PathWithoutExtension() const {
+  return folder_ / name_.substr(0, name_.size() - std::min<std::size_t>(4, name_.size()));
+}
+
+}  // namespace rovana

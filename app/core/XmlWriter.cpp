@@ -1,0 +1,234 @@
+#include "app/core/XmlWriter.h"
+
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "app/core/Log.h"
+#include "app/core/TextCodec.h"
+
+namespace rovana {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegreesPerRadian = 360 / (2 * kPi);
+constexpr std::size_t kFlushBytes = 64 * 1024;
+
+// The "C" locale for formatting, made once; uselocale() switches only the
+// calling thread, so other threads keep theirs.
+locale_t CLocale() {
+  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+int Length(std::string_view text) { return static_cast<int>(text.size()); }
+
+bool AllowedInXml(char16_t c) {
+  if (c < 0x20) return c == u'\t' || c == u'\n' || c == u'\r';
+  return c != 0xFFFE && c != 0xFFFF;
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);  // makes the rename itself durable; a failure here loses nothing already in place
+  ::close(fd);
+}
+
+}  // namespace
+
+XmlWriter::XmlWriter(std::filesystem::path folder, std::string name, std::optional<mode_t> mode)
+    : folder_(std::move(folder)), name_(std::move(name)), mode_(mode) {}
+
+XmlWriter::~XmlWriter() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool XmlWriter::Save(bool unicode) {
+  const std::filesystem::path target = path();
+  const std::filesystem::path temporary = folder_ / (name_ + ".tmp");
+
+  // A temporary file left by an earlier crash is replaced; O_EXCL and
+  // O_NOFOLLOW keep a planted link from redirecting the write.
+  if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) {
+    LogMessage("Cannot replace %s: %s", temporary.c_str(), std::strerror(errno));
+    return false;
+  }
+  mode_t mode = 0666;
+  bool exact = false;
+  if (mode_) {
+    mode = *mode_;
+    exact = true;
+  } else if (struct stat old{}; ::stat(target.c_str(), &old) == 0) {
+    mode = old.st_mode & 07777;  // a rewrite keeps the file's permissions
+    exact = true;
+  }
+  fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd_ < 0) {
+    LogMessage("Cannot create %s: %s", temporary.c_str(), std::strerror(errno));
+    return false;
+  }
+  unicode_ = unicode;
+  failed_ = false;
+  error_ = 0;
+  buffer_.clear();
+  bytesWritten_ = 0;
+  if (exact && ::fchmod(fd_, mode) != 0) {
+    failed_ = true;
+    error_ = errno;
+  }
+
+  if (unicode_) buffer_ = "\xFF\xFE";
+  Put("<?xml version=\"1.0\"?>\n");
+  Write();
+  Flush();
+  if (!failed_ && ::fsync(fd_) != 0) {
+    failed_ = true;
+    error_ = errno;
+  }
+  if (::close(fd_) != 0 && !failed_) {
+    failed_ = true;
+    error_ = errno;
+  }
+  fd_ = -1;
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+
+  if (failed_) {
+    LogMessage("Error writing file %s: %s", temporary.c_str(), std::strerror(error_));
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    LogMessage("Cannot replace %s: %s", target.c_str(), std::strerror(errno));
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolder(folder_);
+  return true;
+}
+
+void XmlWriter::Put(std::string_view utf8) {
+  if (failed_ || fd_ < 0) return;
+  if (unicode_) {
+    for (const char16_t unit : Utf8ToUtf16(utf8)) {
+      buffer_ += static_cast<char>(unit & 0xFF);
+      buffer_ += static_cast<char>(unit >> 8);
+    }
+  } else {
+    buffer_ += SanitizeUtf8(utf8);
+  }
+  if (buffer_.size() >= kFlushBytes) Flush();
+}
+
+void XmlWriter::Flush() {
+  std::size_t done = 0;
+  while (!failed_ && done < buffer_.size()) {
+    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+      error_ = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+    bytesWritten_ += static_cast<std::uint64_t>(n);
+  }
+  buffer_.clear();
+}
+
+void XmlWriter::Raw(std::string_view utf8) { Put(utf8); }
+
+void XmlWriter::Format(const char* format, ...) {
+  const locale_t previous = uselocale(CLocale());
+  char small[512];
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int needed = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (needed >= 0 && static_cast<std::size_t>(needed) < sizeof small) {
+    Put(std::string_view(small, static_cast<std::size_t>(needed)));
+  } else if (needed >= 0) {
+    std::string large(static_cast<std::size_t>(needed) + 1, '\0');
+    std::vsnprintf(large.data(), large.size(), format, again);
+    large.resize(static_cast<std::size_t>(needed));
+    Put(large);
+  }
+  va_end(again);
+  uselocale(previous);
+}
+
+std::string XmlWriter::Escape(std::string_view text, bool attribute) {
+  std::u16string out;
+  for (const char16_t c : Utf8ToUtf16(text)) {
+    switch (c) {
+      case u'&': out += u"&amp;"; break;
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += u"&gt;"; break;
+      case u'"':
+        if (attribute) {
+          out += u"&quot;";
+        } else {
+          out += c;
+        }
+        break;
+      default: out += AllowedInXml(c) ? c : static_cast<char16_t>(kReplacementCharacter);
+    }
+  }
+  return Utf16ToUtf8(out);
+}
+
+void XmlWriter::EmptyElement(std::string_view key, std::string_view attribute, std::string_view value) {
+  if (value.empty()) return;
+  const std::string escaped = Escape(value, true);
+  Format(" <%.*s %.*s=\"%s\"></%.*s>\n", Length(key), key.data(), Length(attribute), attribute.data(),
+         escaped.c_str(), Length(key), key.data());
+}
+
+void XmlWriter::TextElement(std::string_view key, std::string_view text) {
+  if (text.empty()) return;
+  std::string withoutReturns;
+  withoutReturns.reserve(text.size());
+  for (const char c : text)
+    if (c != '\r') withoutReturns += c;
+  Format(" <%.*s><![CDATA[", Length(key), key.data());
+  Put(Escape(withoutReturns, false));
+  Format("]]></%.*s>\n", Length(key), key.data());
+}
+
+void XmlWriter::IntElement(std::string_view key, std::int32_t value) {
+  Format(" <%.*s>%d</%.*s>\n", Length(key), key.data(), static_cast<int>(value), Length(key), key.data());
+}
+
+void XmlWriter::RealElement(std::string_view key, double value) {
+  Format(" <%.*s>%lf</%.*s>\n", Length(key), key.data(), value, Length(key), key.data());
+}
+
+void XmlWriter::BoolElement(std::string_view key, bool value) { IntElement(key, value ? 1 : 0); }
+
+void XmlWriter::PositionElement(std::string_view key, const LatLonAlt& value) {
+  Format(" <%.*s>%lf#%lf#%lf</%.*s>\n", Length(key), key.data(), value.latitude * kDegreesPerRadian,
+         value.longitude * kDegreesPerRadian, value.altitude, Length(key), key.data());
+}
+
+void XmlWriter::ListElement(std::string_view key, const std::vector<std::string>& items) {
+  Format(" <%.*s>\n", Length(key), key.data());
+  for (const std::string& item : items) {
+    if (item.empty()) {
+      Raw(" <s></s>\n");  // an empty item is kept too
+    } else {
+      TextElement("s", item);
+    }
+  }
+  Format(" </%.*s>\n", Length(key), key.data());
+}
+
+}  // namespace rovana

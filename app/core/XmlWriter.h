@@ -1,0 +1,97 @@
+// XmlWriter: writes one XML file of the program (settings, GPX). Each file
+// kind derives from it and supplies Write(), which produces the document with
+// the element writers below.
+//
+// A save never leaves a half-written file under the real name: the document
+// goes to "<name>.tmp" in the same folder, which is flushed, synced and then
+// renamed over "<name>" in one step; on any failure the temporary file is
+// removed, the old file stays as it was, the reason is logged and Save()
+// returns false.
+//
+// Output is UTF-16 little-endian with the byte-order mark FF FE ("unicode"),
+// or UTF-8 without a mark. Pieces are handed over as UTF-8; malformed bytes
+// are written as U+FFFD, so every file is well-formed in its encoding.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/core/XmlReader.h"
+
+namespace rovana {
+
+class XmlWriter {
+ public:
+  // The file "folder/name". `mode` is the new file's permission bits, applied
+  // exactly (the umask does not narrow them); without it the file gets 0666
+  // less the umask.
+  XmlWriter(std::filesystem::path folder, std::string name, std::optional<mode_t> mode = std::nullopt);
+  virtual ~XmlWriter();
+  XmlWriter(const XmlWriter&) = delete;
+  XmlWriter& operator=(const XmlWriter&) = delete;
+
+  // Writes the declaration "<?xml version="1.0"?>\n", runs Write() and puts
+  // the file in place. True when the new file is in place.
+  bool Save(bool unicode);
+
+  const std::filesystem::path& folder() const { return folder_; }
+  const std::string& name() const { return name_; }
+  std::filesystem::path path() const { return folder_ / name_; }
+  // Bytes written by the last save (byte-order mark included).
+  std::uint64_t bytesWritten() const { return bytesWritten_; }
+
+ protected:
+  // The file kind's document, after the declaration.
+  virtual void Write() = 0;
+
+  // Markup as it stands; the caller keeps it well-formed.
+  void Raw(std::string_view utf8);
+  // printf-style markup, formatted in the "C" locale (so "%lf" always writes
+  // a decimal point).
+  void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  // Element writers; `key` is an element or attribute name written as given.
+  // " <key attribute="value"></key>\n", nothing when the value is empty.
+  void EmptyElement(std::string_view key, std::string_view attribute, std::string_view value);
+  // " <key><![CDATA[text]]></key>\n" without carriage returns; nothing when
+  // the text is empty. Inside the section "&", "<" and ">" are written as
+  // references, which XmlReader decodes there, so every text (one holding
+  // "]]>" or "&lt;" too) reads back as it was.
+  void TextElement(std::string_view key, std::string_view text);
+  void IntElement(std::string_view key, std::int32_t value);   // " <key>%d</key>\n"
+  void RealElement(std::string_view key, double value);        // " <key>%lf</key>\n"
+  void BoolElement(std::string_view key, bool value);          // 1 or 0
+  // " <key>%lf#%lf#%lf</key>\n": latitude and longitude in degrees, altitude.
+  void PositionElement(std::string_view key, const LatLonAlt& value);
+  // " <key>\n", one TextElement "s" per item, " </key>\n".
+  void ListElement(std::string_view key, const std::vector<std::string>& items);
+
+  // Text made safe for an attribute value or a text element: the references
+  // above (plus "&quot;" when `attribute`), and characters XML does not allow
+  // (control characters other than tab, line feed and carriage return,
+  // U+FFFE, U+FFFF) written as U+FFFD.
+  static std::string Escape(std::string_view text, bool attribute);
+
+ private:
+  void Put(std::string_view utf8);
+  void Flush();
+
+  std::filesystem::path folder_;
+  std::string name_;
+  std::optional<mode_t> mode_;
+  int fd_ = -1;
+  bool unicode_ = false;
+  bool failed_ = false;
+  int error_ = 0;
+  std::string buffer_;  // encoded bytes not yet written
+  std::uint64_t bytesWritten_ = 0;
+};
+
+}  // namespace rovana

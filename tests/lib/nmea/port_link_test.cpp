@@ -1,0 +1,489 @@
+// PortLink against fake receivers on pseudo-terminals registered as serial
+// ports in a temporary registry. gpsd is pointed at a closed loopback port, so
+// automatic mode always scans the serial ports and a real gpsd never joins in.
+//
+// A pseudo-terminal carries bytes at any line speed. A fake receiver with a
+// rate of its own therefore "speaks" only while the line is set to that rate
+// (read back with tcgetattr on the master), as a real one would be heard only
+// then. Every fake line starts at 9600 baud, a rate the link never uses, so a
+// test can tell whether the link ever configured (opened) a port.
+#include "lib/nmea/PortLink.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lib/nmea/NmeaSentence.h"
+#include "platform/serial/SerialPort.h"
+#include "tests/support/TempRegistry.h"
+
+using zenolith::ErrorRecord;
+using zenolith::PortLink;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kArrivalMs = 1000;       // "at once" on a loaded machine
+constexpr long long kPromptCloseMs = 300;        // Close while scanning or reading
+constexpr long long kSilenceMs = 4000;           // the link's rule
+constexpr long long kSilenceToleranceMs = 700;   // scheduling and the device's pacing
+constexpr long long kScanWindowMs = 2000;        // the link's rule
+constexpr int kSpeakIntervalMs = 40;
+
+long long MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+std::string Nmea(const std::string& body) {
+  unsigned sum = 0;
+  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  char tail[8];
+  std::snprintf(tail, sizeof tail, "*%02X\r\n", sum & 0xFFu);
+  return "$" + body + tail;
+}
+
+std::string BadChecksum(const std::string& body) {
+  std::string s = Nmea(body);
+  s[s.size() - 3] = s[s.size() - 3] == '0' ? '1' : '0';
+  return s;
+}
+
+std::string Text(const com::ComPtr<com::IDispatch>& sentence) {
+  zenolith::NmeaSentence* s = zenolith::NmeaSentence::From(sentence.get());
+  return s ? s->Text() : std::string();
+}
+
+std::string WithoutLineEnd(const std::string& line) { return line.substr(0, line.find('\r')); }
+
+// Takes up to `count` sentences, waiting at most `timeoutMs` for them.
+std::vector<std::string> Collect(PortLink& link, std::size_t count, std::uint32_t timeoutMs) {
+  std::vector<std::string> texts;
+  const auto start = Clock::now();
+  while (texts.size() < count && MsSince(start) < timeoutMs) {
+    while (texts.size() < count) {
+      com::ComPtr<com::IDispatch> s = link.TakeSentence();
+      if (!s) break;
+      texts.push_back(Text(s));
+    }
+    if (texts.size() < count) link.dataEvent().Wait(50);
+  }
+  return texts;
+}
+
+class FakeReceiver {
+ public:
+  FakeReceiver() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    std::array<char, 128> name{};
+    if (ptsname_r(master_, name.data(), name.size()) == 0) slave_ = name.data();
+    termios tio{};
+    tcgetattr(master_, &tio);
+    cfmakeraw(&tio);
+    cfsetspeed(&tio, B9600);
+    tcsetattr(master_, TCSANOW, &tio);
+    thread_ = std::thread([this] { Loop(); });
+  }
+  ~FakeReceiver() {
+    quit_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (master_ >= 0) close(master_);
+  }
+  FakeReceiver(const FakeReceiver&) = delete;
+  FakeReceiver& operator=(const FakeReceiver&) = delete;
+
+  bool ok() const { return master_ >= 0 && !slave_.empty(); }
+  const std::string& slave() const { return slave_; }
+
+  // Repeats `lines` one every kSpeakIntervalMs while the line is at `rate`
+  // (0: at any rate).
+  void Speak(std::vector<std::string> lines, speed_t rate) {
+    {
+      std::lock_guard lock(mutex_);
+      lines_ = std::move(lines);
+      rate_ = rate;
+    }
+    speaking_ = true;
+  }
+  void Silence() { speaking_ = false; }
+
+  speed_t LineSpeed() const {
+    termios tio{};
+    tcgetattr(master_, &tio);
+    return cfgetospeed(&tio);
+  }
+  void SetLineSpeed(speed_t speed) {
+    termios tio{};
+    tcgetattr(master_, &tio);
+    cfsetspeed(&tio, speed);
+    tcsetattr(master_, TCSANOW, &tio);
+  }
+  bool Heard(speed_t speed) {
+    std::lock_guard lock(mutex_);
+    return seen_.count(speed) != 0;
+  }
+  std::size_t SentCount() const { return sent_.load(); }
+
+  void WriteRaw(const std::string& bytes) {
+    std::lock_guard lock(mutex_);
+    [[maybe_unused]] ssize_t n = write(master_, bytes.data(), bytes.size());
+  }
+  // What the link wrote to the device within `timeoutMs`.
+  std::string Read(std::size_t wanted, int timeoutMs) {
+    std::string got;
+    const auto start = Clock::now();
+    while (got.size() < wanted && MsSince(start) < timeoutMs) {
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
+      char buf[256];
+      ssize_t n = read(master_, buf, sizeof buf);
+      if (n > 0) got.append(buf, static_cast<std::size_t>(n));
+    }
+    return got;
+  }
+
+ private:
+  void Loop() {
+    std::size_t next = 0;
+    auto lastWrite = Clock::now();
+    while (!quit_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      const speed_t speed = LineSpeed();
+      std::lock_guard lock(mutex_);
+      seen_.insert(speed);
+      if (!speaking_ || lines_.empty() || (rate_ != 0 && speed != rate_) || MsSince(lastWrite) < kSpeakIntervalMs)
+        continue;
+      const std::string& line = lines_[next++ % lines_.size()];
+      if (write(master_, line.data(), line.size()) > 0) ++sent_;
+      lastWrite = Clock::now();
+    }
+  }
+
+  int master_ = -1;
+  std::string slave_;
+  std::thread thread_;
+  std::atomic<bool> quit_{false};
+  std::atomic<bool> speaking_{false};
+  std::atomic<std::size_t> sent_{0};
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+  speed_t rate_ = 0;
+  std::set<speed_t> seen_;
+};
+
+// A loopback port nobody listens on: bound once to learn a free number, then closed.
+std::string ClosedLoopbackAddress() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof addr;
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+  close(fd);
+  return "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+}
+
+const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+const std::string kRmc = Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+const std::string kGsa = Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+const std::string kBadRmc = BadChecksum("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+
+class PortLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* old = std::getenv("ZENOLITH_GPSD")) oldGpsd_ = old;
+    setenv("ZENOLITH_GPSD", ClosedLoopbackAddress().c_str(), 1);
+  }
+  void TearDown() override {
+    if (oldGpsd_.empty())
+      unsetenv("ZENOLITH_GPSD");
+    else
+      setenv("ZENOLITH_GPSD", oldGpsd_.c_str(), 1);
+  }
+  // A fake receiver registered as serial port `number`.
+  FakeReceiver& Device(int number) {
+    devices_.push_back(std::make_unique<FakeReceiver>());
+    EXPECT_TRUE(devices_.back()->ok());
+    EXPECT_TRUE(platform::RegisterPort(number, devices_.back()->slave()));
+    return *devices_.back();
+  }
+  static bool OpenLink(PortLink& link, std::int16_t port, std::int32_t baud) {
+    link.SetComPort(port);
+    link.SetBaudRate(baud);
+    ErrorRecord error;
+    const bool ok = link.Open(error);
+    EXPECT_FALSE(error.IsSet()) << error.number << " " << error.message;
+    return ok;
+  }
+
+  testing_support::TempRegistry registry_;
+  std::string oldGpsd_;
+  std::vector<std::unique_ptr<FakeReceiver>> devices_;
+};
+
+TEST_F(PortLinkTest, FixedPortDeliversGoodSentencesAfterStarted) {
+  FakeReceiver& gps = Device(1);
+  gps.Speak({kGga, kBadRmc, kRmc}, 0);
+  PortLink link;
+  ASSERT_TRUE(OpenLink(link, 1, 4800));
+  EXPECT_TRUE(link.IsOpen());
+  ASSERT_TRUE(link.dataEvent().Wait(kArrivalMs));
+  EXPECT_TRUE(link.startedEvent().IsSet()) << "started comes with the first data";
+  EXPECT_EQ(link.SourcePort(), 1);
+  EXPECT_EQ(link.SourceBaud(), 4800);
+  EXPECT_EQ(gps.LineSpeed(), B4800);
+
+  const std::vector<std::string> texts = Collect(link, 4, 2 * kArrivalMs);
+  ASSERT_GE(texts.size(), 4u);
+  int failures = 0;
+  for (const std::string& text : texts)
+    if (text != WithoutLineEnd(kGga) && text != WithoutLineEnd(kRmc)) {
+      ADD_FAILURE() << "unexpected sentence " << text;
+      ++failures;
+    }
+  EXPECT_EQ(failures, 0);
+  EXPECT_FALSE(link.stoppedEvent().IsSet());
+
+  ErrorRecord again;
+  EXPECT_TRUE(link.Open(again)) << "opening an open link does nothing";
+  EXPECT_FALSE(again.IsSet());
+}
+
+// More than the 512-byte ring in one burst: the link must cut sentences out of
+// each chunk before it appends the next.
+TEST_F(PortLinkTest, BurstLongerThanTheRingArrivesWhole) {
+  FakeReceiver& gps = Device(2);
+  PortLink link;
+  ASSERT_TRUE(OpenLink(link, 2, 4800));
+  std::string burst;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 24; ++i) {
+    char body[96];
+    std::snprintf(body, sizeof body, "GPGGA,1235%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", i);
+    burst += Nmea(body);
+    expected.push_back(WithoutLineEnd(Nmea(body)));
+  }
+  ASSERT_GT(burst.size(), 3 * 512u);
+  gps.WriteRaw(burst);
+  EXPECT_EQ(Collect(link, expected.size(), 2 * kArrivalMs), expected);
+}
+
+TEST_F(PortLinkTest, ChecksumOptionalAppliesWhileOpen) {
+  FakeReceiver& gps = Device(1);
+  const std::string noChecksum = "$GPGSV,1,1,01,07,79,048,42\r\n";
+  PortLink link;
+  ASSERT_TRUE(OpenLink(link, 1, 4800));
+  gps.WriteRaw(noChecksum + kGga);
+  EXPECT_EQ(Collect(link, 1, kArrivalMs), std::vector<std::string>{WithoutLineEnd(kGga)});
+  link.SetChecksumMandatory(false);
+  gps.WriteRaw(noChecksum);
+  EXPECT_EQ(Collect(link, 1, kArrivalMs), std::vector<std::string>{WithoutLineEnd(noChecksum)});
+}
+
+TEST_F(PortLinkTest, FixedPortWithoutDeviceFailsAndLeavesNothingRunning) {
+  PortLink link;
+  link.SetComPort(7);
+  link.SetBaudRate(4800);
+  ErrorRecord error;
+  EXPECT_FALSE(link.Open(error));
+  EXPECT_EQ(error.number, zenolith::kErrorPort);
+  EXPECT_EQ(error.message, "Comm port does not exist");
+  EXPECT_FALSE(link.IsOpen());
+}
+
+TEST_F(PortLinkTest, MultiplexerOnlyWithoutGpsdFailsWithItsMessage) {
+  PortLink link;
+  link.SetComPort(-1);
+  ErrorRecord error;
+  const auto start = Clock::now();
+  EXPECT_FALSE(link.Open(error));
+  EXPECT_LT(MsSince(start), 200) << "a refused connection is seen at once";
+  EXPECT_EQ(error.message, "Portrelay not installed! Cannot create object PortrelayApi::Simple");
+  EXPECT_EQ(zenolith::StatusForError(error.number), com::REGDB_E_CLASSNOTREG);
+  EXPECT_FALSE(link.IsOpen());
+  EXPECT_EQ(link.SourcePort(), 0);
+}
+
+TEST_F(PortLinkTest, SetBaudRateAppliesToTheOpenPortWithoutReopening) {
+  FakeReceiver& gps = Device(4);
+  PortLink link;
+  ASSERT_TRUE(OpenLink(link, 4, 4800));
+  auto fdsOnDevice = [&] {
+    std::set<std::string> fds;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec))
+      if (std::filesystem::read_symlink(entry.path(), ec) == gps.slave()) fds.insert(entry.path().filename());
+    return fds;
+  };
+  const std::set<std::string> before = fdsOnDevice();
+  ASSERT_EQ(before.size(), 1u);
+
+  // Half a sentence before the change and the rest after it: it arrives whole
+  // only if the port and its line buffer were kept.
+  const std::string half = kRmc.substr(0, 30);
+  gps.WriteRaw(half);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  link.SetBaudRate(57600);
+  EXPECT_EQ(gps.LineSpeed(), B57600);
+  EXPECT_EQ(link.SourceBaud(), 57600);
+  EXPECT_EQ(fdsOnDevice(), before);
+  gps.WriteRaw(kRmc.substr(30));
+  EXPECT_EQ(Collect(link, 1, kArrivalMs), std::vector<std::string>{WithoutLineEnd(kRmc)});
+}
+
+TEST_F(PortLinkTest, WriteReachesTheSerialPort) {
+  FakeReceiver& gps = Device(1);
+  PortLink link;
+  ASSERT_TRUE(OpenLink(link, 1, 4800));
+  const std::string command = Nmea("PSRF100,1,4800,8,1,0");
+  link.Write(command);
+  EXPECT_EQ(gps.Read(command.size(), kArrivalMs), command);
+}
+
+TEST_F(PortLinkTest, CloseIsPromptAndClearsEverything) {
+  struct Row {
+    const char* name;
+    std::int16_t port;
+    std::int32_t baud;
+  };
+  constexpr Row kRows[] = {
+      {"automatic scan", 0, 4800},
+      {"scan of one port", 1, 0},
+      {"read loop", 1, 4800},
+  };
+  FakeReceiver& gps = Device(1);
+  gps.Speak({kGga}, B4800);
+  for (const Row& row : kRows) {
+    PortLink link;
+    ASSERT_TRUE(OpenLink(link, row.port, row.baud)) << row.name;
+    link.dataEvent().Wait(row.port > 0 ? kArrivalMs : 100);
+    const auto start = Clock::now();
+    link.Close();
+    EXPECT_LT(MsSince(start), kPromptCloseMs) << row.name;
+    EXPECT_FALSE(link.IsOpen()) << row.name;
+    EXPECT_FALSE(link.startedEvent().IsSet()) << row.name;
+    EXPECT_FALSE(link.dataEvent().IsSet()) << row.name;
+    EXPECT_FALSE(link.TakeSentence()) << row.name;
+    EXPECT_EQ(link.SourcePort(), 0) << row.name;
+    link.Write("$PSRF,after close\r\n");  // no source: nothing happens
+  }
+}
+
+TEST_F(PortLinkTest, PortThreeIsUsedWhenNamedExplicitly) {
+  FakeReceiver& three = Device(3);
+  FakeReceiver& other = Device(5);
+  three.Speak({kGga}, B4800);
+  other.Speak({kRmc}, B4800);
+  {
+    PortLink fixed;
+    ASSERT_TRUE(OpenLink(fixed, 3, 4800));
+    EXPECT_EQ(Collect(fixed, 1, kArrivalMs), std::vector<std::string>{WithoutLineEnd(kGga)});
+    EXPECT_EQ(fixed.SourcePort(), 3);
+  }
+  // BaudRate 0 scans the named port only, even port 3.
+  PortLink scanned;
+  ASSERT_TRUE(OpenLink(scanned, 3, 0));
+  ASSERT_TRUE(scanned.startedEvent().Wait(kArrivalMs));
+  EXPECT_EQ(scanned.SourcePort(), 3);
+  EXPECT_EQ(scanned.SourceBaud(), 4800);
+  EXPECT_EQ(Collect(scanned, 1, kArrivalMs).at(0), WithoutLineEnd(kGga));
+  EXPECT_FALSE(other.Heard(B4800)) << "port 5 was not named and must not be opened";
+}
+
+// Takes a little over one 2000 ms scan window: the receiver answers only at
+// 57600 baud, the second rate tried.
+TEST_F(PortLinkTest, ScanFindsA57600ReceiverInTheSecondWindowAndSkipsBadAndPortThree) {
+  FakeReceiver& noisy = Device(1);
+  FakeReceiver& three = Device(3);
+  FakeReceiver& fast = Device(5);
+  noisy.Speak({kBadRmc}, 0);  // every rate, never a good checksum
+  three.Speak({kGga}, B4800);  // would win the first window if it were scanned
+  fast.Speak({kGsa}, B57600);
+
+  PortLink link;
+  const auto start = Clock::now();
+  ASSERT_TRUE(OpenLink(link, 0, 4800));
+  ASSERT_TRUE(link.startedEvent().Wait(kScanWindowMs + kArrivalMs + 500));
+  const long long foundAfter = MsSince(start);
+  EXPECT_GE(foundAfter, kScanWindowMs - 100) << "found only in the second window";
+  EXPECT_EQ(link.SourcePort(), 5);
+  EXPECT_EQ(link.SourceBaud(), 57600);
+  const std::vector<std::string> texts = Collect(link, 3, kArrivalMs);
+  EXPECT_EQ(texts, std::vector<std::string>(3, WithoutLineEnd(kGsa)));
+
+  EXPECT_TRUE(noisy.Heard(B4800) && noisy.Heard(B57600)) << "port 1 was a candidate at both rates";
+  EXPECT_FALSE(three.Heard(B4800) || three.Heard(B57600)) << "port 3 was opened by the scan";
+  EXPECT_EQ(three.LineSpeed(), B9600);
+}
+
+// SLOW (about 4.5 s): the only test that waits out the 4000 ms silence rule.
+// A fixed port keeps its open port through the silence; an automatically
+// found port is released and found again. Each receiver sets its line to 9600
+// when it falls silent, so a port opened again reads 4800 afterwards.
+TEST_F(PortLinkTest, SLOW_SilenceSignalsStoppedOnceAndDataStartsAgain) {
+  FakeReceiver& fixedGps = Device(1);
+  FakeReceiver& foundGps = Device(2);
+  fixedGps.Speak({kGga}, 0);
+  foundGps.Speak({kRmc}, B4800);
+  PortLink fixed, found;
+  ASSERT_TRUE(OpenLink(fixed, 1, 4800));
+  ASSERT_TRUE(OpenLink(found, 2, 0));
+  ASSERT_TRUE(fixed.startedEvent().Wait(kArrivalMs));
+  ASSERT_TRUE(found.startedEvent().Wait(kArrivalMs));
+  ASSERT_EQ(found.SourcePort(), 2);
+
+  fixedGps.Silence();
+  foundGps.Silence();
+  const auto silentSince = Clock::now();
+  fixedGps.SetLineSpeed(B9600);
+  foundGps.SetLineSpeed(B9600);
+  while (fixed.TakeSentence() || found.TakeSentence()) {
+  }
+
+  ASSERT_TRUE(fixed.stoppedEvent().Wait(kSilenceMs + kSilenceToleranceMs));
+  const long long stoppedAfter = MsSince(silentSince);
+  EXPECT_GE(stoppedAfter, kSilenceMs - kSilenceToleranceMs);
+  EXPECT_LE(stoppedAfter, kSilenceMs + kSilenceToleranceMs);
+  ASSERT_TRUE(found.stoppedEvent().Wait(kSilenceToleranceMs));
+  EXPECT_EQ(found.SourcePort(), 2) << "the port that stopped is still reported";
+
+  // The scan opens the released port again at 4800 at once; the fixed port
+  // is neither reopened nor reconfigured.
+  const auto reopened = Clock::now();
+  while (foundGps.LineSpeed() != B4800 && MsSince(reopened) < static_cast<long long>(kArrivalMs))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(foundGps.LineSpeed(), B4800);
+  EXPECT_EQ(fixedGps.LineSpeed(), B9600);
+  EXPECT_TRUE(fixed.IsOpen());
+
+  fixedGps.Speak({kGga}, 0);
+  foundGps.Speak({kRmc}, B4800);
+  EXPECT_TRUE(fixed.startedEvent().Wait(kArrivalMs));
+  EXPECT_TRUE(found.startedEvent().Wait(kArrivalMs));
+  EXPECT_EQ(found.SourcePort(), 2);
+  EXPECT_EQ(Collect(fixed, 1, kArrivalMs).at(0), WithoutLineEnd(kGga));
+  EXPECT_EQ(Collect(found, 1, kArrivalMs).at(0), WithoutLineEnd(kRmc));
+  EXPECT_FALSE(fixed.stoppedEvent().IsSet()) << "stopped is signalled once";
+  EXPECT_FALSE(found.stoppedEvent().IsSet()) << "stopped is signalled once";
+}
+
+}  // namespace
