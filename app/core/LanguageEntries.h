@@ -35,7 +35,7 @@ inline constexpr int kLanguageIntroMenu = 17;  // Choose the language of the men
 inline constexpr int kLanguageLabel = 18;  // Language:
 inline constexpr int kQuitQuestion = 21;  // Do you really want to quit Rovana?
 
-// Menu bar: the main screen relabels every item from these; the English text is the built-in one
+// Menu bar (the main screen relabels every item from these; the English text is the built-in one), and the two quick-menu texts among them
 inline constexpr int kMenuMapDetails = 9;  // Details
 inline constexpr int kMenuConfigQuit = 22;  // Quit
 inline constexpr int kMenuView = 24;  // View
@@ -156,9 +156,9 @@ inline constexpr int kSettingsCompassLabelUser = 117;  // Show my course
 inline constexpr int kSettingsCompassLabelTarget = 118;  // Show the course to the target
 inline constexpr int kSettingsCompassHeading = 119;  // Compass orientation:
 inline constexpr int kSettingsTrackFilter = 120;  // Store a track point when
-inline constexpr int kSettingsTrackMaxTime = 121;  // seconds have passed:
-inline constexpr int kSettingsTrackMaxDist = 122;  // the distance is reached:
-inline constexpr int kSettingsTrackMaxDev = 123;  // the deviation from a line exceeds:
+inline constexpr int kSettingsTrackMaxTime = 121;  // the time since the last point reaches (s):
+inline constexpr int kSettingsTrackMaxDist = 122;  // the distance from the last point reaches:
+inline constexpr int kSettingsTrackMaxDev = 123;  // the deviation from a straight line exceeds:
 inline constexpr int kSettingsPaceDistance = 124;  // Pace for a distance of:
 inline constexpr int kSettingsSaveUnicode = 125;  // Save GPX files as Unicode
 inline constexpr int kSettingsPrimaryData = 126;  // Data folder:

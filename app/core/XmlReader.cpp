@@ -357,7 +357,7 @@ XmlReader::Scan XmlReader::ScanToken(bool final) {
     std::size_t q = p;
     while (q < filled_ && IsSeparator(window_[q])) ++q;
     if (q >= filled_) {
-      if (final) return Scan::End;
+      if (endReached_) return Scan::End;
       next_ = q;  // only separators so far: drop them and look further
       return Scan::NeedMore;
     }

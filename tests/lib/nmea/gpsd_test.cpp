@@ -461,8 +461,10 @@ class Receiver {
 };
 
 // A gpsd of its own per test: loopback only (gpsd's default), a port of its
-// own, read-only on the device (-b: no probing writes), its control socket in
-// a temporary folder, and ended in every case.
+// own, in the foreground (-N), reading the device before any client asks (-n:
+// it must open the device before it drops root's privileges), read-only on it
+// (-b: no probing writes), its control socket in a temporary folder, and
+// ended in every case.
 class RealGpsdTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -472,7 +474,9 @@ class RealGpsdTest : public ::testing::Test {
     port_ = FreePort();
     const std::string socketPath = (registry_.folder() / "gpsd.sock").string();
     const std::string portText = std::to_string(port_);
-    std::vector<std::string> args = {gpsd, "-N", "-n", "-b", "-S", portText, "-F", socketPath, receiver_.slave()};
+    // A fixed speed and framing (-s, -f) spare gpsd its start-up hunt for them.
+    std::vector<std::string> args = {gpsd, "-N", "-n", "-b", "-s", "4800", "-f", "8N1",
+                                     "-S", portText, "-F", socketPath, receiver_.slave()};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
