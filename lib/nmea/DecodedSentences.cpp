@@ -1,6 +1,5 @@
 // Field readers, UTC values, and the decoded sentences NmeaGGA, NmeaGLL,
 // NmeaRMC and NmeaVTG with their decoders and writers.
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <climits>

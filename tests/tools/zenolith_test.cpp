@@ -73,7 +73,8 @@ TEST_F(ZenolithTool, ScriptPutsGetsAndReportsFailures) {
       "print d.DeltaX\n"
       "print d.Flattening\n"
       "d.DeltaY = \"north\"\n"
-      "p = new ZenolithCE.NmeaParser\n"
+      "s = new ZenolithCE.NmeaSentence\n"
+      "print s.Fields(1)\n"
       "q = new ZenolithCE.Nothing\n"
       "print d.ScaleFactor(1)\n"
       "call d.SemiMajorAxis\n"
@@ -90,7 +91,7 @@ TEST_F(ZenolithTool, ScriptPutsGetsAndReportsFailures) {
       "-89.5",
       "error 0x80020006: Unknown name.",
       "error 0x80020005: Type mismatch. Argument newVal of DeltaY.",
-      "error 0x80040111: ClassFactory cannot supply requested class",
+      "error 0x80042714: Index out of bounds",
       "error 0x800401F3: Invalid class string",
       "error 0x8002000E: Wrong number of arguments for ScaleFactor: 1 given, 0 expected.",
       "6378137",

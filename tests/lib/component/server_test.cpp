@@ -115,11 +115,23 @@ TEST(ServerRegistration, AnUnwritableRegistryGivesTheSystemFailureStatus) {
   EXPECT_EQ(static_cast<std::uint32_t>(hr) & 0xFFFF0000u, 0x80070000u) << com::FormatStatus(hr);
 }
 
-TEST_F(ServerTest, ClassesNotBuiltYetAreNotAvailable) {
+TEST_F(ServerTest, EveryRegisteredClassIsCreatableAndAnUnknownOneIsNot) {
+  for (const char* name : kClassNames) {
+    ComPtr<IDispatch> object;
+    EXPECT_EQ(com::CreateObject(std::string("ZenolithCE.") + name, &object), com::S_OK) << name;
+    EXPECT_TRUE(object) << name;
+  }
   ComPtr<IDispatch> object;
-  EXPECT_EQ(com::CreateObject("ZenolithCE.NmeaParser", &object), com::CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_FALSE(object);
   EXPECT_EQ(com::CreateObject("ZenolithCE.NoSuchClass", &object), com::CO_E_CLASSSTRING);
+
+  // A class identifier registered for this library that the library does not have.
+  const std::string stranger = "{0B0B0B0B-1111-2222-3333-444444444444}";
+  ASSERT_TRUE(reg().SetString("HKEY_CLASSES_ROOT\\CLSID\\" + stranger + "\\InprocServer32", "",
+                              fs::canonical(kLibrary).string())
+                  .ok());
+  com::CLSID clsid;
+  ASSERT_EQ(com::CLSIDFromProgID(stranger, &clsid), com::S_OK);
+  EXPECT_EQ(com::CoCreateInstance(clsid, nullptr, com::IID_IDispatch, object.PutVoid()), com::CLASS_E_CLASSNOTAVAILABLE);
 }
 
 TEST_F(ServerTest, CustomDatumPropertiesByIdAndByName) {

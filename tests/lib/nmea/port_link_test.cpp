@@ -438,7 +438,9 @@ TEST_F(PortLinkTest, ScanFindsA57600ReceiverInTheSecondWindowAndSkipsBadAndPortT
 // SLOW (about 4.5 s): the only test that waits out the 4000 ms silence rule.
 // A fixed port keeps its open port through the silence; an automatically
 // found port is released and found again. Each receiver sets its line to 9600
-// when it falls silent, so a port opened again reads 4800 afterwards.
+// when it falls silent, so a port opened again reads 4800 afterwards. The
+// fixed receiver goes on sending noise without a sentence in it: bytes alone
+// do not keep a stream alive.
 TEST_F(PortLinkTest, SLOW_SilenceSignalsStoppedOnceAndDataStartsAgain) {
   FakeReceiver& fixedGps = Device(1);
   FakeReceiver& foundGps = Device(2);
@@ -451,7 +453,7 @@ TEST_F(PortLinkTest, SLOW_SilenceSignalsStoppedOnceAndDataStartsAgain) {
   ASSERT_TRUE(found.startedEvent().Wait(kArrivalMs));
   ASSERT_EQ(found.SourcePort(), 2);
 
-  fixedGps.Silence();
+  fixedGps.Speak({"\x7f\x15 noise without a sentence \x0b*00\r\n"}, 0);
   foundGps.Silence();
   const auto silentSince = Clock::now();
   fixedGps.SetLineSpeed(B9600);

@@ -1,0 +1,395 @@
+// XmlWriter: the exact bytes of every element form in both encodings, texts
+// that must survive a write and a read (markup, references, CDATA ends,
+// characters outside the BMP, malformed UTF-8), the "C" locale for reals,
+// the atomic save (no temporary left, a failed save keeps the old file, a
+// planted link is not followed), file modes, and xmllint as an independent
+// judge of every kind of file the writer produces.
+#include "app/core/XmlWriter.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+#include "app/core/Log.h"
+#include "app/core/TextCodec.h"
+#include "app/core/XmlReader.h"
+
+namespace rovana {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A writer whose document is a function, so each test states its own.
+class Writer : public XmlWriter {
+ public:
+  Writer(fs::path folder, std::string name, std::function<void(Writer&)> body, std::optional<mode_t> mode = std::nullopt)
+      : XmlWriter(std::move(folder), std::move(name), mode), body_(std::move(body)) {}
+  using XmlWriter::BoolElement;
+  using XmlWriter::EmptyElement;
+  using XmlWriter::Format;
+  using XmlWriter::IntElement;
+  using XmlWriter::ListElement;
+  using XmlWriter::PositionElement;
+  using XmlWriter::Raw;
+  using XmlWriter::RealElement;
+  using XmlWriter::TextElement;
+
+ protected:
+  void Write() override { body_(*this); }
+
+ private:
+  std::function<void(Writer&)> body_;
+};
+
+// Collects the decoded text after each start tag "t" and the attribute "v"
+// of each tag "e".
+class TextCollector : public XmlReader {
+ public:
+  TextCollector(fs::path folder, std::string name) : XmlReader(std::move(folder), std::move(name)) {}
+  std::vector<std::string> texts, values;
+
+ protected:
+  void Parse() override {
+    while (NextToken()) {
+      if (IsTag(XmlToken::StartTag, "t")) texts.push_back(ReadText(true));
+      if (IsTag(XmlToken::StartTag, "e")) values.push_back(Attribute("v").value_or("<none>"));
+    }
+  }
+};
+
+std::string Utf16Bytes(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t u : text) {
+    bytes += static_cast<char>(u & 0xFF);
+    bytes += static_cast<char>(u >> 8);
+  }
+  return bytes;
+}
+
+struct Command {
+  int status = -1;
+  std::string output;
+};
+
+// Runs a shell command line, stdout and stderr together.
+Command RunShell(const std::string& line) {
+  Command result;
+  std::FILE* pipe = ::popen((line + " 2>&1").c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+bool HaveXmllint() { return RunShell("command -v xmllint").status == 0; }
+
+class XmlWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    folder_ = fs::temp_directory_path() / ("xml-writer-test-" + std::to_string(rd()) + std::to_string(rd()));
+    fs::create_directories(folder_);
+    OpenLog(folder_ / "log.txt");
+  }
+  void TearDown() override {
+    CloseLog();
+    std::error_code ec;
+    fs::permissions(folder_, fs::perms::owner_all, ec);
+    fs::remove_all(folder_, ec);
+  }
+  std::string ReadFile(const std::string& name) const {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  std::string LogText() const { return ReadFile("log.txt"); }
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder_))
+      if (e.path().filename() != "log.txt") names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  mode_t Mode(const std::string& name) const {
+    struct stat st{};
+    ::stat((folder_ / name).c_str(), &st);
+    return st.st_mode & 07777;
+  }
+  fs::path folder_;
+};
+
+TEST_F(XmlWriterTest, ElementFormsInBothEncodings) {
+  struct Case {
+    const char* what;
+    std::function<void(Writer&)> write;
+    std::string expected;  // UTF-8, after the declaration
+  };
+  const LatLonAlt position{52.5 * kPi / 180, -1.25 * kPi / 180, 100.25};
+  const std::vector<Case> cases = {
+      {"raw", [](Writer& w) { w.Raw("<settings>\n"); }, "<settings>\n"},
+      {"format", [](Writer& w) { w.Format("<%s n=\"%d\">", "x", 7); }, "<x n=\"7\">"},
+      {"integer", [](Writer& w) { w.IntElement("horizon", -5); }, " <horizon>-5</horizon>\n"},
+      {"boolean", [](Writer& w) { w.BoolElement("a", true); w.BoolElement("b", false); }, " <a>1</a>\n <b>0</b>\n"},
+      {"real", [](Writer& w) { w.RealElement("zoomN3", 5215789.654483851); }, " <zoomN3>5215789.654484</zoomN3>\n"},
+      {"position", [&](Writer& w) { w.PositionElement("position", position); },
+       " <position>52.500000#-1.250000#100.250000</position>\n"},
+      {"text", [](Writer& w) { w.TextElement("language", "English"); }, " <language><![CDATA[English]]></language>\n"},
+      {"empty text writes nothing", [](Writer& w) { w.TextElement("language", ""); }, ""},
+      {"text without carriage returns", [](Writer& w) { w.TextElement("t", "a\r\nb"); }, " <t><![CDATA[a\nb]]></t>\n"},
+      {"text with markup", [](Writer& w) { w.TextElement("t", "a<b>&]]>"); }, " <t><![CDATA[a&lt;b&gt;&amp;]]&gt;]]></t>\n"},
+      {"empty element", [](Writer& w) { w.EmptyElement("link", "href", "http://x/?a=1&b=\"2\""); },
+       " <link href=\"http://x/?a=1&amp;b=&quot;2&quot;\"></link>\n"},
+      {"empty element without value", [](Writer& w) { w.EmptyElement("link", "href", ""); }, ""},
+      {"list", [](Writer& w) { w.ListElement("hiddenMaps", {"one", "", "two"}); },
+       " <hiddenMaps>\n <s><![CDATA[one]]></s>\n <s></s>\n <s><![CDATA[two]]></s>\n </hiddenMaps>\n"},
+      {"non-ASCII", [](Writer& w) { w.TextElement("t", "\xC3\xA9\xF0\x9F\x98\x80"); },
+       " <t><![CDATA[\xC3\xA9\xF0\x9F\x98\x80]]></t>\n"},
+      {"control characters and malformed UTF-8", [](Writer& w) { w.TextElement("t", "a\x01" "b\xFF"); },
+       " <t><![CDATA[a\xEF\xBF\xBD" "b\xEF\xBF\xBD]]></t>\n"},
+  };
+  const std::string declaration = "<?xml version=\"1.0\"?>\n";
+  int failures = 0;
+  for (const Case& c : cases) {
+    for (const bool unicode : {false, true}) {
+      Writer writer(folder_, "out.xml", c.write);
+      if (!writer.Save(unicode)) {
+        ++failures;
+        ADD_FAILURE() << c.what << ": save failed";
+        continue;
+      }
+      const std::string expected = unicode ? Utf16Bytes(Utf8ToUtf16(declaration + c.expected)) : declaration + c.expected;
+      const std::string got = ReadFile("out.xml");
+      if (got != expected) {
+        ++failures;
+        ADD_FAILURE() << c.what << " (unicode " << unicode << "):\n got [" << got << "]\n expected [" << expected << "]";
+      }
+      if (writer.bytesWritten() != got.size()) {
+        ++failures;
+        ADD_FAILURE() << c.what << ": counted " << writer.bytesWritten() << " bytes of " << got.size();
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+// A locale with a decimal comma, built for the test so that no installed
+// locale is needed: only its LC_NUMERIC part, over the ASCII character map.
+bool UseCommaLocale(const fs::path& folder) {
+  fs::create_directories(folder / "locales");
+  std::ofstream(folder / "comma.src") << "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U002E>\"\n"
+                                         "grouping 3;3\nEND LC_NUMERIC\n";
+  RunShell("localedef -c -i '" + (folder / "comma.src").string() + "' -f ANSI_X3.4-1968 '" +
+           (folder / "locales" / "comma").string() + "'");
+  ::setenv("LOCPATH", (folder / "locales").c_str(), 1);
+  return std::setlocale(LC_NUMERIC, "comma") != nullptr;
+}
+
+class ValueReader : public XmlReader {
+ public:
+  ValueReader(fs::path folder, std::string name) : XmlReader(std::move(folder), std::move(name)) {}
+  double value = 0;
+
+ protected:
+  void Parse() override {
+    while (NextToken())
+      if (IsTag(XmlToken::StartTag, "r")) value = ReadReal();
+  }
+};
+
+TEST_F(XmlWriterTest, RealsIgnoreTheUserLocale) {
+  const bool comma = UseCommaLocale(folder_);
+  char plain[32];
+  std::snprintf(plain, sizeof plain, "%.1f", 1.5);
+  if (!comma || std::string(plain) != "1,5") {
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+    GTEST_SKIP() << "cannot build a locale with a decimal comma (localedef missing?)";
+  }
+  Writer writer(folder_, "out.xml", [](Writer& w) {
+    w.RealElement("r", 1.5);
+    w.Format("%lf", 2.25);
+  });
+  const bool saved = writer.Save(false);
+  ValueReader reader(folder_, "out.xml");
+  reader.Read();
+  std::setlocale(LC_NUMERIC, "C");
+  ::unsetenv("LOCPATH");
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(ReadFile("out.xml"), "<?xml version=\"1.0\"?>\n <r>1.500000</r>\n2.250000");
+  EXPECT_EQ(reader.value, 1.5);
+}
+
+TEST_F(XmlWriterTest, TextsReadBackAsWritten) {
+  const std::vector<std::string> texts = {
+      "plain",
+      "a &lt; b stays as typed",
+      "&amp;#60; and &#60;",
+      "ends ]]> in the middle ]]>",
+      "<![CDATA[ inside ]]>",
+      "<b>bold</b> & \"quoted\" 'apostrophe'",
+      "line one\nline two",
+      " leading and trailing blanks ",
+      "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+      std::string(3000, 'z'),
+  };
+  int failures = 0;
+  for (const bool unicode : {false, true}) {
+    Writer writer(folder_, "texts.xml", [&](Writer& w) {
+      w.Raw("<r>\n");
+      for (const std::string& t : texts) {
+        w.TextElement("t", t);
+        w.EmptyElement("e", "v", t);
+      }
+      w.Raw("</r>\n");
+    });
+    ASSERT_TRUE(writer.Save(unicode));
+    TextCollector reader(folder_, "texts.xml");
+    ASSERT_TRUE(reader.Read());
+    EXPECT_EQ(reader.unicode(), unicode);
+    if (reader.texts != texts || reader.values != texts) {
+      ++failures;
+      for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(i < reader.texts.size() ? reader.texts[i] : "<missing>", texts[i]) << "text, unicode " << unicode;
+        EXPECT_EQ(i < reader.values.size() ? reader.values[i] : "<missing>", texts[i]) << "attribute, unicode " << unicode;
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+TEST_F(XmlWriterTest, SaveLeavesNoTemporaryFileAndReplacesAStaleOne) {
+  std::ofstream(folder_ / "doc.xml.tmp") << "left by a crash";
+  Writer writer(folder_, "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
+  ASSERT_TRUE(writer.Save(false));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"doc.xml"});
+  EXPECT_EQ(ReadFile("doc.xml"), "<?xml version=\"1.0\"?>\n<r/>\n");
+}
+
+TEST_F(XmlWriterTest, PlantedLinkIsNotFollowed) {
+  const fs::path victim = folder_ / "victim.txt";
+  std::ofstream(victim) << "precious";
+  fs::create_symlink(victim, folder_ / "doc.xml.tmp");
+  Writer writer(folder_, "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
+  ASSERT_TRUE(writer.Save(false));
+  EXPECT_EQ(ReadFile("victim.txt"), "precious");
+  EXPECT_EQ(ReadFile("doc.xml"), "<?xml version=\"1.0\"?>\n<r/>\n");
+}
+
+// A write that fails half-way (the file size limit stands in for a full
+// disk) leaves the old file untouched and no temporary file.
+TEST_F(XmlWriterTest, FailedWriteKeepsTheOldFile) {
+  std::ofstream(folder_ / "doc.xml") << "old contents";
+  const std::string big(300000, 'b');
+  Writer writer(folder_, "doc.xml", [&](Writer& w) { w.TextElement("t", big); });
+
+  struct rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit small = old;
+  small.rlim_cur = 100000;
+  auto* previous = ::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = writer.Save(false);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, previous);
+
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(ReadFile("doc.xml"), "old contents");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"doc.xml"});
+  EXPECT_NE(LogText().find("Error writing file"), std::string::npos);
+}
+
+TEST_F(XmlWriterTest, TemporaryFileThatCannotBeMadeKeepsTheOldFile) {
+  std::ofstream(folder_ / "doc.xml") << "old contents";
+  // A folder in the way of the temporary file: fails even for root.
+  fs::create_directories(folder_ / "doc.xml.tmp" / "inside");
+  Writer writer(folder_, "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
+  EXPECT_FALSE(writer.Save(false));
+  EXPECT_EQ(ReadFile("doc.xml"), "old contents");
+  EXPECT_NE(LogText().find("Cannot replace"), std::string::npos);
+
+  Writer nowhere(folder_ / "missing", "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
+  EXPECT_FALSE(nowhere.Save(false));
+}
+
+TEST_F(XmlWriterTest, ReadOnlyFolderKeepsTheOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders; the folder-in-the-way test covers root";
+  std::ofstream(folder_ / "doc.xml") << "old contents";
+  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+  Writer writer(folder_, "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
+  EXPECT_FALSE(writer.Save(false));
+  fs::permissions(folder_, fs::perms::owner_all);
+  EXPECT_EQ(ReadFile("doc.xml"), "old contents");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"doc.xml"}));
+}
+
+TEST_F(XmlWriterTest, FileModes) {
+  const mode_t oldMask = ::umask(0);
+  Writer secret(folder_, "secret.xml", [](Writer& w) { w.Raw("<r/>\n"); }, 0600);
+  EXPECT_TRUE(secret.Save(true));
+  EXPECT_EQ(Mode("secret.xml"), 0600u) << "an explicit mode ignores the umask";
+  ::chmod((folder_ / "secret.xml").c_str(), 0644);
+  EXPECT_TRUE(secret.Save(true));
+  EXPECT_EQ(Mode("secret.xml"), 0600u) << "a rewrite restores the explicit mode";
+
+  ::umask(022);
+  Writer plain(folder_, "plain.xml", [](Writer& w) { w.Raw("<r/>\n"); });
+  EXPECT_TRUE(plain.Save(false));
+  EXPECT_EQ(Mode("plain.xml"), 0644u);
+  ::chmod((folder_ / "plain.xml").c_str(), 0640);
+  EXPECT_TRUE(plain.Save(false));
+  EXPECT_EQ(Mode("plain.xml"), 0640u) << "a rewrite keeps the file's mode";
+  ::umask(oldMask);
+}
+
+// xmllint, an independent parser, must accept what the writer produces in
+// both encodings, and see the values the writer meant.
+TEST_F(XmlWriterTest, XmllintAcceptsEveryForm) {
+  if (!HaveXmllint()) GTEST_SKIP() << "xmllint not installed (Debian package libxml2-utils)";
+  auto body = [](Writer& w) {
+    w.Raw("<doc>\n");
+    w.IntElement("int", 42);
+    w.BoolElement("bool", true);
+    w.RealElement("real", -0.5);
+    w.PositionElement("position", LatLonAlt{0.5, -0.25, 10});
+    w.TextElement("text", "a<b>&c]]>d \"q\" 'a' caf\xC3\xA9 \xF0\x9F\x98\x80 \x01 \xFF");
+    w.EmptyElement("link", "href", "http://x/?a=1&b=<2>\"'");
+    w.ListElement("list", {"one", "", "two & three"});
+    w.Raw("</doc>\n");
+  };
+  int failures = 0;
+  for (const bool unicode : {false, true}) {
+    const std::string name = unicode ? "wide.xml" : "narrow.xml";
+    Writer writer(folder_, name, body);
+    ASSERT_TRUE(writer.Save(unicode));
+    const std::string file = (folder_ / name).string();
+    const Command lint = RunShell("xmllint --noout '" + file + "'");
+    if (lint.status != 0) {
+      ++failures;
+      ADD_FAILURE() << name << ": " << lint.output;
+    }
+    const Command value = RunShell("xmllint --xpath 'string(/doc/int)' '" + file + "'");
+    // xmllint ends an XPath string result with a line feed.
+    EXPECT_EQ(value.output, "42\n") << name;
+    const Command href = RunShell("xmllint --xpath 'string(/doc/link/@href)' '" + file + "'");
+    EXPECT_EQ(href.output, "http://x/?a=1&b=<2>\"'\n") << name;
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+}  // namespace
+}  // namespace rovana
