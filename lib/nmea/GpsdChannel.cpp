@@ -265,7 +265,7 @@ void GpsdChannel::Deliver(const char* bytes, std::size_t count) {
       }
       continue;
     }
-    if (false && c == '{') {
+    if (atLineStart_ && c == '{') {
       inJsonLine_ = true;
       atLineStart_ = false;
       continue;

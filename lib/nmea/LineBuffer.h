@@ -5,7 +5,11 @@
 // TakeText() (or make an NmeaSentence of it) and pass it on. No allocation
 // happens per byte: bytes go into the ring, a found sentence is copied once
 // into a 512-byte work buffer. Bytes that arrive while more than 512 are
-// unconsumed overwrite the oldest ones. One thread at a time.
+// unconsumed overwrite the oldest ones; the search then goes on from the
+// oldest byte still held, so a sentence begun before is lost and a sentence
+// is at most 510 characters. Bad input is never an error: bytes outside
+// "$" ... "\r\n" and sentences with a wrong (or, while checksums are
+// mandatory, missing) checksum are skipped. One thread at a time.
 #pragma once
 
 #include <cstddef>

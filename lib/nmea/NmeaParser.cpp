@@ -1,5 +1,6 @@
 #include "lib/nmea/NmeaParser.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -314,10 +315,16 @@ void NmeaParser::Parse(Invocation& call) {
   // Events fire during the call; the client may release its reference from
   // one of them, so the parser holds its own until it is done.
   com::ComPtr<com::IDispatch> self(static_cast<com::IDispatch*>(this));
-  if (!parseBuffer_.Append(text)) return;
-  while (parseBuffer_.FindNext()) {
-    com::ComPtr<com::IDispatch> sentence = NmeaSentence::Make(parseBuffer_.TakeText());
-    if (sentence) decoder_.ProcessSentence(sentence.get());
+  // The ring holds 512 bytes: a longer text is taken in pieces, each followed
+  // by the search for complete sentences, so a whole file handed over at
+  // once loses nothing.
+  constexpr std::size_t kPiece = NmeaLineBuffer::kSize / 2;
+  for (std::size_t at = 0; at < text.size(); at += kPiece) {
+    if (!parseBuffer_.Append(text.data() + at, std::min(kPiece, text.size() - at))) continue;
+    while (parseBuffer_.FindNext()) {
+      com::ComPtr<com::IDispatch> sentence = NmeaSentence::Make(parseBuffer_.TakeText());
+      if (sentence) decoder_.ProcessSentence(sentence.get());
+    }
   }
 }
 

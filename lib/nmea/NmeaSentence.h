@@ -35,7 +35,10 @@ class NmeaSentence final : public DispatchObject {
   const std::string& TextWithLineEnd();
   const std::string& Command() const { return command_; }
   const std::string& FullCommand() const { return fullCommand_; }
-  // 3 or 5 characters; false with the error filled otherwise.
+  // "GGA" (talker GP) or "GPGGA"; the fields are kept and the text is
+  // rebuilt when next read. Empty (no value): false with 10003 "Null command
+  // not allowed"; another length: false with 10003 "Command must be 3 or 5
+  // characters long". A failed call changes nothing.
   bool SetCommand(std::string_view command, ErrorRecord& error);
   std::int16_t FieldsCount() const { return fieldsCount_; }
   // Field `index` (1-based): empty text for a field not present up to

@@ -25,7 +25,8 @@ constexpr const char* kDecodeHelp =
     "usage: zenolith decode [OPTIONS] [FILE...]\n\n"
     "Feeds the bytes of the files (standard input when none) through an NmeaParser's\n"
     "Parse and prints one JSON object per line for every event, in event order:\n"
-    "GGA, GLL, RMC, GpsFix, Movement, Quality, Satellites, ComStatus.\n\n"
+    "GGA, GLL, RMC, GpsFix, Movement, Quality, Satellites, ComStatus. A line feed without\n"
+    "its carriage return (a log saved on Unix) counts as a line end.\n\n"
     "options:\n"
     "  --generic            also print {\"event\":\"Generic\",\"sentence\":\"$...\"} for every sentence\n"
     "  --all-generic        only Generic events (AllEventsGeneric): no decoding\n"
@@ -379,8 +380,19 @@ int DecodeCommand(const Args& args) {
           }
           in = &stream;
         }
+        bool lastWasCr = false;
         while (in->read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in->gcount() > 0) {
-          if (!parser.Call("Parse", {com::Variant::Bstr(std::string(chunk.data(), static_cast<std::size_t>(in->gcount())))})) {
+          // Logs kept on Unix often lost the carriage returns a receiver
+          // sends; the parser needs "\r\n", so a bare line feed gets one back.
+          std::string text;
+          text.reserve(static_cast<std::size_t>(in->gcount()) + 64);
+          for (std::streamsize i = 0; i < in->gcount(); ++i) {
+            const char c = chunk[static_cast<std::size_t>(i)];
+            if (c == '\n' && !lastWasCr) text += '\r';
+            text += c;
+            lastWasCr = c == '\r';
+          }
+          if (!parser.Call("Parse", {com::Variant::Bstr(std::move(text))})) {
             std::cerr << "zenolith decode: " << parser.error() << "\n";
             status = 1;
             break;

@@ -126,13 +126,13 @@ std::string ReadLine(int fd, int timeoutMs) {
   return line;
 }
 
-int Listener(std::uint16_t* port) {
+int Listener(std::uint16_t* port, bool listening = true) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof addr;
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4) != 0 ||
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || (listening && listen(fd, 4) != 0) ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
     if (fd >= 0) close(fd);
     return -1;
@@ -300,9 +300,13 @@ TEST(GpsdChannelTest, PeersThatAreNotGpsdAreRefusedInTime) {
     EXPECT_EQ(channel.lastError(), row.error) << row.name;
     EXPECT_FALSE(channel.IsConnected()) << row.name;
   }
-  GpsdChannel nobody(GpsdAddress{"127.0.0.1", std::to_string(FreePort())});
+  // Bound but not listening: refused, and nobody else can take the port meanwhile.
+  std::uint16_t refusing = 0;
+  const int bound = Listener(&refusing, false);
+  GpsdChannel nobody(GpsdAddress{"127.0.0.1", std::to_string(refusing)});
   EXPECT_FALSE(nobody.Connect());
   EXPECT_EQ(nobody.lastError(), ECONNREFUSED);
+  if (bound >= 0) close(bound);
 }
 
 TEST(GpsdChannelTest, HangUpSetsTheErrorEventAndCloseDoesNot) {

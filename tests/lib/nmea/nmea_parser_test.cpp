@@ -104,6 +104,17 @@ TEST(NmeaParser, ParseFiresEventsDuringTheCallInOrder) {
   EXPECT_EQ(p.recorder.events, std::vector<std::string>{"Generic"});
 }
 
+// Guards against a text longer than the 512-byte ring dropping sentences.
+TEST(NmeaParser, ParseOfALongTextAtOnceLosesNothing) {
+  Parser p;
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += kGga;
+  ASSERT_EQ(p.Call("Parse", {Variant::Bstr(text)}), com::S_OK);
+  int generic = 0;
+  for (const std::string& e : p.recorder.events) generic += e == "Generic";
+  EXPECT_EQ(generic, 100);
+}
+
 TEST(NmeaParser, PropertyChecks) {
   Parser p;
   EXPECT_EQ(p.Put("GpsDatum", Variant::I2(29)), com::MakeStatus(0x80042713));

@@ -1,5 +1,5 @@
 // PortLink against fake receivers on pseudo-terminals registered as serial
-// ports in a temporary registry. gpsd is pointed at a closed loopback port, so
+// ports in a temporary registry. gpsd is pointed at a refusing loopback port, so
 // automatic mode always scans the serial ports and a real gpsd never joins in.
 //
 // A pseudo-terminal carries bytes at any line speed. A fake receiver with a
@@ -189,18 +189,31 @@ class FakeReceiver {
   std::set<speed_t> seen_;
 };
 
-// A loopback port nobody listens on: bound once to learn a free number, then closed.
-std::string ClosedLoopbackAddress() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof addr;
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-  close(fd);
-  return "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
-}
+// A loopback port that refuses connections for as long as the object lives:
+// bound (so nobody else gets it) but not listening.
+class RefusingPort {
+ public:
+  RefusingPort() {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length) == 0)
+      address_ = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  }
+  ~RefusingPort() {
+    if (fd_ >= 0) close(fd_);
+  }
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  const std::string& address() const { return address_; }
+
+ private:
+  int fd_ = -1;
+  std::string address_;
+};
 
 const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 const std::string kRmc = Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
@@ -210,8 +223,9 @@ const std::string kBadRmc = BadChecksum("GPRMC,123519,A,4807.038,N,01131.000,E,0
 class PortLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_FALSE(noGpsd_.address().empty());
     if (const char* old = std::getenv("ZENOLITH_GPSD")) oldGpsd_ = old;
-    setenv("ZENOLITH_GPSD", ClosedLoopbackAddress().c_str(), 1);
+    setenv("ZENOLITH_GPSD", noGpsd_.address().c_str(), 1);
   }
   void TearDown() override {
     if (oldGpsd_.empty())
@@ -236,6 +250,7 @@ class PortLinkTest : public ::testing::Test {
   }
 
   testing_support::TempRegistry registry_;
+  RefusingPort noGpsd_;
   std::string oldGpsd_;
   std::vector<std::unique_ptr<FakeReceiver>> devices_;
 };
@@ -247,7 +262,7 @@ TEST_F(PortLinkTest, FixedPortDeliversGoodSentencesAfterStarted) {
   ASSERT_TRUE(OpenLink(link, 1, 4800));
   EXPECT_TRUE(link.IsOpen());
   ASSERT_TRUE(link.dataEvent().Wait(kArrivalMs));
-  EXPECT_TRUE(link.startedEvent().IsSet()) << "started comes with the first data";
+  EXPECT_TRUE(link.startedEvent().Wait(0)) << "started comes with the first data";
   EXPECT_EQ(link.SourcePort(), 1);
   EXPECT_EQ(link.SourceBaud(), 4800);
   EXPECT_EQ(gps.LineSpeed(), B4800);
@@ -261,6 +276,7 @@ TEST_F(PortLinkTest, FixedPortDeliversGoodSentencesAfterStarted) {
       ++failures;
     }
   EXPECT_EQ(failures, 0);
+  EXPECT_FALSE(link.startedEvent().IsSet()) << "started is signalled once per period of data";
   EXPECT_FALSE(link.stoppedEvent().IsSet());
 
   ErrorRecord again;
