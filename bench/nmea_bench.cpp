@@ -22,7 +22,12 @@ const std::string& Log() {
     std::ifstream in(ZEN_BENCH_LOG, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
-    std::string one = text.str(), all;
+    // The capture was kept with Unix line ends; a receiver sends "\r\n".
+    std::string one, all;
+    for (char c : text.str()) {
+      if (c == '\n' && (one.empty() || one.back() != '\r')) one += '\r';
+      one += c;
+    }
     while (!one.empty() && all.size() < 4'000'000) all += one;
     return all;
   }();

@@ -1,5 +1,6 @@
 #include "app/core/TextCodec.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace rovana {
@@ -52,7 +53,71 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+// Named references, replaced in one left-to-right pass together with the
+// numeric ones, so "&amp;lt;" reads as "&lt;" and never as "<".
+struct NamedReference {
+  std::u16string_view name;
+  char16_t character;
+};
+constexpr NamedReference kNamedReferences[] = {
+    {u"lt", u'<'}, {u"gt", u'>'}, {u"amp", u'&'}, {u"apos", u'\''}, {u"quot", u'"'},
+};
+// "&#x10FFFF;" with some leading zeros to spare.
+constexpr std::size_t kLongestReference = 16;
+
+// Parses the reference starting at text[at] == '&'. On success appends its
+// character(s) and returns the length of the reference; 0 when the text there
+// is no reference we know.
+std::size_t DecodeReference(std::u16string_view text, std::size_t at, std::u16string& out) {
+  const std::size_t limit = std::min(text.size(), at + kLongestReference);
+  std::size_t semicolon = kNotFound;
+  for (std::size_t i = at + 1; i < limit; ++i) {
+    if (text[i] == u';') {
+      semicolon = i;
+      break;
+    }
+  }
+  if (semicolon == kNotFound) return 0;
+  const std::u16string_view body = text.substr(at + 1, semicolon - at - 1);
+  const std::size_t length = semicolon - at + 1;
+  for (const NamedReference& row : kNamedReferences) {
+    if (body == row.name) {
+      out += row.character;
+      return length;
+    }
+  }
+  if (body.size() < 2 || body[0] != u'#') return 0;
+  const bool hex = body[1] == u'x' || body[1] == u'X';
+  const std::u16string_view digits = body.substr(hex ? 2 : 1);
+  if (digits.empty()) return 0;
+  char32_t code = 0;
+  for (const char16_t c : digits) {
+    if (hex ? !IsHexDigit(c) : (c < u'0' || c > u'9')) return 0;
+    code = code * (hex ? 16 : 10) + static_cast<char32_t>(HexDigitValue(c));
+    if (code > 0x10FFFF) code = 0x110000;  // stays invalid, never overflows
+  }
+  AppendUtf16(out, code == 0 ? kReplacementCharacter : code);  // invalid codes give U+FFFD too
+  return length;
+}
+
 }  // namespace
+
+std::u16string DecodeXmlReferences(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == u'&') {
+      if (const std::size_t used = DecodeReference(text, i, out)) {
+        i += used;
+        continue;
+      }
+    }
+    out += text[i++];
+  }
+  return out;
+}
 
 void AppendUtf16(std::u16string& out, char32_t code) {
   if (IsSurrogate(code) || code > 0x10FFFF) code = kReplacementCharacter;

@@ -32,6 +32,12 @@ std::string SanitizeUtf8(std::string_view bytes);
 // appends U+FFFD instead.
 void AppendUtf16(std::u16string& out, char32_t code);
 
+// Replaces the XML references &lt; &gt; &amp; &apos; &quot; &#N; and &#xH;
+// in one left-to-right pass, so each is decoded once ("&amp;lt;" gives
+// "&lt;"). Unknown or malformed references stay as written; a character
+// reference to NUL, a surrogate or a value above U+10FFFF gives U+FFFD.
+std::u16string DecodeXmlReferences(std::u16string_view text);
+
 // Drops the first `count` characters in place; a count at or beyond the length
 // leaves the string empty.
 void ShiftLeft(std::string& text, std::size_t count);

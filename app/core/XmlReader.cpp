@@ -1,5 +1,9 @@
 #include "app/core/XmlReader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -28,17 +32,6 @@ constexpr double kRadiansPerDegree = 2 * kPi / 360;
 // Characters that separate words in tags and that are skipped between tokens.
 constexpr char16_t kSeparators[] = {u'\r', u'\n', u'\t', u' ', u'\'', u'"', u'=', u'?'};
 
-// Named references, replaced in one left-to-right pass together with the
-// numeric ones, so "&amp;lt;" reads as "&lt;" and never as "<".
-struct NamedReference {
-  std::u16string_view name;
-  char16_t character;
-};
-constexpr NamedReference kNamedReferences[] = {
-    {u"lt", u'<'}, {u"gt", u'>'}, {u"amp", u'&'}, {u"apos", u'\''}, {u"quot", u'"'},
-};
-// "&#x10FFFF;" with some leading zeros to spare.
-constexpr std::size_t kLongestReference = 16;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -82,56 +75,6 @@ void RemoveAll(std::u16string& text, std::u16string_view what) {
   text.resize(out);
 }
 
-// Parses the reference starting at text[at] == '&'. On success appends its
-// character(s) and returns the length of the reference; 0 when the text there
-// is no reference we know.
-std::size_t DecodeReference(std::u16string_view text, std::size_t at, std::u16string& out) {
-  const std::size_t limit = std::min(text.size(), at + kLongestReference);
-  std::size_t semicolon = kNotFound;
-  for (std::size_t i = at + 1; i < limit; ++i) {
-    if (text[i] == u';') {
-      semicolon = i;
-      break;
-    }
-  }
-  if (semicolon == kNotFound) return 0;
-  const std::u16string_view body = text.substr(at + 1, semicolon - at - 1);
-  const std::size_t length = semicolon - at + 1;
-  for (const NamedReference& row : kNamedReferences) {
-    if (body == row.name) {
-      out += row.character;
-      return length;
-    }
-  }
-  if (body.size() < 2 || body[0] != u'#') return 0;
-  const bool hex = body[1] == u'x' || body[1] == u'X';
-  const std::u16string_view digits = body.substr(hex ? 2 : 1);
-  if (digits.empty()) return 0;
-  char32_t code = 0;
-  for (const char16_t c : digits) {
-    if (hex ? !IsHexDigit(c) : (c < u'0' || c > u'9')) return 0;
-    code = code * (hex ? 16 : 10) + static_cast<char32_t>(HexDigitValue(c));
-    if (code > 0x10FFFF) code = 0x110000;  // stays invalid, never overflows
-  }
-  AppendUtf16(out, code == 0 ? kReplacementCharacter : code);  // invalid codes give U+FFFD too
-  return length;
-}
-
-std::u16string ReplaceReferences(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] == u'&') {
-      if (const std::size_t used = DecodeReference(text, i, out)) {
-        i += used;
-        continue;
-      }
-    }
-    out += text[i++];
-  }
-  return out;
-}
-
 }  // namespace
 
 std::optional<std::int32_t> ScanInt(std::string_view text) {
@@ -163,8 +106,25 @@ XmlFileSource::~XmlFileSource() { Close(); }
 
 bool XmlFileSource::Open() {
   Close();
-  file_ = std::fopen(path().c_str(), "rb");
-  if (!file_) LogMessage("Error opening file %s: %s", path().c_str(), std::strerror(errno));
+  // Only regular files: a FIFO would block and a device could stream forever.
+  // O_NONBLOCK keeps the open itself from waiting on a FIFO.
+  const int fd = ::open(path().c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    LogMessage("Error opening file %s: %s", path().c_str(), std::strerror(errno));
+    return false;
+  }
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    LogMessage("Error opening file %s: not a regular file", path().c_str());
+    ::close(fd);
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file_ = ::fdopen(fd, "rb");
+  if (!file_) {
+    LogMessage("Error opening file %s: %s", path().c_str(), std::strerror(errno));
+    ::close(fd);
+  }
   return file_ != nullptr;
 }
 
@@ -505,7 +465,7 @@ std::string XmlReader::Decode(Span span, bool utf8, bool cdata) const {
   }
   // UTF-8 first: a character reference must not be taken for a byte.
   if (!unicode_ && utf8) text = Utf8ToUtf16(std::string(text.begin(), text.end()));
-  return Utf16ToUtf8(ReplaceReferences(text));
+  return Utf16ToUtf8(DecodeXmlReferences(text));
 }
 
 std::string XmlReader::Name() const {

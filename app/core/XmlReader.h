@@ -65,7 +65,8 @@ class XmlSource {
   std::string name_;
 };
 
-// A file "folder/name". Open logs "Error opening file %s: %s" on failure.
+// A file "folder/name". Only regular files open (a FIFO or a device could
+// block or never end); Open logs "Error opening file %s: %s" on failure.
 class XmlFileSource final : public XmlSource {
  public:
   XmlFileSource(std::filesystem::path folder, std::string name);

@@ -34,6 +34,9 @@ constexpr std::array<std::int32_t, 2> kScanRates = {4800, 57600};
 constexpr std::int32_t kNeverScannedPort = 3;
 // Sentences the parser has not taken yet; the oldest go first past this.
 constexpr std::size_t kMaxQueuedSentences = 1024;
+// Received chunks handled per wake-up, so that a flood of data cannot keep
+// the thread from seeing its stop event.
+constexpr int kChunksPerWake = 64;
 
 // gpsd not answering with ComPort -1 fails like the missing multiplexer
 // component it replaces: "class not registered", with that component's text.
@@ -210,9 +213,12 @@ LoopEnd PortLink::Impl::ReadLoop() {
     if (which == 1) {
       // Each chunk (at most 256 bytes) is cut up before the next one goes
       // into the 512-byte ring, so queued chunks never overwrite each other.
-      while (auto chunk = take()) {
+      for (int n = 0; n < kChunksPerWake; ++n) {
+        auto chunk = take();
+        if (!chunk) break;
         buffer->Append(reinterpret_cast<const char*>(chunk->data()), chunk->size());
         moved += MoveSentences(*buffer);
+        if (n + 1 == kChunksPerWake) received->Set();  // more may wait: come back after a look at stop
       }
       continue;
     }
@@ -279,7 +285,7 @@ bool PortLink::Impl::Scan() {
             continue;
           }
           // What arrived at the old rate says nothing about the new one.
-          while (candidate->port->TakeReceived()) {
+          for (int n = 0; n < kChunksPerWake && candidate->port->TakeReceived(); ++n) {
           }
           *candidate->buffer = NmeaLineBuffer{};
         }
@@ -321,13 +327,16 @@ bool PortLink::Impl::ScanWindow(std::vector<std::unique_ptr<Candidate>>& candida
     }
     // Only a good checksum proves the rate, whatever ChecksumMandatory says.
     candidate.buffer->set_checksum_mandatory(true);
-    while (auto chunk = candidate.port->TakeReceived()) {
+    for (int n = 0; n < kChunksPerWake; ++n) {
+      auto chunk = candidate.port->TakeReceived();
+      if (!chunk) break;
       candidate.buffer->Append(reinterpret_cast<const char*>(chunk->data()), chunk->size());
       if (candidate.buffer->FindNext()) {
         Choose(candidate, baud);
         won = true;
         return true;
       }
+      if (n + 1 == kChunksPerWake) candidate.port->receivedEvent().Set();
     }
   }
 }

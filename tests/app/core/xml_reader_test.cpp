@@ -5,6 +5,7 @@
 #include "app/core/XmlReader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -540,7 +541,16 @@ TEST_F(XmlReaderTest, ReadResultAndLoggedReasons) {
   fs::create_directories(folder_ / "folder.xml");
   Recorder folder(folder_, "folder.xml");
   EXPECT_FALSE(folder.Read());
-  EXPECT_NE(LogText().find("Error reading file"), std::string::npos);
+  EXPECT_NE(LogText().find("folder.xml: not a regular file"), std::string::npos);
+
+  // A FIFO without a writer would block a plain open; a device such as
+  // /dev/urandom would never end.
+  ASSERT_EQ(::mkfifo((folder_ / "fifo.xml").c_str(), 0600), 0);
+  Recorder fifo(folder_, "fifo.xml");
+  EXPECT_FALSE(fifo.Read());
+  fs::create_symlink("/dev/urandom", folder_ / "random.xml");
+  Recorder random(folder_, "random.xml");
+  EXPECT_FALSE(random.Read());
 
   Recorder none{std::unique_ptr<XmlSource>()};
   EXPECT_FALSE(none.Read());
