@@ -1,0 +1,118 @@
+#include "app/core/ProgramFolders.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+#include "app/core/Log.h"
+
+namespace rovana {
+namespace {
+
+// What the kernel appends to /proc/self/exe once the file was replaced, as
+// happens when the program is rebuilt while it runs.
+constexpr std::string_view kDeletedSuffix = " (deleted)";
+
+// A folder given by the user: relative to the current folder at start-up,
+// tidied ("a/./b/../c" becomes "a/c"), without trailing '/'.
+std::string UserFolder(std::string_view given) {
+  std::error_code ec;
+  std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(given), ec);
+  if (ec) path = std::filesystem::path(given);  // the current folder is gone: keep the text as given
+  return WithoutTrailingSlash(path.lexically_normal().native());
+}
+
+// errno of a folder that mkdir reported as existing: 0 when it is a folder
+// (or a link to one), ENOTDIR when something else stands there.
+int ExistingFolderError(const char* path) {
+  struct stat info {};
+  if (::stat(path, &info) != 0) return errno;  // for example a dangling link
+  return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+int MakeOneFolder(const std::filesystem::path& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return 0;  // the umask narrows the mode
+  const int error = errno;
+  return error == EEXIST ? ExistingFolderError(path.c_str()) : error;
+}
+
+}  // namespace
+
+std::string FolderOfPath(std::string_view executablePath) {
+  const std::size_t slash = executablePath.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(executablePath.substr(0, slash));
+}
+
+std::string WithoutTrailingSlash(std::string_view folder) {
+  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+  return std::string(folder);
+}
+
+std::string HomeOption(std::span<const char* const> arguments) {
+  std::string found;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (!arguments[i]) continue;
+    const std::string_view argument = arguments[i];
+    if (argument == kHomeOption) {
+      if (i + 1 < arguments.size() && arguments[i + 1]) found = arguments[i + 1];
+      ++i;  // the DIR is never itself read as an option
+    } else if (argument.size() > kHomeOption.size() && argument.starts_with(kHomeOption) &&
+               argument[kHomeOption.size()] == '=') {
+      found = std::string(argument.substr(kHomeOption.size() + 1));
+    }
+  }
+  return found;
+}
+
+ProgramFolders FoldersUnder(std::string_view programFolder, HomeSource source) {
+  ProgramFolders f;
+  f.program = WithoutTrailingSlash(programFolder);
+  f.data = f.program + "/data";
+  f.examples = f.program + "/examples";
+  f.cache = f.program + "/cache";
+  f.samples = f.program + "/samples";
+  f.language = f.program + "/Language";
+  f.symbol = f.program + "/Symbol";
+  f.temp = f.program + "/temp";
+  f.logFile = f.program + "/log.txt";
+  f.source = source;
+  return f;
+}
+
+ProgramFolders ResolveProgramFolders(std::string_view option, const char* environment,
+                                     std::string_view executablePath) {
+  if (!option.empty()) return FoldersUnder(UserFolder(option), HomeSource::Option);
+  if (environment && *environment) return FoldersUnder(UserFolder(environment), HomeSource::Environment);
+  return FoldersUnder(FolderOfPath(executablePath), HomeSource::Executable);
+}
+
+std::string ExecutablePath() {
+  std::error_code ec;
+  std::string path = std::filesystem::read_symlink("/proc/self/exe", ec).native();
+  if (ec) return {};
+  if (path.ends_with(kDeletedSuffix)) path.resize(path.size() - kDeletedSuffix.size());
+  return path;
+}
+
+ProgramFolders ResolveProgramFolders(int argc, const char* const* argv) {
+  const std::string option =
+      argv && argc > 0 ? HomeOption(std::span<const char* const>(argv, static_cast<std::size_t>(argc))) : std::string();
+  const char* environment = std::getenv(kHomeVariable.data());  // a literal, so zero-terminated
+  return ResolveProgramFolders(option, environment, ExecutablePath());
+}
+
+int CreateFolder(const std::filesystem::path& folder) {
+  int error = folder.empty() ? ENOENT : 0;
+  std::filesystem::path partial;
+  for (auto it = folder.begin(); error == 0 && it != folder.end(); ++it) {
+    partial /= *it;
+    if (it->empty() || *it == partial.root_path()) continue;  // the root, or the empty piece of a trailing '/'
+    error = MakeOneFolder(partial);
+  }
+  if (error != 0) LogMessage("CreateDirectory(%s): ERROR %d", folder.c_str(), error);
+  return error;
+}
+
+}  // namespace rovana
