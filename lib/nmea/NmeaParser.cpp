@@ -183,8 +183,12 @@ bool NmeaParser::Start(std::string* error) {
 // received item on, by message to the creating thread or, with NoEvents,
 // straight to the decoder.
 void NmeaParser::Run() {
-  platform::Event* events[] = {&worker_->stop,         &worker_->disable,    &worker_->enable,
-                               &link_->startedEvent(), &link_->dataEvent(), &link_->stoppedEvent()};
+  // WaitAny answers the lowest index first: a stream that stopped and came
+  // back before this thread woke is handled as stopped, then started, then
+  // its data (a start followed by a stop cannot fit in one wake: stopping
+  // takes 4 s of silence).
+  platform::Event* events[] = {&worker_->stop,         &worker_->disable,      &worker_->enable,
+                               &link_->stoppedEvent(), &link_->startedEvent(), &link_->dataEvent()};
   while (true) {
     const int which = platform::WaitAny(events, platform::kInfinite);
     if (which == 0) return;
@@ -202,13 +206,13 @@ void NmeaParser::Run() {
         link_->Open(ignored);
       }
       worker_->ack.Set();
-    } else if (which == 3 || which == 5) {
+    } else if (which == 3 || which == 4) {
       ParserItem item;
-      item.kind = which == 3 ? ParserItem::Started : ParserItem::Stopped;
+      item.kind = which == 4 ? ParserItem::Started : ParserItem::Stopped;
       item.port = link_->SourcePort();
       item.baud = link_->SourceBaud();
       Post(std::move(item));
-    } else if (which == 4) {
+    } else if (which == 5) {
       while (com::ComPtr<com::IDispatch> sentence = link_->TakeSentence()) {
         ParserItem item;
         item.sentence = std::move(sentence);

@@ -6,26 +6,12 @@
 
 #include "app/core/LanguageEntries.h"
 #include "app/core/SettingsStore.h"
+#include "app/core/Utilities.h"
 
 namespace rovana::screen {
 
-int DpiForScreen(int widthPx, int heightPx) { return (widthPx > 479 || heightPx > 479) ? 192 : 96; }
-
-int Scale(int units, int dpi) {
-  const long magnitude = (std::labs(static_cast<long>(units)) * dpi + 48) / 96;
-  return static_cast<int>(units < 0 ? -magnitude : magnitude);
-}
-
-int Unscale(int pixels, int dpi) {
-  if (dpi <= 0) return 0;
-  const long magnitude = (std::labs(static_cast<long>(pixels)) * 96 + dpi / 2) / dpi;
-  return static_cast<int>(pixels < 0 ? -magnitude : magnitude);
-}
-
-int Orientation(int width, int height) {
-  if (width == height) return 2;
-  return width > height ? 0 : 1;
-}
+int Scale(int units, int dpi) { return ScaleToScreen(units, dpi); }
+int Unscale(int pixels, int dpi) { return ScaleToDesign(pixels, dpi); }
 
 std::uint32_t PaintPeriod(bool anyLoaderBusy) { return anyLoaderBusy ? kPaintPeriodBusyMs : kPaintPeriodIdleMs; }
 

@@ -22,14 +22,9 @@ namespace rovana::screen {
 
 // ---- resolution ----------------------------------------------------------------
 
-// 192 when width or height exceeds 479 pixels, else 96.
-int DpiForScreen(int widthPx, int heightPx);
-// Units to pixels: (|v| × dpi + 48) / 96 with the sign of v.
+// Units to pixels and back: the scaling rule of app/core/Utilities.h.
 int Scale(int units, int dpi);
-// Pixels to units: (|v| × 96 + dpi / 2) / dpi with the sign of v; dpi <= 0 gives 0.
 int Unscale(int pixels, int dpi);
-// 0 landscape (wider than tall), 1 portrait, 2 square.
-int Orientation(int width, int height);
 
 struct Rect {
   int x = 0, y = 0, w = 0, h = 0;

@@ -1,0 +1,29 @@
+// What the main screen and the dialogs need from the application: the
+// long-lived objects, the quit flag and the shutdown steps. The application
+// owns all of it for the whole run; the screen only borrows it.
+#pragma once
+
+#include <atomic>
+#include <functional>
+
+namespace rovana {
+class SettingsStore;
+class LanguageTable;
+}  // namespace rovana
+
+namespace rovana::screen {
+
+struct AppContext {
+  SettingsStore& settings;
+  LanguageTable& language;
+  std::atomic<bool>& quit;  // set once by the user-interface thread; worker threads poll it
+  // Unattended run (screenshot mode): questions are answered OK at once and
+  // the first-start language dialog takes the configured language.
+  bool automatic = false;
+  // The steps of shutdown between the quit question and the end of the main
+  // screen: record track state, save waypoint files, statistics totals and
+  // settings, release the connection. Called once, after "Quitting Rovana!".
+  std::function<void()> shutdown;
+};
+
+}  // namespace rovana::screen

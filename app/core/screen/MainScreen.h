@@ -1,0 +1,138 @@
+// MainScreen: Rovana's one main window. It paints the map screen into an
+// off-screen image, carries the menu bar built from the command table, takes
+// stylus gestures and navigation keys, and drives the application with one
+// 200 ms timer. Every dialog runs modally on top of it through RunModal, which
+// stops the timer while the dialog is up.
+//
+// Until the map view exists the paint draws the background, the on-screen
+// buttons, the corner menu button and the marker; the hit rectangles are the
+// real ones (ScreenRules.h). Commands of rooms that are still to come are in
+// the menu, greyed, and do nothing when reached through the quick menu.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QTimer>
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "app/core/screen/AppContext.h"
+#include "app/core/screen/ScreenRules.h"
+
+class QMenuBar;
+class QMenu;
+class QAction;
+
+namespace rovana::screen {
+
+// Milliseconds of a monotonic clock, wrapping at 2^32.
+std::uint32_t TickCount();
+
+// The navigation key of a Qt key code, or nothing.
+std::optional<NavKey> NavKeyOf(int qtKey);
+
+class MainScreen : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `width` × `height` pixels is the screen the window covers.
+  MainScreen(AppContext& context, int width, int height, QWidget* parent = nullptr);
+  ~MainScreen() override;
+
+  // Stops the timer, shows the dialog modally, restarts the timer (raising the
+  // layout generation) and takes the menu-bar flag from the settings again.
+  int RunModal(QDialog& dialog);
+
+  // Runs a menu command as if chosen from the menu bar; unknown identifiers
+  // and commands of rooms not built yet do nothing.
+  void ExecuteCommand(int id);
+
+  // The quit question and shutdown; true when the screen ended.
+  bool Quit();
+
+  // Renders the window as it is now (menu bar included) and saves it as PNG.
+  bool SaveScreenshot(const QString& file);
+
+  // Relabels the menu bar from the language table.
+  void RelabelMenus();
+  void UpdateMenuStates();
+
+  // For tests and the status of the screen.
+  bool timerActive() const { return timer_.isActive(); }
+  int layoutGeneration() const { return generation_; }
+  bool menuBarHidden() const { return menuHidden_; }
+  QAction* actionOf(int command) const;
+  QMenuBar* menuBar() const { return menuBar_; }
+  const ButtonLayout& buttons() const { return buttons_; }
+  QRect mapArea() const;
+  int paints() const { return paints_; }
+  std::optional<QPoint> marker() const;
+  QPoint panOffset() const { return pan_; }
+  int quickPage() const { return quickPage_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  void BuildMenus();
+  void OnTimer();
+  void StartTimer();
+  void StopTimer();
+  void ApplyLayout();
+  void Paint(QImage& image);
+  void PaintButtons(QPainter& painter);
+  void OpenQuickMenu();
+  void OpenLanguageDialog();
+  void OpenSettingsDialog();
+  void ToggleFollowUser();
+  void PanBy(int dx, int dy);
+  void ZoomBy(double factor);
+  void TapMap(QPoint point);
+  void PressButton(Button button);
+  int Dpi() const { return dpi_; }
+
+  AppContext& context_;
+  QTimer timer_;
+  QMenuBar* menuBar_ = nullptr;
+  std::map<int, QAction*> actions_;
+  QMenu* menus_[5] = {};
+  QImage image_;
+
+  int dpi_ = 96;
+  int generation_ = 0;
+  int appliedGeneration_ = -1;
+  QSize lastSize_;
+  std::uint32_t lastPaintTick_ = 0;
+  int paints_ = 0;
+  bool menuHidden_ = true;
+  bool calibrationMode_ = false;
+  bool quitting_ = false;
+  int pendingCommand_ = 0;  // chosen in the quick menu, run after it closed
+  int quickPage_ = 0;
+
+  ViewBinding view_;
+  ButtonLayout buttons_;
+  int sliderOffset_ = 0;
+
+  // Stylus gesture.
+  bool penDown_ = false;
+  bool panned_ = false;
+  QPoint penDownPoint_, lastMovePoint_;
+  std::uint32_t penDownTick_ = 0, lastPanTick_ = 0;
+  Button active_ = Button::None;
+
+  // Until the map view brings the screen transform, positions are map-area
+  // pixels shifted by the accumulated pan.
+  QPoint pan_;
+  std::optional<QPoint> marker_;  // in pan-free coordinates
+};
+
+}  // namespace rovana::screen
