@@ -90,10 +90,11 @@ int SecondsOfDay(int hours, int minutes, int seconds) {
 int SecondsOfDayOf(const std::tm& local) { return SecondsOfDay(local.tm_hour, local.tm_min, local.tm_sec); }
 
 std::string FormatSecondsOfDay(int value, char separator) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%02d%c%02d%c%02d", value / 3600, separator, (value % 3600) / 60, separator,
-                value % 60);
-  return text;
+  char text[48];  // three ints with signs and two separators always fit
+  const int n = std::snprintf(text, sizeof text, "%02d%c%02d%c%02d", value / 3600, separator, (value % 3600) / 60,
+                              separator, value % 60);
+  // The length, not the first zero: a zero separator stays in the text.
+  return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
 LocalStamp LocalStampOf(std::time_t when) {

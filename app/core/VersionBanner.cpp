@@ -1,6 +1,7 @@
 #include "app/core/VersionBanner.h"
 
 #include <cstdio>
+#include <iterator>
 
 #ifndef ROVANA_SALES_CHANNEL
 #define ROVANA_SALES_CHANNEL (-1)

@@ -25,9 +25,9 @@ inline constexpr std::string_view kBannerDescription = "GPS navigation and track
 // Sales channels, by number; a build selects one with the compile definition
 // ROVANA_SALES_CHANNEL=<number>. One row per channel.
 inline constexpr std::string_view kSalesChannels[] = {
-    "Direct download",  // 0
+    "Direct download",     // 0
     "Linux distribution",  // 1
-    "Handheld store",  // 2
+    "Handheld store",      // 2
 };
 
 // The channel's name, "?" for a number outside the table (none set).

@@ -210,7 +210,7 @@ int QuickPageTitle(QuickPage page) { return kQuickTitles[static_cast<int>(QuickP
 int MoveFocus(int focus, int dx, int dy) {
   focus = ((focus % kQuickButtons) + kQuickButtons) % kQuickButtons;
   if (dx != 0) focus = ((focus + dx) % kQuickButtons + kQuickButtons) % kQuickButtons;
-  if (dy != 0) focus = ((focus + 3 * dy) % kQuickButtons + kQuickButtons) % kQuickButtons;
+  if (dy != 0) focus = (((focus / 3 + dy) % 3 + 3) % 3) * 3 + focus % 3;  // same column
   return focus;
 }
 

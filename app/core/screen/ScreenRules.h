@@ -171,7 +171,7 @@ int QuickPageTitle(QuickPage page);
 // The page in `page` as a valid page (0 to 6); anything else is the main page.
 QuickPage QuickPageFrom(int page);
 // Focus frame movement over the 3 × 3 grid, wrapping: dx ±1 moves within the
-// whole sequence of nine, dy ±1 moves by a row.
+// whole sequence of nine, dy ±1 moves a row up or down within the column.
 int MoveFocus(int focus, int dx, int dy);
 
 }  // namespace rovana::screen

@@ -1,0 +1,187 @@
+#include "app/core/screen/Application.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/core/LanguageTable.h"
+#include "app/core/Log.h"
+#include "app/core/SettingsStore.h"
+#include "app/core/Utilities.h"
+#include "app/core/VersionBanner.h"
+#include "app/core/screen/BootThread.h"
+#include "app/core/screen/MainScreen.h"
+#include "app/dialogs/LanguageDialog.h"
+#include "app/dialogs/LoadingDialog.h"
+#include "platform/com/Runtime.h"
+
+namespace rovana::screen {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr const char* kLibraryFile = "libZenolithCE.so";
+
+// The rooms whose long-lived objects are still to come, in the order in
+// which start-up creates them. The loading dialog runs between the tile
+// loaders and the GPS connection.
+constexpr const char* kAbsentBeforeLoading[] = {"online map", "current map", "tile loader 1", "tile loader 2"};
+constexpr const char* kAbsentAfterLoading[] = {"GPS connection", "navigation target", "Directions", "search",
+                                               "buddy tracker"};
+
+}  // namespace
+
+std::string ZenolithLibraryPath() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  const fs::path folder = ec ? fs::path(".") : exe.parent_path();
+  for (const fs::path& candidate : {folder / kLibraryFile, folder.parent_path() / "lib" / kLibraryFile})
+    if (fs::exists(candidate, ec)) return candidate.string();
+  return (folder / kLibraryFile).string();
+}
+
+struct Application::Objects {
+  std::unique_ptr<SettingsStore> settings;
+  std::unique_ptr<LanguageTable> language;
+  com::ComPtr<com::IDispatch> position;  // the Locator's ZenolithCE.Position
+  std::unique_ptr<BootThread> boot;
+  std::unique_ptr<AppContext> context;
+  std::unique_ptr<MainScreen> screen;
+  bool comInitialised = false;
+};
+
+Application::Application(StartOptions options) : options_(std::move(options)), objects_(std::make_unique<Objects>()) {}
+
+Application::~Application() = default;
+
+bool Application::RegisterLibrary() {
+  const std::string library = ZenolithLibraryPath();
+  std::string error;
+  const com::HRESULT status = com::RegisterServer(library, &error);
+  if (status == com::CO_E_DLLNOTFOUND) {
+    LogMessage("Failed to register DLL '%s' (1)", library.c_str());
+    if (!error.empty()) LogMessage("%s", error.c_str());
+  } else if (status == com::CO_E_ERRORINDLL) {
+    LogMessage("Failed to register DLL '%s' (2)", library.c_str());
+  } else if (status < 0) {
+    LogMessage("Failed to register DLL '%s' (3)", library.c_str());
+  } else {
+    LogMessage("Registered DLL '%s'", library.c_str());
+  }
+  return status >= 0;
+}
+
+void Application::Boot() {
+  Objects& o = *objects_;
+  const LocalStamp now = LocalNow();
+  LogMessage("Log of %s %s", FormatPackedDate(now.date).c_str(), FormatSecondsOfDay(now.seconds, ':').c_str());
+  const std::string banner = VersionBanner();
+  LogMessage("%s", banner.c_str());
+
+  o.settings = std::make_unique<SettingsStore>(options_.folders.program);
+  LogMessage("Settings store created");
+  o.language = std::make_unique<LanguageTable>(options_.folders.program);
+  o.language->Load("", false, LanguageSetting{o.settings->language, o.settings->languageInit});
+  LogMessage("Language table created (%s)", o.language->language().c_str());
+  const bool automatic = !options_.screenshot.isEmpty();
+  if (!o.settings->languageInit) {
+    if (automatic) {
+      // Unattended: answer the first-start question with the configured language.
+      o.language->Load("", true, LanguageSetting{o.settings->language, o.settings->languageInit});
+      LogMessage("Language dialog answered automatically (%s)", o.settings->language.c_str());
+    } else {
+      LogMessage("Language dialog at first start");
+      dialogs::LanguageDialog dialog(*o.language, *o.settings, true);
+      dialog.resize(options_.width, options_.height);
+      dialog.exec();
+    }
+  }
+  LogMessage("Online connection absent");
+
+  const ScreenLayout layout = LayoutForScreen(options_.width, options_.height);
+  LogMessage("rcClientFull = %d,%d,%d,%d", layout.full.left, layout.full.top, layout.full.right, layout.full.bottom);
+  LogMessage("rcClientLoRes= %d,%d,%d,%d", layout.loRes.left, layout.loRes.top, layout.loRes.right, layout.loRes.bottom);
+  LogMessage("orient       = %d", static_cast<int>(layout.orientation));
+
+  const com::HRESULT created = com::CreateObject("ZenolithCE.Position", &o.position);
+  if (com::Failed(created))
+    LogMessage("Locator: ZenolithCE.Position could not be created (0x%08x); absent", static_cast<unsigned>(created));
+  else
+    LogMessage("Locator: ZenolithCE.Position created");
+
+  for (const char* name : kAbsentBeforeLoading) LogMessage("%s absent", name);
+
+  {
+    dialogs::LoadingDialog loading(*o.settings, *o.language, QString::fromStdString(banner), layout.dpiX);
+    LogMessage("Loading dialog opened");
+    loading.exec();
+    LogMessage("Loading dialog closed");
+  }
+
+  for (const char* name : kAbsentAfterLoading) LogMessage("%s absent", name);
+
+  o.boot = std::make_unique<BootThread>(*o.settings, quit_);
+  o.boot->Start();
+  LogMessage("boot time = %ums", static_cast<unsigned>(TickCount() - startTick_));
+}
+
+void Application::Shutdown() {
+  Objects& o = *objects_;
+  o.settings->trackRecording = false;  // no track recorder yet, so none is being recorded
+  LogMessage("Waypoint files: store absent, nothing to save");
+  LogMessage("Trip statistics: absent, totals unchanged");
+  if (o.settings->Save())
+    LogMessage("Settings saved");
+  else
+    LogMessage("Settings could not be saved");
+  if (o.settings->useConnMgr) LogMessage("No connection held");
+}
+
+int Application::Run() {
+  quit_.store(false);
+  startTick_ = TickCount();
+  std::srand(startTick_);
+  OpenLog(options_.folders.logFile);
+  LogMessage("Program folder %s", options_.folders.program.c_str());
+
+  RegisterLibrary();
+  const com::HRESULT init = com::CoInitializeEx(com::Apartment::Multithreaded);
+  objects_->comInitialised = !com::Failed(init);
+  if (init != com::S_OK) LogMessage("CoInitializeEx returns = %d", init);
+  // The HTML viewer of the directions pane is QTextBrowser, which needs no set-up.
+
+  Boot();
+
+  Objects& o = *objects_;
+  o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, !options_.screenshot.isEmpty(),
+                                                      [this] { Shutdown(); }});
+  o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
+  if (options_.quitAfterMs >= 0) {
+    QTimer::singleShot(options_.quitAfterMs, o.screen.get(), [this] {
+      Objects& objects = *objects_;
+      if (!options_.screenshot.isEmpty()) {
+        if (objects.screen->SaveScreenshot(options_.screenshot)) {
+          LogMessage("Screenshot saved to %s", options_.screenshot.toStdString().c_str());
+          std::printf("%s\n", options_.screenshot.toStdString().c_str());
+          std::fflush(stdout);
+        } else {
+          LogMessage("Screenshot could not be saved to %s", options_.screenshot.toStdString().c_str());
+        }
+      }
+      objects.screen->ExecuteCommand(kCommandQuitAlt);
+    });
+  }
+  o.screen->exec();
+
+  quit_.store(true);
+  o.boot->Stop();
+  o.screen.reset();
+  o.position.Reset();
+  if (o.comInitialised) com::CoUninitialize();
+  LogMessage("Log closed");
+  CloseLog();
+  return 0;
+}
+
+}  // namespace rovana::screen

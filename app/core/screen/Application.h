@@ -1,0 +1,54 @@
+// The Rovana program from start to end: folders, log, registration of
+// ZenolithCE, the component runtime, the long-lived objects in their fixed
+// order, the loading dialog, BootThread, the main screen and the ordered
+// shutdown. A QApplication must exist before Run.
+//
+// Objects of rooms that are still to come (online connection, maps, tile
+// loaders, GPS connection, navigation target, directions, search, buddy
+// tracker) are left absent; each is logged as absent at its place in the
+// order, and everything that would use one is guarded.
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/core/ProgramFolders.h"
+
+namespace rovana::screen {
+
+struct StartOptions {
+  ProgramFolders folders;
+  int width = 480;  // pixels of the simulated screen
+  int height = 640;
+  QString screenshot;    // PNG written after quitAfterMs, then quit; empty for none
+  int quitAfterMs = -1;  // < 0: run until the user quits
+};
+
+// The library's file name beside the program or in ../lib next to its bin folder.
+std::string ZenolithLibraryPath();
+
+class Application {
+ public:
+  explicit Application(StartOptions options);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // Start-up, the modal main screen, shutdown. Returns the exit code.
+  int Run();
+
+ private:
+  struct Objects;
+  bool RegisterLibrary();
+  void Boot();
+  void Shutdown();
+
+  StartOptions options_;
+  std::atomic<bool> quit_{false};
+  std::uint32_t startTick_ = 0;
+  std::unique_ptr<Objects> objects_;
+};
+
+}  // namespace rovana::screen

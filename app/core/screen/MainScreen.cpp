@@ -1,0 +1,493 @@
+#include "app/core/screen/MainScreen.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <chrono>
+#include <cmath>
+
+#include "app/core/LanguageEntries.h"
+#include "app/core/LanguageTable.h"
+#include "app/core/Log.h"
+#include "app/core/SettingsStore.h"
+#include "app/core/Utilities.h"
+#include "app/dialogs/LanguageDialog.h"
+#include "app/dialogs/QuickMenuDialog.h"
+#include "app/dialogs/SettingsDialog.h"
+
+namespace rovana::screen {
+namespace {
+
+constexpr int kBandUnits = 26;  // title band above, menu bar below
+
+// Checked states of the menu items that show a switch.
+struct CheckRow {
+  int command;
+  bool (*checked)(const SettingsStore&);
+};
+constexpr CheckRow kChecks[] = {
+    {32896, [](const SettingsStore& s) { return s.followUser; }},
+    {32878, [](const SettingsStore& s) { return s.speedAlertEnabled; }},
+    // Trainer also needs a target that holds a trainer track; no target exists yet.
+    {32875, [](const SettingsStore&) { return false; }},
+    {32851, [](const SettingsStore& s) { return s.vozazidEnabled > 0; }},
+    {32793, [](const SettingsStore& s) { return s.gpsEnabled; }},
+    {32874, [](const SettingsStore& s) { return s.allowInternet; }},
+    // Online maps are not a map source yet, no track is recorded yet.
+    {32870, [](const SettingsStore&) { return false; }},
+    {32828, [](const SettingsStore&) { return false; }},
+};
+
+const CheckRow* FindCheck(int command) {
+  for (const CheckRow& row : kChecks)
+    if (row.command == command) return &row;
+  return nullptr;
+}
+
+struct KeyMapRow {
+  int qtKey;
+  NavKey key;
+};
+constexpr KeyMapRow kKeyMap[] = {
+    {Qt::Key_Left, NavKey::Left}, {Qt::Key_Right, NavKey::Right}, {Qt::Key_Up, NavKey::Up},
+    {Qt::Key_Down, NavKey::Down}, {Qt::Key_0, NavKey::D0},        {Qt::Key_1, NavKey::D1},
+    {Qt::Key_2, NavKey::D2},      {Qt::Key_3, NavKey::D3},        {Qt::Key_4, NavKey::D4},
+    {Qt::Key_5, NavKey::D5},      {Qt::Key_6, NavKey::D6},        {Qt::Key_8, NavKey::D8},
+};
+
+QColor ColourOf(std::int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+QRect ToQt(const Rect& r) { return QRect(r.x, r.y, r.w, r.h); }
+
+QString MenuText(const std::string& text) { return QString::fromStdString(text).replace('&', "&&"); }
+
+}  // namespace
+
+std::uint32_t TickCount() {
+  using namespace std::chrono;
+  return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+std::optional<NavKey> NavKeyOf(int qtKey) {
+  for (const KeyMapRow& row : kKeyMap)
+    if (row.qtKey == qtKey) return row.key;
+  return std::nullopt;
+}
+
+MainScreen::MainScreen(AppContext& context, int width, int height, QWidget* parent)
+    : QDialog(parent), context_(context) {
+  LogMessage("Starting Rovana");
+  setWindowTitle(QString::fromStdString(context_.language.Entry(lang::kMessageCaption)));
+  setAttribute(Qt::WA_OpaquePaintEvent);  // no background erase: the image covers everything
+  setFocusPolicy(Qt::StrongFocus);
+  dpi_ = rovana::DpiForScreen(width, height);
+  BuildMenus();
+  RelabelMenus();
+  menuHidden_ = context_.settings.hideMenuBar2;
+  view_ = BindView(context_.settings);
+  sliderOffset_ = Scale(Unscale(width, dpi_) / 2 + 24, dpi_);
+  if (context_.settings.trackRecording) LogMessage("Track recording to resume: the track recorder is absent");
+  calibrationMode_ = false;
+  if (context_.settings.gpsName.empty()) LogMessage("No GPS device configured: the GPS dialog is absent");
+  setFixedSize(width, height);
+  connect(&timer_, &QTimer::timeout, this, &MainScreen::OnTimer);
+  timer_.setTimerType(Qt::CoarseTimer);
+  StartTimer();
+  UpdateMenuStates();
+}
+
+MainScreen::~MainScreen() = default;
+
+void MainScreen::BuildMenus() {
+  menuBar_ = new QMenuBar(this);
+  menuBar_->setNativeMenuBar(false);
+  for (int i = 0; i < 5; ++i) menus_[i] = menuBar_->addMenu(QString());
+  for (const Command& command : Commands()) {
+    QAction* action = menus_[command.menu]->addAction(QString());
+    const int id = command.id;
+    action->setData(id);
+    action->setCheckable(FindCheck(id) != nullptr);
+    connect(action, &QAction::triggered, this, [this, id] {
+      // A checkable action flips itself; the command sets the true state.
+      ExecuteCommand(id);
+      UpdateMenuStates();
+    });
+    actions_[id] = action;
+  }
+}
+
+void MainScreen::RelabelMenus() {
+  for (int i = 0; i < 5; ++i) menus_[i]->setTitle(MenuText(context_.language.Entry(lang::kTopMenus[i])));
+  for (const lang::MenuItemText& item : lang::kMenuItemTexts)
+    if (QAction* action = actionOf(item.command)) action->setText(MenuText(context_.language.Entry(item.entry)));
+}
+
+QAction* MainScreen::actionOf(int command) const {
+  const auto it = actions_.find(command);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainScreen::UpdateMenuStates() {
+  for (const Command& command : Commands()) {
+    QAction* action = actionOf(command.id);
+    if (!action) continue;
+    action->setEnabled(command.kind != CommandKind::NotBuilt);
+    if (const CheckRow* check = FindCheck(command.id)) action->setChecked(check->checked(context_.settings));
+  }
+}
+
+QRect MainScreen::mapArea() const {
+  const int band = Scale(kBandUnits, dpi_);
+  const int top = context_.settings.hideTitleBar ? 0 : band;
+  const int bottom = menuHidden_ ? 0 : band;
+  return QRect(0, top, width(), std::max(1, height() - top - bottom));
+}
+
+void MainScreen::StartTimer() {
+  ++generation_;  // every restart re-applies the layout at the next paint
+  timer_.start(kTimerPeriodMs);
+}
+
+void MainScreen::StopTimer() { timer_.stop(); }
+
+void MainScreen::OnTimer() {
+  // New chat messages would open the VozazId dialog here; the buddy tracker is absent.
+  const bool loadersBusy = false;  // the tile loaders are absent, so never busy
+  if (!PaintDue(TickCount(), lastPaintTick_, loadersBusy)) return;
+  repaint();
+  // The Directions object's tick goes here once it exists.
+  UpdateMenuStates();
+}
+
+void MainScreen::ApplyLayout() {
+  const int band = Scale(kBandUnits, dpi_);
+  menuBar_->setVisible(!menuHidden_);
+  menuBar_->setGeometry(0, height() - band, width(), band);
+  const QRect area = mapArea();
+  buttons_ = LayoutButtons(area.width(), area.height(), dpi_);
+  sliderOffset_ = ClampSlider(sliderOffset_, buttons_.zoomBar, dpi_);
+  appliedGeneration_ = generation_;
+}
+
+void MainScreen::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (size() != lastSize_) {
+    lastSize_ = size();
+    dpi_ = rovana::DpiForScreen(width(), height());
+    ++generation_;
+  }
+}
+
+void MainScreen::paintEvent(QPaintEvent*) {
+  lastPaintTick_ = TickCount();
+  ++paints_;
+  if (appliedGeneration_ != generation_) ApplyLayout();
+  const QRect area = mapArea();
+  if (image_.size() != area.size()) image_ = QImage(area.size(), QImage::Format_RGB32);
+  Paint(image_);
+  QPainter painter(this);
+  if (!context_.settings.hideTitleBar) {
+    const QRect band(0, 0, width(), area.top());
+    painter.fillRect(band, QColor(0x20, 0x40, 0x80));
+    painter.setPen(Qt::white);
+    painter.drawText(band.adjusted(Scale(4, dpi_), 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     QString::fromStdString(context_.language.Entry(lang::kMessageCaption)));
+  }
+  painter.drawImage(area.topLeft(), image_);
+}
+
+void MainScreen::Paint(QImage& image) {
+  image.fill(ColourOf(context_.settings.backgroundCol));
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QFont font("Arial");
+  font.setPixelSize(Scale(11, dpi_));
+  painter.setFont(font);
+  // The map, collections, target and overlays come from the map view; a
+  // command waiting from the quick menu skips them, as the view will.
+  if (pendingCommand_ == 0 && marker_) {
+    const QPoint m = *marker_ + pan_;
+    const int s = Scale(6, dpi_);
+    painter.setPen(QPen(Qt::red, Scale(2, dpi_)));
+    painter.drawLine(m - QPoint(s, s), m + QPoint(s, s));
+    painter.drawLine(m - QPoint(s, -s), m + QPoint(s, -s));
+  }
+  PaintButtons(painter);
+}
+
+void MainScreen::PaintButtons(QPainter& p) {
+  const SettingsStore& s = context_.settings;
+  const ButtonFlags flags = FlagsFrom(s);
+  auto box = [&p](const Rect& r, const QString& text, QColor fill) {
+    if (r.empty()) return;
+    p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+    p.setBrush(fill);
+    p.drawRoundedRect(ToQt(r).adjusted(1, 1, -1, -1), 3, 3);
+    p.setPen(Qt::black);
+    p.drawText(ToQt(r), Qt::AlignCenter, text);
+  };
+  const QColor panel(0xF0, 0xF0, 0xE0, 0xE0);
+  const LanguageTable& lt = context_.language;
+  if (flags.compassEnabled) {
+    const QRect c = ToQt(buttons_.compass).adjusted(2, 2, -2, -2);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(panel);
+    p.drawEllipse(c);
+    p.drawText(c, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(lt.Entry(lang::kCoordNorthLetter)));
+  }
+  if (flags.locatorEnabled) box(buttons_.locator, QString::fromStdString(lt.Entry(lang::kGpsNoFix)), panel);
+  if (flags.basicsEnabled) {
+    constexpr int kCaptions[] = {lang::kWordStatistics, lang::kWordSpeed, lang::kSatInView, lang::kMenuToolsSpeedAlert};
+    for (std::size_t i = 0; i < 4; ++i)
+      box(buttons_.basics[i], QString::fromStdString(lt.Title(kCaptions[i])).left(8), panel);
+  }
+  if (flags.zoomEnabled) {
+    box(buttons_.zoomBar, QString(), panel);
+    const QColor hyper = s.hyperzooming ? QColor(0xFF, 0xC0, 0x40) : panel;
+    box(buttons_.hyperzoom, "H", hyper);
+    box(buttons_.zoomOut, "-", panel);
+    box(buttons_.zoomIn, "+", panel);
+    const QRect bar = ToQt(buttons_.zoomBar);
+    p.setBrush(Qt::darkGray);
+    p.drawRect(QRect(sliderOffset_ - Scale(3, dpi_), bar.top() + 2, Scale(6, dpi_), bar.height() - 4));
+  }
+  if (flags.dirsPane) box(buttons_.directions, QString::fromStdString(lt.Title(lang::kMenuToolsDirections)).left(4), panel);
+  box(buttons_.menuBar, menuHidden_ ? "^" : "v", panel);
+  if (!flags.hideBugMenu) box(buttons_.cornerMenu, QString::fromStdString(lt.Entry(lang::kQuickMenuButton)).left(4), QColor(0x40, 0x80, 0xFF));
+}
+
+std::optional<QPoint> MainScreen::marker() const {
+  if (!marker_) return std::nullopt;
+  return *marker_ + pan_;
+}
+
+int MainScreen::RunModal(QDialog& dialog) {
+  StopTimer();
+  const int result = dialog.exec();
+  menuHidden_ = context_.settings.hideMenuBar2;
+  StartTimer();
+  UpdateMenuStates();
+  update();
+  return result;
+}
+
+void MainScreen::ExecuteCommand(int id) {
+  const Command* command = FindCommand(id);
+  if (!command) return;
+  switch (command->kind) {
+    case CommandKind::NotBuilt:
+      LogMessage("Command %d is not available yet", id);
+      break;
+    case CommandKind::FollowUser:
+      ToggleFollowUser();
+      break;
+    case CommandKind::Language:
+      OpenLanguageDialog();
+      break;
+    case CommandKind::Settings:
+      OpenSettingsDialog();
+      break;
+    case CommandKind::Quit:
+      Quit();
+      break;
+  }
+}
+
+void MainScreen::ToggleFollowUser() {
+  context_.settings.followUser = !context_.settings.followUser;
+  if (context_.settings.followUser) marker_.reset();
+  update();
+}
+
+void MainScreen::OpenLanguageDialog() {
+  dialogs::LanguageDialog dialog(context_.language, context_.settings, false, this);
+  RunModal(dialog);
+  RelabelMenus();
+  // The GPS connection would refresh its texts here; it is absent.
+}
+
+void MainScreen::OpenSettingsDialog() {
+  dialogs::SettingsDialog dialog(context_.settings, context_.language, this);
+  RunModal(dialog);
+  view_ = BindView(context_.settings);
+  ++generation_;
+}
+
+void MainScreen::OpenQuickMenu() {
+  const SettingsStore& s = context_.settings;
+  auto highlight = [&s](int command) {
+    if (command == 32828) return 0;  // Record track: second style while recording; no recorder yet
+    const CheckRow* check = FindCheck(command);
+    return (check && check->checked(s)) ? 1 : 0;
+  };
+  dialogs::QuickMenuDialog dialog(context_.language, quickPage_, highlight, dpi_, this);
+  RunModal(dialog);
+  quickPage_ = dialog.page();
+  pendingCommand_ = dialog.chosenCommand();
+  if (pendingCommand_ != 0) {
+    // Run after the menu has gone, exactly as if chosen from the menu bar.
+    QTimer::singleShot(0, this, [this] {
+      const int id = pendingCommand_;
+      pendingCommand_ = 0;
+      ExecuteCommand(id);
+      UpdateMenuStates();
+    });
+  }
+}
+
+bool MainScreen::Quit() {
+  if (quitting_) return true;
+  StopTimer();
+  bool ok = context_.automatic;
+  if (!ok) {
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(context_.language.Entry(lang::kMessageCaption)),
+                    QString::fromStdString(context_.language.Entry(lang::kQuitQuestion)),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    ok = box.exec() == QMessageBox::Ok;
+  }
+  if (!ok) {
+    StartTimer();
+    return false;
+  }
+  quitting_ = true;
+  LogMessage("Quitting Rovana!");
+  context_.quit.store(true);
+  if (context_.shutdown) context_.shutdown();
+  done(0);
+  return true;
+}
+
+bool MainScreen::SaveScreenshot(const QString& file) {
+  if (appliedGeneration_ != generation_) ApplyLayout();
+  return grab().toImage().save(file, "PNG");
+}
+
+void MainScreen::closeEvent(QCloseEvent* event) {
+  // Closing the window goes through the quit question like the Quit command.
+  if (!Quit()) event->ignore();
+}
+
+void MainScreen::reject() { Quit(); }  // Escape
+
+void MainScreen::PanBy(int dx, int dy) {
+  // The map view moves the view parameters; until then the pan shifts the
+  // marker with the picture. In calibration mode it would move the map's calibration.
+  pan_ += QPoint(dx, dy);
+  update();
+}
+
+void MainScreen::ZoomBy(double factor) {
+  if (view_.zoom && std::isfinite(*view_.zoom * factor) && *view_.zoom * factor > 0) *view_.zoom *= factor;
+  update();
+}
+
+void MainScreen::TapMap(QPoint point) {
+  const QPoint mapPoint = point - pan_;
+  if (marker_) {
+    const QPoint old = *marker_ + pan_;
+    if (std::abs(old.x() - point.x()) <= kMarkerToggleSlopPx && std::abs(old.y() - point.y()) <= kMarkerToggleSlopPx) {
+      // Markers attached to a POI or track point would be replaced instead; none exist yet.
+      marker_.reset();
+      return;
+    }
+  }
+  marker_ = mapPoint;
+}
+
+void MainScreen::PressButton(Button button) {
+  SettingsStore& s = context_.settings;
+  switch (button) {
+    case Button::CornerMenu: OpenQuickMenu(); break;
+    case Button::MenuBar:
+      menuHidden_ = !menuHidden_;
+      ++generation_;
+      break;
+    case Button::Hyperzoom:
+      s.hyperzooming = !s.hyperzooming;
+      view_ = BindView(s);
+      break;
+    case Button::ZoomIn: ZoomBy(2.0); break;
+    case Button::ZoomOut: ZoomBy(0.5); break;
+    case Button::DirectionsPane: ExecuteCommand(32877); break;
+    case Button::Compass: ExecuteCommand(32815); break;
+    case Button::Locator: ExecuteCommand(32835); break;
+    case Button::Analyzer: ExecuteCommand(32834); break;
+    case Button::Trainer: ExecuteCommand(32875); break;
+    case Button::Satellites: ExecuteCommand(32821); break;
+    case Button::SpeedAlert: ExecuteCommand(32878); break;
+    case Button::ZoomSlider:
+    case Button::None: break;
+  }
+}
+
+void MainScreen::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QDialog::mousePressEvent(event);
+  const QPoint point = event->position().toPoint() - mapArea().topLeft();
+  penDown_ = true;
+  panned_ = false;
+  penDownPoint_ = lastMovePoint_ = point;
+  penDownTick_ = TickCount();
+  active_ = HitTest(buttons_, FlagsFrom(context_.settings), point.x(), point.y());
+}
+
+void MainScreen::mouseMoveEvent(QMouseEvent* event) {
+  if (!penDown_) return;
+  const QPoint point = event->position().toPoint() - mapArea().topLeft();
+  const QPoint fromDown = point - penDownPoint_;
+  if (!panned_ && MoveIsStillTap(fromDown.x(), fromDown.y(), TickCount() - penDownTick_, dpi_, dpi_)) return;
+  const QPoint step = point - lastMovePoint_;
+  lastMovePoint_ = point;
+  panned_ = true;
+  lastPanTick_ = TickCount();
+  if (active_ == Button::ZoomSlider) {
+    const int before = sliderOffset_;
+    sliderOffset_ = ClampSlider(point.x(), buttons_.zoomBar, dpi_);
+    ZoomBy(SliderZoomFactor(sliderOffset_, buttons_.zoomBar) / SliderZoomFactor(before, buttons_.zoomBar));
+  } else if (active_ == Button::None) {
+    PanBy(step.x(), step.y());
+  }
+  repaint();
+}
+
+void MainScreen::mouseReleaseEvent(QMouseEvent* event) {
+  if (!penDown_ || event->button() != Qt::LeftButton) return;
+  const QPoint point = event->position().toPoint() - mapArea().topLeft();
+  penDown_ = false;
+  const Button button = active_;
+  active_ = Button::None;
+  if (!panned_) {
+    if (button == Button::None)
+      TapMap(point);
+    else
+      PressButton(button);
+  }
+  panned_ = false;
+  repaint();
+}
+
+void MainScreen::keyPressEvent(QKeyEvent* event) {
+  if (const std::optional<NavKey> key = NavKeyOf(event->key())) {
+    const bool zoomCase = event->modifiers().testFlag(Qt::ControlModifier);
+    const QRect area = mapArea();
+    switch (ActionForKey(*key, zoomCase)) {
+      case KeyAction::PanLeft: PanBy(area.width() / 4, 0); break;
+      case KeyAction::PanRight: PanBy(-area.width() / 4, 0); break;
+      case KeyAction::PanUp: PanBy(0, area.height() / 4); break;
+      case KeyAction::PanDown: PanBy(0, -area.height() / 4); break;
+      case KeyAction::ZoomIn: ZoomBy(2.0); break;
+      case KeyAction::ZoomOut: ZoomBy(0.5); break;
+      case KeyAction::QuickMenu: OpenQuickMenu(); break;
+      case KeyAction::None: break;
+    }
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace rovana::screen

@@ -1,0 +1,245 @@
+#include "app/core/ProgramFolders.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "app/core/Log.h"
+#include "tests/support/TempRegistry.h"
+
+namespace fs = std::filesystem;
+using namespace rovana;
+
+namespace {
+
+// Sets (or, with null, removes) an environment variable for the life of the
+// object and restores the old state afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (had_)
+      setenv(name_.c_str(), old_.c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+
+ private:
+  std::string name_, old_;
+  bool had_ = false;
+};
+
+// Runs the test body in `folder` as the current folder and goes back after.
+class ScopedCurrentFolder {
+ public:
+  explicit ScopedCurrentFolder(const fs::path& folder) : old_(fs::current_path()) { fs::current_path(folder); }
+  ~ScopedCurrentFolder() {
+    std::error_code ec;
+    fs::current_path(old_, ec);
+  }
+
+ private:
+  fs::path old_;
+};
+
+TEST(ProgramFolders, FolderOfPath) {
+  struct Row {
+    const char* path;
+    const char* folder;
+  };
+  const Row rows[] = {{"/usr/bin/rovana", "/usr/bin"}, {"/rovana", ""}, {"rovana", ""},
+                      {"", ""},                       {"./rovana", "."}, {"/a/b/", "/a/b"}};
+  for (const Row& r : rows) EXPECT_EQ(FolderOfPath(r.path), r.folder) << r.path;
+}
+
+TEST(ProgramFolders, SubfoldersAndLog) {
+  struct Row {
+    const char* program;
+    const char* expected;  // the program folder as kept
+  };
+  // "" is the root folder: a program without a folder puts its data at "/data".
+  const Row rows[] = {{"/opt/rovana", "/opt/rovana"}, {"/opt/rovana//", "/opt/rovana"}, {"", ""}, {"/", ""}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.program);
+    const ProgramFolders f = FoldersUnder(r.program, HomeSource::Option);
+    const std::string p = r.expected;
+    EXPECT_EQ(f.program, p);
+    EXPECT_EQ(f.data, p + "/data");
+    EXPECT_EQ(f.examples, p + "/examples");
+    EXPECT_EQ(f.cache, p + "/cache");
+    EXPECT_EQ(f.samples, p + "/samples");
+    EXPECT_EQ(f.language, p + "/Language");
+    EXPECT_EQ(f.symbol, p + "/Symbol");
+    EXPECT_EQ(f.temp, p + "/temp");
+    EXPECT_EQ(f.logFile, p + "/log.txt");
+    EXPECT_EQ(f.source, HomeSource::Option);
+  }
+}
+
+TEST(ProgramFolders, HomeOption) {
+  struct Row {
+    std::vector<const char*> args;
+    const char* home;
+  };
+  const Row rows[] = {
+      {{}, ""},
+      {{"rovana"}, ""},
+      {{"rovana", "--home", "/x"}, "/x"},
+      {{"rovana", "--home=/y"}, "/y"},
+      {{"rovana", "--home", "/a", "--home=/b"}, "/b"},  // the last one wins
+      {{"rovana", "--home"}, ""},                       // no DIR
+      {{"rovana", "--home", "--home=/z"}, "--home=/z"}, // the element after --home is its DIR
+      {{"rovana", "--homework", "/w"}, ""},
+      {{"rovana", "--home="}, ""},
+      {{"rovana", nullptr, "--home", "/n"}, "/n"},
+      {{"rovana", "--home", nullptr}, ""},
+      {{"rovana", "--home", "dir with space", "-platform", "offscreen"}, "dir with space"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(HomeOption(r.args), r.home) << testing::PrintToString(r.args.size());
+}
+
+TEST(ProgramFolders, PrecedenceOptionThenEnvironmentThenExecutable) {
+  struct Row {
+    const char* option;
+    const char* environment;
+    const char* program;
+    HomeSource source;
+  };
+  const Row rows[] = {
+      {"/from/option", "/from/env", "/from/option", HomeSource::Option},
+      {"", "/from/env", "/from/env", HomeSource::Environment},
+      {"", "/from/env/", "/from/env", HomeSource::Environment},
+      {"", "", "/usr/lib/rovana", HomeSource::Executable},  // an empty variable counts as unset
+      {"", nullptr, "/usr/lib/rovana", HomeSource::Executable},
+      {"/a/./b/../c/", nullptr, "/a/c", HomeSource::Option},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.program);
+    const ProgramFolders f = ResolveProgramFolders(r.option, r.environment, "/usr/lib/rovana/rovana");
+    EXPECT_EQ(f.program, r.program);
+    EXPECT_EQ(f.source, r.source);
+  }
+  EXPECT_EQ(ResolveProgramFolders("", nullptr, "rovana").data, "/data");
+}
+
+TEST(ProgramFolders, RelativeHomeIsTakenFromTheCurrentFolder) {
+  testing_support::TempRegistry temp;
+  const fs::path base = fs::canonical(temp.folder());
+  ScopedCurrentFolder here(base);
+  EXPECT_EQ(ResolveProgramFolders("home", nullptr, "/x/y").program, (base / "home").native());
+  EXPECT_EQ(ResolveProgramFolders("", "./env/sub/..", "/x/y").program, (base / "env").native());
+  EXPECT_EQ(ResolveProgramFolders(".", nullptr, "/x/y").program, base.native());
+}
+
+TEST(ProgramFolders, FromArgvEnvironmentAndTheExecutable) {
+  testing_support::TempRegistry temp;
+  const std::string optionHome = (temp.folder() / "opt").native(), envHome = (temp.folder() / "env").native();
+  const char* withOption[] = {"rovana", "--home", optionHome.c_str(), nullptr};
+  const char* without[] = {"rovana", nullptr};
+
+  const fs::path executable = fs::canonical("/proc/self/exe");
+  EXPECT_EQ(ExecutablePath(), executable.native());
+  EXPECT_EQ(executable.filename(), "program_folders_test");
+
+  {
+    ScopedEnv env(kHomeVariable.data(), envHome.c_str());
+    EXPECT_EQ(ResolveProgramFolders(3, withOption).program, optionHome);
+    const ProgramFolders f = ResolveProgramFolders(1, without);
+    EXPECT_EQ(f.program, envHome);
+    EXPECT_EQ(f.source, HomeSource::Environment);
+  }
+  {
+    ScopedEnv env(kHomeVariable.data(), nullptr);
+    for (const ProgramFolders& f : {ResolveProgramFolders(1, without), ResolveProgramFolders(0, nullptr)}) {
+      EXPECT_EQ(f.program, executable.parent_path().native());
+      EXPECT_EQ(f.source, HomeSource::Executable);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+class CreateFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = temp_.folder() / "base";
+    fs::create_directories(base_);
+    log_ = temp_.folder() / "log.txt";
+    OpenLog(log_);
+  }
+  void TearDown() override { CloseLog(); }
+
+  // The log's messages without their time stamps.
+  std::vector<std::string> Messages() const {
+    std::ifstream in(log_);
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(in, line);) {
+      const std::size_t colon = line.find(": ");
+      messages.push_back(colon == std::string::npos ? line : line.substr(colon + 2));
+    }
+    return messages;
+  }
+
+  testing_support::TempRegistry temp_;
+  fs::path base_, log_;
+};
+
+TEST_F(CreateFolderTest, CreatesMissingFoldersAndTakesExistingOnesQuietly) {
+  const fs::path paths[] = {base_ / "data", base_ / "data", base_ / "a" / "b" / "c", base_ / "trailing" / "",
+                            base_ / "a" / "." / "b" / ".." / "d"};
+  for (const fs::path& p : paths) {
+    EXPECT_EQ(CreateFolder(p), 0) << p;
+    EXPECT_TRUE(fs::is_directory(p)) << p;
+  }
+  fs::create_directory_symlink(base_ / "data", base_ / "link");
+  EXPECT_EQ(CreateFolder(base_ / "link"), 0);  // a link to a folder is that folder
+  EXPECT_EQ(CreateFolder(base_ / "link" / "inner"), 0);
+  EXPECT_TRUE(fs::is_directory(base_ / "data" / "inner"));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(CreateFolderTest, FailuresAreLoggedWithPathAndErrno) {
+  std::ofstream(base_ / "file") << "x";
+  fs::create_symlink(base_ / "nowhere", base_ / "dangling");
+  const std::string longName(300, 'n');
+  struct Row {
+    fs::path path;
+    int error;
+  };
+  const Row rows[] = {
+      {base_ / "file", ENOTDIR},          // a file stands where the folder should be
+      {base_ / "file" / "sub", ENOTDIR},  // ... or where a parent should be
+      {base_ / longName, ENAMETOOLONG},
+      {base_ / "dangling", ENOENT},
+      {fs::path(), ENOENT},
+  };
+  std::vector<std::string> expected;
+  for (const Row& r : rows) {
+    EXPECT_EQ(CreateFolder(r.path), r.error) << r.path;
+    expected.push_back("CreateDirectory(" + r.path.native() + "): ERROR " + std::to_string(r.error));
+  }
+  EXPECT_EQ(Messages(), expected);
+  EXPECT_TRUE(fs::is_regular_file(base_ / "file"));
+}
+
+TEST_F(CreateFolderTest, PermissionDenied) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
+  fs::create_directory(base_ / "locked");
+  fs::permissions(base_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_EQ(CreateFolder(base_ / "locked" / "x"), EACCES);
+  fs::permissions(base_ / "locked", fs::perms::owner_all);
+  ASSERT_EQ(Messages().size(), 1u);
+}
+
+}  // namespace
