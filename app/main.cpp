@@ -5,6 +5,7 @@
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) the program runs
 // on Qt's offscreen platform, so a screenshot run works on any machine.
 #include <QApplication>
+#include <QFont>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -2,9 +2,15 @@
 // sentences, the options, and a real capture decoded without a failure.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <thread>
 #include <sstream>
 
+#include "platform/serial/SerialPort.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempRegistry.h"
 
@@ -91,6 +97,28 @@ TEST_F(Decode, ARealCaptureWithUnixLineEnds) {
   }
   EXPECT_EQ(fixes, 55) << "the capture holds 55 position sentences";
   EXPECT_GT(lines, fixes);
+}
+
+TEST_F(Decode, ListenPrintsALiveReceiversEvents) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  ASSERT_TRUE(platform::RegisterPort(5, ptsname(master)));  // a pseudo-terminal is a real serial device
+  std::thread receiver([&] {
+    for (int i = 0; i < 15; ++i) {
+      if (write(master, kGga.data(), kGga.size()) < 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  });
+  const ProcessResult r = RunProcess(kTool, {"listen", "--port", "5", "--baud", "4800", "--seconds", "1"});
+  receiver.join();
+  close(master);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(R"({"event":"ComStatus","nmea":true,)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(R"("port":5,"baud":4800})"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(R"({"event":"GGA","valid":true)"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("opening COM5:"), std::string::npos) << r.err;
 }
 
 TEST_F(Decode, ListenOnAPortWithoutDeviceFailsWithTheParsersMessage) {

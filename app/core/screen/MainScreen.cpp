@@ -441,9 +441,9 @@ void MainScreen::mouseMoveEvent(QMouseEvent* event) {
   if (!penDown_) return;
   const QPoint point = event->position().toPoint() - mapArea().topLeft();
   const QPoint fromDown = point - penDownPoint_;
-  if (!panned_ && MoveIsStillTap(fromDown.x(), fromDown.y(), TickCount() - penDownTick_, dpi_, dpi_)) return;
-  const QPoint step = point - lastMovePoint_;
+  const QPoint step = point - lastMovePoint_;  // since the previous move, ignored ones included
   lastMovePoint_ = point;
+  if (!panned_ && MoveIsStillTap(fromDown.x(), fromDown.y(), TickCount() - penDownTick_, dpi_, dpi_)) return;
   panned_ = true;
   lastPanTick_ = TickCount();
   if (active_ == Button::ZoomSlider) {

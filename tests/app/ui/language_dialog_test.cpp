@@ -1,0 +1,38 @@
+// The language dialog lists the shipped files and stores the choice.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+
+#include "app/core/LanguageEntries.h"
+#include "app/dialogs/LanguageDialog.h"
+#include "tests/app/ui/UiTestSupport.h"
+
+TEST(LanguageDialog, ChoosingALanguageLoadsAndStoresIt) {
+  ui_test::TempHome home;
+  rovana::SettingsStore& st = *home.settings;
+  ASSERT_FALSE(st.languageInit);
+  rovana::dialogs::LanguageDialog dialog(*home.language, st, true);
+  ASSERT_EQ(dialog.list()->count(), 2);
+  EXPECT_EQ(dialog.list()->currentRow(), 0);  // English is loaded: its row is selected
+  const std::string englishIntro = dialog.intro()->text().toStdString();
+  EXPECT_EQ(englishIntro, home.language->Entry(rovana::lang::kLanguageIntroBoot));
+
+  int german = -1;
+  for (std::size_t i = 0; i < dialog.languages().items.size(); ++i)
+    if (dialog.languages().items[i].name == "German") german = static_cast<int>(i);
+  ASSERT_GE(german, 0);
+  dialog.list()->setCurrentRow(german);
+  EXPECT_EQ(st.language, "German");
+  EXPECT_TRUE(st.languageInit);
+  EXPECT_EQ(home.language->language(), "German");
+  EXPECT_NE(dialog.intro()->text().toStdString(), englishIntro);  // relabelled
+}
+
+TEST(LanguageDialog, FromTheMenuShowsTheSecondIntroduction) {
+  ui_test::TempHome home;
+  rovana::dialogs::LanguageDialog dialog(*home.language, *home.settings, false);
+  EXPECT_EQ(dialog.intro()->text().toStdString(), home.language->Entry(rovana::lang::kLanguageIntroMenu));
+  dialog.Choose(99);  // out of range: nothing happens
+  EXPECT_FALSE(home.settings->languageInit);
+}

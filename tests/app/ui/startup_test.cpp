@@ -1,0 +1,81 @@
+// Runs the real program on a temporary home folder in screenshot mode and
+// checks the start-up and shutdown order in its log and the screenshot.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/Process.h"
+
+namespace {
+
+std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+TEST(Startup, LogShowsStartupAndShutdownInOrderAndScreenshotHasTheScreenSize) {
+  ui_test::TempHome home;
+  const std::string png = (home.folder() / "shot.png").string();
+  const auto result = testing_support::RunProcess(
+      ROVANA_PATH, {"--home", home.folder().string(), "--screen", "240x320", "--screenshot", png, "--quit-after", "200"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find(png), std::string::npos);
+
+  // Each expected piece must appear in a later line than the one before.
+  const char* order[] = {
+      "Program folder ",       "Registered DLL '",     "Log of ",
+      "Rovana 3.",             "Settings store created", "Language table created",
+      "Language dialog answered automatically", "Online connection absent",
+      "rcClientFull = 0,0,240,320", "rcClientLoRes= 0,0,240,320", "orient       = 1",
+      "Locator: ZenolithCE.Position created", "tile loader 2 absent", "LoadThread=0x",
+      "Loading dialog closed", "GPS connection absent", "buddy tracker absent",
+      "BootThread=0x",         "boot time = ",         "Starting Rovana",
+      "Screenshot saved to ",  "Quitting Rovana!",     "Settings saved",
+      "Log closed",
+  };
+  const std::vector<std::string> lines = ReadLines(home.folder() / "log.txt");
+  std::size_t at = 0;
+  int failures = 0;
+  for (const char* piece : order) {
+    std::size_t found = at;
+    while (found < lines.size() && lines[found].find(piece) == std::string::npos) ++found;
+    if (found == lines.size()) {
+      ++failures;
+      ADD_FAILURE() << "missing or out of order: " << piece;
+    } else {
+      at = found + 1;
+    }
+  }
+  EXPECT_EQ(failures, 0);
+
+  const QImage image(QString::fromStdString(png));
+  EXPECT_EQ(image.width(), 240);
+  EXPECT_EQ(image.height(), 320);
+  // The answered first start is stored, so the next start asks no more.
+  std::ifstream settings(home.folder() / "settings.xml", std::ios::binary);
+  std::stringstream bytes;
+  bytes << settings.rdbuf();
+  EXPECT_GT(bytes.str().size(), 1000u);
+  EXPECT_TRUE(std::filesystem::is_directory(home.folder() / "data"));
+}
+
+TEST(Startup, CommandLineErrorsAndHelp) {
+  const auto help = testing_support::RunProcess(ROVANA_PATH, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--screenshot"), std::string::npos);
+  for (const char* bad : {"x", "0x10", "640", "10x-3", "99999x2"}) {
+    const auto r = testing_support::RunProcess(ROVANA_PATH, {"--screen", bad});
+    EXPECT_EQ(r.status, 2) << bad;
+  }
+  EXPECT_EQ(testing_support::RunProcess(ROVANA_PATH, {"--bogus"}).status, 2);
+  EXPECT_EQ(testing_support::RunProcess(ROVANA_PATH, {"--quit-after", "abc"}).status, 2);
+}
