@@ -123,6 +123,8 @@ class Position final : public DispatchObject {
   void PutCustomGrid(Invocation& call);
 
   bool SameDatumAs(Position& other);
+  const Position* OnThisGrid(Position& other, com::ComPtr<com::IDispatch>* keep, Invocation& call);
+  const Position* OnThisDatum(Position& other, com::ComPtr<com::IDispatch>* keep, Invocation& call);
   bool SameGridAs(Position& other);
 
   GeodeticRecord record_;

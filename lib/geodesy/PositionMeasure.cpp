@@ -75,6 +75,48 @@ bool Position::SameGridAs(Position& other) {
   return std::atoi(text.c_str()) == record_.zone;
 }
 
+// The other position on this grid and zone, with its grid values up to date:
+// itself when it already is, else a copy kept alive by *keep. Null (and the
+// call failed) when the copy cannot be made or projected.
+const Position* Position::OnThisGrid(Position& other, com::ComPtr<com::IDispatch>* keep, Invocation& call) {
+  Position* target = &other;
+  if (!SameGridAs(other)) {
+    *keep = other.MakeCopy();
+    target = From(keep->get());
+    if (!target) {
+      call.Fail(kErrorInvalidArgument, "Out of memory");
+      return nullptr;
+    }
+    ErrorRecord error;
+    if (!target->PutGrid(record_.grid, customGrid_.get(), error) || !target->PutZone(record_.zone, error)) {
+      call.Fail(error.number, error.message);
+      return nullptr;
+    }
+  }
+  if (!target->RefreshGrid()) {
+    call.Fail(target->error_.number, target->error_.message);
+    return nullptr;
+  }
+  return target;
+}
+
+// The other position on this datum: itself, or a shifted copy kept by *keep.
+const Position* Position::OnThisDatum(Position& other, com::ComPtr<com::IDispatch>* keep, Invocation& call) {
+  if (SameDatumAs(other)) return &other;
+  *keep = other.MakeCopy();
+  Position* copy = From(keep->get());
+  if (!copy) {
+    call.Fail(kErrorInvalidArgument, "Out of memory");
+    return nullptr;
+  }
+  ErrorRecord error;
+  if (!copy->PutDatum(record_.datum, customDatum_.get(), error)) {
+    call.Fail(error.number, error.message);
+    return nullptr;
+  }
+  return copy;
+}
+
 void Position::Copy(Invocation& call) {
   com::ComPtr<com::IDispatch> copy = MakeCopy();
   if (!copy) return call.Fail(kErrorInvalidArgument, "Out of memory");
@@ -124,16 +166,8 @@ void Position::Distance(Invocation& call) {
   if (method == 3) {
     if (!RefreshGrid()) return;
     com::ComPtr<com::IDispatch> keep;
-    Position* target = other;
-    if (!SameGridAs(*other)) {
-      keep = other->MakeCopy();
-      target = From(keep.get());
-      if (!target) return call.Fail(kErrorInvalidArgument, "Out of memory");
-      ErrorRecord error;
-      if (!target->PutGrid(record_.grid, customGrid_.get(), error) || !target->PutZone(record_.zone, error))
-        return call.Fail(error.number, error.message);
-    }
-    if (!target->RefreshGrid()) return call.Fail(target->error_.number, target->error_.message);
+    const Position* target = OnThisGrid(*other, &keep, call);
+    if (!target) return;
     call.result = com::Variant::R8(std::hypot(target->record_.easting - record_.easting,
                                               target->record_.northing - record_.northing));
     return;
@@ -141,15 +175,8 @@ void Position::Distance(Invocation& call) {
   if (!RefreshGeodetic()) return;
   if (!other->RefreshGeodetic()) return call.Fail(other->error_.number, other->error_.message);
   com::ComPtr<com::IDispatch> keep;
-  const Position* target = other;
-  if (!SameDatumAs(*other)) {
-    keep = other->MakeCopy();
-    Position* copy = From(keep.get());
-    if (!copy) return call.Fail(kErrorInvalidArgument, "Out of memory");
-    ErrorRecord error;
-    if (!copy->PutDatum(record_.datum, customDatum_.get(), error)) return call.Fail(error.number, error.message);
-    target = copy;
-  }
+  const Position* target = OnThisDatum(*other, &keep, call);
+  if (!target) return;
   const double c =
       CentralAngle(record_.latitude, record_.longitude, target->record_.latitude, target->record_.longitude);
   call.result = com::Variant::R8(method == 2 ? c : c * kEarthRadius);
@@ -167,16 +194,8 @@ void Position::Bearing(Invocation& call) {
   if (method == 3) {
     if (!RefreshGrid()) return;
     com::ComPtr<com::IDispatch> keep;
-    Position* target = other;
-    if (!SameGridAs(*other)) {
-      keep = other->MakeCopy();
-      target = From(keep.get());
-      if (!target) return call.Fail(kErrorInvalidArgument, "Out of memory");
-      ErrorRecord error;
-      if (!target->PutGrid(record_.grid, customGrid_.get(), error) || !target->PutZone(record_.zone, error))
-        return call.Fail(error.number, error.message);
-    }
-    if (!target->RefreshGrid()) return call.Fail(target->error_.number, target->error_.message);
+    const Position* target = OnThisGrid(*other, &keep, call);
+    if (!target) return;
     const double theta =
         std::atan2(target->record_.northing - record_.northing, target->record_.easting - record_.easting);
     course = kPi / 2 - theta;
@@ -185,15 +204,8 @@ void Position::Bearing(Invocation& call) {
     if (!RefreshGeodetic()) return;
     if (!other->RefreshGeodetic()) return call.Fail(other->error_.number, other->error_.message);
     com::ComPtr<com::IDispatch> keep;
-    const Position* target = other;
-    if (!SameDatumAs(*other)) {
-      keep = other->MakeCopy();
-      Position* copy = From(keep.get());
-      if (!copy) return call.Fail(kErrorInvalidArgument, "Out of memory");
-      ErrorRecord error;
-      if (!copy->PutDatum(record_.datum, customDatum_.get(), error)) return call.Fail(error.number, error.message);
-      target = copy;
-    }
+    const Position* target = OnThisDatum(*other, &keep, call);
+    if (!target) return;
     const double lat1 = record_.latitude, lon1 = record_.longitude;
     const double lat2 = target->record_.latitude, lon2 = target->record_.longitude;
     const double c = CentralAngle(lat1, lon1, lat2, lon2);
