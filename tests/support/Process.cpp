@@ -7,8 +7,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <sstream>
 
 namespace testing_support {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& input) {
   ProcessResult result;

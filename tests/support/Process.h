@@ -13,6 +13,9 @@ struct ProcessResult {
   std::string err;
 };
 
+// The lines of a program's output, without their line feeds.
+std::vector<std::string> SplitLines(const std::string& text);
+
 // `program` is run directly (no shell) with the current environment.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input = "");

@@ -17,12 +17,7 @@ using testing_support::RunProcess;
 
 const std::string kTool = ZEN_TOOL_PATH;
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> Lines(const std::string& text) { return testing_support::SplitLines(text); }
 
 std::vector<double> Numbers(const std::string& line) {
   std::vector<double> values;

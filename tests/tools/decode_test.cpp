@@ -23,12 +23,7 @@ const std::string kTool = ZEN_TOOL_PATH;
 const std::string kGga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
 const std::string kRmc = "$GPRMC,123520,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*60\r\n";
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> Lines(const std::string& text) { return testing_support::SplitLines(text); }
 
 class Decode : public ::testing::Test {
  protected:
