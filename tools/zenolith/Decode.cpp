@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -347,6 +348,60 @@ bool SetUp(const Options& o, Automation* parser, JsonSink* sink, com::ComPtr<com
 volatile sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) { g_interrupted = 1; }
 
+// Runs `body` with a parser set up from the options and its events connected
+// to the JSON printer; returns body's exit status (1 when the set-up fails).
+int WithParser(const Options& o, const std::function<int(Automation&)>& body) {
+  com::CoInitializeEx();
+  int status = 1;
+  {
+    JsonSink sink(std::cout, o.generic);
+    Automation parser;
+    com::ComPtr<com::IConnectionPoint> point;
+    std::uint32_t cookie = 0;
+    if (SetUp(o, &parser, &sink, &point, &cookie)) {
+      status = body(parser);
+      point->Unadvise(cookie);
+    }
+  }
+  std::cout.flush();
+  com::CoFreeUnusedLibraries();
+  com::CoUninitialize();
+  return status;
+}
+
+// Feeds one file (or standard input for "-") through Parse; false on failure.
+bool DecodeFile(Automation& parser, const std::string& file) {
+  std::ifstream stream;
+  std::istream* in = &std::cin;
+  if (file != "-") {
+    stream.open(file, std::ios::binary);
+    if (!stream) {
+      std::cerr << "zenolith decode: cannot open " << file << "\n";
+      return false;
+    }
+    in = &stream;
+  }
+  std::vector<char> chunk(64 * 1024);
+  bool lastWasCr = false;
+  while (in->read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in->gcount() > 0) {
+    // Logs kept on Unix often lost the carriage returns a receiver sends;
+    // the parser needs "\r\n", so a bare line feed gets one back.
+    std::string text;
+    text.reserve(static_cast<std::size_t>(in->gcount()) + 64);
+    for (std::streamsize i = 0; i < in->gcount(); ++i) {
+      const char c = chunk[static_cast<std::size_t>(i)];
+      if (c == '\n' && !lastWasCr) text += '\r';
+      text += c;
+      lastWasCr = c == '\r';
+    }
+    if (!parser.Call("Parse", {com::Variant::Bstr(std::move(text))})) {
+      std::cerr << "zenolith decode: " << parser.error() << "\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int DecodeCommand(const Args& args) {
@@ -356,56 +411,13 @@ int DecodeCommand(const Args& args) {
   }
   Options o;
   if (int status = ParseOptions(args, false, &o)) return status;
-  com::CoInitializeEx();
-  int status = 0;
-  {
-    JsonSink sink(std::cout, o.generic);
-    Automation parser;
-    com::ComPtr<com::IConnectionPoint> point;
-    std::uint32_t cookie = 0;
-    if (!SetUp(o, &parser, &sink, &point, &cookie)) {
-      status = 1;
-    } else {
-      if (o.files.empty()) o.files.push_back("-");
-      std::vector<char> chunk(64 * 1024);
-      for (const std::string& file : o.files) {
-        std::ifstream stream;
-        std::istream* in = &std::cin;
-        if (file != "-") {
-          stream.open(file, std::ios::binary);
-          if (!stream) {
-            std::cerr << "zenolith decode: cannot open " << file << "\n";
-            status = 1;
-            continue;
-          }
-          in = &stream;
-        }
-        bool lastWasCr = false;
-        while (in->read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in->gcount() > 0) {
-          // Logs kept on Unix often lost the carriage returns a receiver
-          // sends; the parser needs "\r\n", so a bare line feed gets one back.
-          std::string text;
-          text.reserve(static_cast<std::size_t>(in->gcount()) + 64);
-          for (std::streamsize i = 0; i < in->gcount(); ++i) {
-            const char c = chunk[static_cast<std::size_t>(i)];
-            if (c == '\n' && !lastWasCr) text += '\r';
-            text += c;
-            lastWasCr = c == '\r';
-          }
-          if (!parser.Call("Parse", {com::Variant::Bstr(std::move(text))})) {
-            std::cerr << "zenolith decode: " << parser.error() << "\n";
-            status = 1;
-            break;
-          }
-        }
-      }
-      point->Unadvise(cookie);
-    }
-  }
-  std::cout.flush();
-  com::CoFreeUnusedLibraries();
-  com::CoUninitialize();
-  return status;
+  if (o.files.empty()) o.files.push_back("-");
+  return WithParser(o, [&](Automation& parser) {
+    int status = 0;
+    for (const std::string& file : o.files)
+      if (!DecodeFile(parser, file)) status = 1;
+    return status;
+  });
 }
 
 int ListenCommand(const Args& args) {
@@ -417,50 +429,35 @@ int ListenCommand(const Args& args) {
   if (int status = ParseOptions(args, true, &o)) return status;
   signal(SIGINT, OnInterrupt);
   signal(SIGTERM, OnInterrupt);
-  com::CoInitializeEx();
-  int status = 0;
-  {
-    JsonSink sink(std::cout, o.generic);
-    Automation parser;
-    com::ComPtr<com::IConnectionPoint> point;
-    std::uint32_t cookie = 0;
-    if (!SetUp(o, &parser, &sink, &point, &cookie)) {
-      status = 1;
-    } else {
-      bool ok = parser.Put("ComPort", com::Variant::I2(o.port.value_or(0)));
-      if (ok && o.baud) ok = parser.Put("BaudRate", com::Variant::I4(*o.baud));
-      if (ok) {
-        std::cerr << "zenolith listen: opening "
-                  << (!o.port || *o.port == 0 ? std::string("the first receiver found")
-                                              : *o.port == -1 ? std::string("gpsd") : "COM" + std::to_string(*o.port) + ":")
-                  << "\n";
-        ok = parser.Put("PortEnabled", com::Variant::Bool(true));
-      }
-      if (!ok) {
-        std::cerr << "zenolith listen: " << parser.error() << "\n";
-        status = 1;
-      } else {
-        const auto start = std::chrono::steady_clock::now();
-        auto done = [&] {
-          if (g_interrupted) return true;
-          return o.seconds > 0 &&
-                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= o.seconds;
-        };
-        // Events arrive on this thread through its message loop.
-        while (!done()) {
-          com::PumpMessagesUntil(done, 200);
-          std::cout.flush();
-        }
-        parser.Put("PortEnabled", com::Variant::Bool(false));
-        com::PumpMessagesUntil([] { return false; }, 0);
-      }
-      point->Unadvise(cookie);
+  return WithParser(o, [&](Automation& parser) {
+    bool ok = parser.Put("ComPort", com::Variant::I2(o.port.value_or(0)));
+    if (ok && o.baud) ok = parser.Put("BaudRate", com::Variant::I4(*o.baud));
+    if (ok) {
+      std::cerr << "zenolith listen: opening "
+                << (!o.port || *o.port == 0 ? std::string("the first receiver found")
+                                            : *o.port == -1 ? std::string("gpsd") : "COM" + std::to_string(*o.port) + ":")
+                << "\n";
+      ok = parser.Put("PortEnabled", com::Variant::Bool(true));
     }
-  }
-  std::cout.flush();
-  com::CoFreeUnusedLibraries();
-  com::CoUninitialize();
-  return status;
+    if (!ok) {
+      std::cerr << "zenolith listen: " << parser.error() << "\n";
+      return 1;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    auto done = [&] {
+      if (g_interrupted) return true;
+      return o.seconds > 0 &&
+             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= o.seconds;
+    };
+    // Events arrive on this thread through its message loop.
+    while (!done()) {
+      com::PumpMessagesUntil(done, 200);
+      std::cout.flush();
+    }
+    parser.Put("PortEnabled", com::Variant::Bool(false));
+    com::PumpMessagesUntil([] { return false; }, 0);
+    return 0;
+  });
 }
 
 }  // namespace zenolith::tools

@@ -15,6 +15,7 @@
 #include "lib/geodesy/Algorithms.h"
 #include "lib/geodesy/Datums.h"
 #include "lib/geodesy/Grids.h"
+#include "tests/support/Cs2cs.h"
 
 namespace zenolith {
 namespace {
@@ -171,25 +172,10 @@ TEST(TransverseMercator, BadInputNeitherCrashesNorHangs) {
 
 // ---- PROJ's cs2cs as an oracle ------------------------------------------
 
-bool HaveCs2cs() { return std::system("command -v cs2cs >/dev/null 2>&1") == 0; }
+using testing_support::HaveCs2cs;
 
 std::vector<std::string> RunCs2cs(const std::string& args, const std::string& input) {
-  char path[] = "/tmp/tm_test_XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) return {};
-  const ssize_t written = write(fd, input.data(), input.size());
-  close(fd);
-  std::vector<std::string> lines;
-  if (written == static_cast<ssize_t>(input.size())) {
-    const std::string command = "cs2cs " + args + " -f %.6f < " + path + " 2>/dev/null";
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char buffer[256];
-      while (std::fgets(buffer, sizeof buffer, pipe)) lines.emplace_back(buffer);
-      pclose(pipe);
-    }
-  }
-  unlink(path);
-  return lines;
+  return testing_support::RunCs2cs(args, input, "%.6f");
 }
 
 std::string Format(double v) {
