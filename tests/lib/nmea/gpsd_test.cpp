@@ -16,11 +16,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -29,9 +27,9 @@
 #include <vector>
 
 #include "lib/nmea/LineBuffer.h"
-#include "lib/nmea/NmeaSentence.h"
 #include "lib/nmea/PortLink.h"
 #include "platform/serial/SerialPort.h"
+#include "tests/support/FakeReceiver.h"
 #include "tests/support/TempRegistry.h"
 
 using zenolith::ErrorRecord;
@@ -41,6 +39,7 @@ using zenolith::PortLink;
 
 namespace {
 
+using namespace testing_support;  // the fake receiver and its NMEA helpers
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kArrivalMs = 1000;  // "at once" on a loaded machine
@@ -56,41 +55,6 @@ constexpr std::string_view kWatchReply = "{\"class\":\"WATCH\",\"enable\":true,\
 // make it look as much like a sentence tail as possible.
 constexpr std::string_view kDeviceReport =
     "{\"class\":\"DEVICE\",\"path\":\"/dev/pts/$1\",\"driver\":\"NMEA0183*47\",\"activated\":0}\r\n";
-
-long long MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-std::string Nmea(const std::string& body) {
-  unsigned sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
-  char tail[8];
-  std::snprintf(tail, sizeof tail, "*%02X\r\n", sum & 0xFFu);
-  return "$" + body + tail;
-}
-std::string WithoutLineEnd(const std::string& line) { return line.substr(0, line.find('\r')); }
-
-const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
-const std::string kRmc = Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
-
-std::string Text(const com::ComPtr<com::IDispatch>& sentence) {
-  zenolith::NmeaSentence* s = zenolith::NmeaSentence::From(sentence.get());
-  return s ? s->Text() : std::string();
-}
-
-std::vector<std::string> Collect(PortLink& link, std::size_t count, std::uint32_t timeoutMs) {
-  std::vector<std::string> texts;
-  const auto start = Clock::now();
-  while (texts.size() < count && MsSince(start) < timeoutMs) {
-    while (texts.size() < count) {
-      com::ComPtr<com::IDispatch> s = link.TakeSentence();
-      if (!s) break;
-      texts.push_back(Text(s));
-    }
-    if (texts.size() < count) link.dataEvent().Wait(50);
-  }
-  return texts;
-}
 
 // All bytes the channel delivers until `wanted` appears in them or time runs out.
 std::string Drain(GpsdChannel& channel, std::string_view wanted, std::uint32_t timeoutMs) {
@@ -418,60 +382,16 @@ std::string FindGpsd() {
   return {};
 }
 
-// The receiver behind gpsd: a pseudo-terminal whose master writes `line`
-// every 40 ms, and that remembers whether anything was written to the device.
-class Receiver {
- public:
-  explicit Receiver(std::string line) : line_(std::move(line)) {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-    std::array<char, 128> name{};
-    if (ptsname_r(master_, name.data(), name.size()) == 0) slave_ = name.data();
-    termios tio{};
-    tcgetattr(master_, &tio);
-    cfmakeraw(&tio);
-    cfsetspeed(&tio, B9600);
-    tcsetattr(master_, TCSANOW, &tio);
-    thread_ = std::thread([this] {
-      while (!quit_) {
-        [[maybe_unused]] ssize_t n = write(master_, line_.data(), line_.size());
-        char buf[256];
-        while (read(master_, buf, sizeof buf) > 0) heardBack_ = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
-      }
-    });
-  }
-  ~Receiver() {
-    quit_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (master_ >= 0) close(master_);
-  }
-  bool ok() const { return master_ >= 0 && !slave_.empty(); }
-  const std::string& slave() const { return slave_; }
-  bool heardBack() const { return heardBack_.load(); }
-  speed_t LineSpeed() const {
-    termios tio{};
-    tcgetattr(master_, &tio);
-    return cfgetospeed(&tio);
-  }
-
- private:
-  std::string line_;
-  int master_ = -1;
-  std::string slave_;
-  std::thread thread_;
-  std::atomic<bool> quit_{false};
-  std::atomic<bool> heardBack_{false};
-};
-
 // A gpsd of its own per test: loopback only (gpsd's default), a port of its
 // own, in the foreground (-N), reading the device before any client asks (-n:
 // it must open the device before it drops root's privileges), read-only on it
 // (-b: no probing writes), its control socket in a temporary folder, and
-// ended in every case.
+// ended in every case. Its device is a fake receiver that sends kGga every
+// 40 ms at any line speed and remembers whether anything was written to it.
 class RealGpsdTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    receiver_.Speak({kGga}, 0);
     const std::string gpsd = FindGpsd();
     if (gpsd.empty()) GTEST_SKIP() << "gpsd is not installed (apt-get install gpsd): real-gpsd tests skipped";
     ASSERT_TRUE(receiver_.ok());
@@ -528,7 +448,7 @@ class RealGpsdTest : public ::testing::Test {
   }
 
   testing_support::TempRegistry registry_;
-  Receiver receiver_{kGga};
+  FakeReceiver receiver_;
   std::uint16_t port_ = 0;
   pid_t pid_ = -1;
   std::string address_;
@@ -551,7 +471,8 @@ TEST_F(RealGpsdTest, MultiplexerOnlyDeliversTheReceiversSentences) {
 }
 
 TEST_F(RealGpsdTest, AutomaticModeUsesGpsdAndScansNoSerialPort) {
-  Receiver serial(kRmc);  // would be found at 4800 in the first window if scanned
+  FakeReceiver serial;
+  serial.Speak({kRmc}, 0);  // would be found at 4800 in the first window if scanned
   ASSERT_TRUE(serial.ok());
   ASSERT_TRUE(platform::RegisterPort(1, serial.slave()));
   ScopedGpsdAddress gpsd(address_);

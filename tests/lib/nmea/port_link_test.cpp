@@ -2,36 +2,30 @@
 // ports in a temporary registry. gpsd is pointed at a refusing loopback port, so
 // automatic mode always scans the serial ports and a real gpsd never joins in.
 //
-// A pseudo-terminal carries bytes at any line speed. A fake receiver with a
-// rate of its own therefore "speaks" only while the line is set to that rate
-// (read back with tcgetattr on the master), as a real one would be heard only
-// then. Every fake line starts at 9600 baud, a rate the link never uses, so a
-// test can tell whether the link ever configured (opened) a port.
+// A fake receiver with a rate of its own speaks only while its line is set to
+// that rate. Every fake line starts at 9600 baud, a rate the link never uses,
+// so a test can tell whether the link ever configured (opened) a port.
 #include "lib/nmea/PortLink.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "lib/nmea/NmeaSentence.h"
 #include "platform/serial/SerialPort.h"
+#include "tests/support/FakeReceiver.h"
 #include "tests/support/TempRegistry.h"
 
 using zenolith::ErrorRecord;
@@ -39,6 +33,7 @@ using zenolith::PortLink;
 
 namespace {
 
+using namespace testing_support;  // the fake receiver and its NMEA helpers
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kArrivalMs = 1000;       // "at once" on a loaded machine
@@ -46,148 +41,12 @@ constexpr long long kPromptCloseMs = 300;        // Close while scanning or read
 constexpr long long kSilenceMs = 4000;           // the link's rule
 constexpr long long kSilenceToleranceMs = 700;   // scheduling and the device's pacing
 constexpr long long kScanWindowMs = 2000;        // the link's rule
-constexpr int kSpeakIntervalMs = 40;
-
-long long MsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-std::string Nmea(const std::string& body) {
-  unsigned sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
-  char tail[8];
-  std::snprintf(tail, sizeof tail, "*%02X\r\n", sum & 0xFFu);
-  return "$" + body + tail;
-}
 
 std::string BadChecksum(const std::string& body) {
   std::string s = Nmea(body);
   s[s.size() - 3] = s[s.size() - 3] == '0' ? '1' : '0';
   return s;
 }
-
-std::string Text(const com::ComPtr<com::IDispatch>& sentence) {
-  zenolith::NmeaSentence* s = zenolith::NmeaSentence::From(sentence.get());
-  return s ? s->Text() : std::string();
-}
-
-std::string WithoutLineEnd(const std::string& line) { return line.substr(0, line.find('\r')); }
-
-// Takes up to `count` sentences, waiting at most `timeoutMs` for them.
-std::vector<std::string> Collect(PortLink& link, std::size_t count, std::uint32_t timeoutMs) {
-  std::vector<std::string> texts;
-  const auto start = Clock::now();
-  while (texts.size() < count && MsSince(start) < timeoutMs) {
-    while (texts.size() < count) {
-      com::ComPtr<com::IDispatch> s = link.TakeSentence();
-      if (!s) break;
-      texts.push_back(Text(s));
-    }
-    if (texts.size() < count) link.dataEvent().Wait(50);
-  }
-  return texts;
-}
-
-class FakeReceiver {
- public:
-  FakeReceiver() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-    std::array<char, 128> name{};
-    if (ptsname_r(master_, name.data(), name.size()) == 0) slave_ = name.data();
-    termios tio{};
-    tcgetattr(master_, &tio);
-    cfmakeraw(&tio);
-    cfsetspeed(&tio, B9600);
-    tcsetattr(master_, TCSANOW, &tio);
-    thread_ = std::thread([this] { Loop(); });
-  }
-  ~FakeReceiver() {
-    quit_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (master_ >= 0) close(master_);
-  }
-  FakeReceiver(const FakeReceiver&) = delete;
-  FakeReceiver& operator=(const FakeReceiver&) = delete;
-
-  bool ok() const { return master_ >= 0 && !slave_.empty(); }
-  const std::string& slave() const { return slave_; }
-
-  // Repeats `lines` one every kSpeakIntervalMs while the line is at `rate`
-  // (0: at any rate).
-  void Speak(std::vector<std::string> lines, speed_t rate) {
-    {
-      std::lock_guard lock(mutex_);
-      lines_ = std::move(lines);
-      rate_ = rate;
-    }
-    speaking_ = true;
-  }
-  void Silence() { speaking_ = false; }
-
-  speed_t LineSpeed() const {
-    termios tio{};
-    tcgetattr(master_, &tio);
-    return cfgetospeed(&tio);
-  }
-  void SetLineSpeed(speed_t speed) {
-    termios tio{};
-    tcgetattr(master_, &tio);
-    cfsetspeed(&tio, speed);
-    tcsetattr(master_, TCSANOW, &tio);
-  }
-  bool Heard(speed_t speed) {
-    std::lock_guard lock(mutex_);
-    return seen_.count(speed) != 0;
-  }
-  std::size_t SentCount() const { return sent_.load(); }
-
-  void WriteRaw(const std::string& bytes) {
-    std::lock_guard lock(mutex_);
-    [[maybe_unused]] ssize_t n = write(master_, bytes.data(), bytes.size());
-  }
-  // What the link wrote to the device within `timeoutMs`.
-  std::string Read(std::size_t wanted, int timeoutMs) {
-    std::string got;
-    const auto start = Clock::now();
-    while (got.size() < wanted && MsSince(start) < timeoutMs) {
-      pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
-      char buf[256];
-      ssize_t n = read(master_, buf, sizeof buf);
-      if (n > 0) got.append(buf, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
-
- private:
-  void Loop() {
-    std::size_t next = 0;
-    auto lastWrite = Clock::now();
-    while (!quit_) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      const speed_t speed = LineSpeed();
-      std::lock_guard lock(mutex_);
-      seen_.insert(speed);
-      if (!speaking_ || lines_.empty() || (rate_ != 0 && speed != rate_) || MsSince(lastWrite) < kSpeakIntervalMs)
-        continue;
-      const std::string& line = lines_[next++ % lines_.size()];
-      if (write(master_, line.data(), line.size()) > 0) ++sent_;
-      lastWrite = Clock::now();
-    }
-  }
-
-  int master_ = -1;
-  std::string slave_;
-  std::thread thread_;
-  std::atomic<bool> quit_{false};
-  std::atomic<bool> speaking_{false};
-  std::atomic<std::size_t> sent_{0};
-  std::mutex mutex_;
-  std::vector<std::string> lines_;
-  speed_t rate_ = 0;
-  std::set<speed_t> seen_;
-};
 
 // A loopback port that refuses connections for as long as the object lives:
 // bound (so nobody else gets it) but not listening.
@@ -215,8 +74,6 @@ class RefusingPort {
   std::string address_;
 };
 
-const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
-const std::string kRmc = Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
 const std::string kGsa = Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
 const std::string kBadRmc = BadChecksum("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
 
