@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStyle>
-#include <functional>
 
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
@@ -12,6 +11,7 @@
 #include "app/core/ProgramFolders.h"
 #include "app/core/SettingsStore.h"
 #include "app/core/screen/ScreenRules.h"
+#include "platform/sync/Thread.h"
 
 namespace rovana::dialogs {
 
@@ -61,8 +61,9 @@ void LoadingDialog::showEvent(QShowEvent* event) {
   started_ = true;
   CreateFolder(settings_.primaryDataPath);
   CreateFolder(settings_.secondaryDataPath);
-  thread_ = std::thread(&LoadingDialog::LoadThread, this);
-  LogMessage("LoadThread=0x%zx", std::hash<std::thread::id>{}(thread_.get_id()) & 0xFFFFFFFFu);
+  platform::StartedThread started = platform::StartThread([this] { LoadThread(); });
+  thread_ = std::move(started.thread);
+  LogMessage("LoadThread=0x%x", started.id);
 }
 
 void LoadingDialog::Progress(QProgressBar* bar, int value, int maximum) {
