@@ -1,22 +1,28 @@
 #include "app/core/screen/BootThread.h"
 
-#include <cstdlib>
-#include <functional>
-
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
+#include "platform/power/ScreenSaver.h"
+#include "platform/sync/Thread.h"
 
 namespace rovana::screen {
 
-BootThread::BootThread(const SettingsStore& settings, std::atomic<bool>& quit, std::chrono::milliseconds period)
-    : settings_(settings), quit_(quit), period_(period) {}
+namespace {
+constexpr const char* kApplication = "Rovana";
+constexpr const char* kBacklightReason = "Keeping the screen on while navigating";
+}  // namespace
+
+BootThread::BootThread(const SettingsStore& settings, std::atomic<bool>& quit, std::chrono::milliseconds period,
+                       std::string busAddress)
+    : settings_(settings), quit_(quit), period_(period), busAddress_(std::move(busAddress)) {}
 
 BootThread::~BootThread() { Stop(); }
 
 void BootThread::Start() {
   if (thread_.joinable()) return;
-  thread_ = std::thread(&BootThread::Run, this);
-  LogMessage("BootThread=0x%zx", std::hash<std::thread::id>{}(thread_.get_id()) & 0xFFFFFFFFu);
+  platform::StartedThread started = platform::StartThread([this] { Run(); });
+  thread_ = std::move(started.thread);
+  LogMessage("BootThread=0x%x", started.id);
 }
 
 void BootThread::Stop() {
@@ -36,23 +42,42 @@ void BootThread::Run() {
     Pass();
     lock.lock();
   }
+  lock.unlock();
+  // Leaving gives the backlight back; the connection goes with the thread.
+  if (saver_ && saver_->inhibited()) Report("UnInhibit", saver_->UnInhibit().error);
+  saver_.reset();
+  backlightHeld_ = false;
+}
+
+void BootThread::Report(const char* what, const std::string& error) {
+  if (error.empty() || error == lastError_) return;
+  lastError_ = error;
+  LogMessage("BootThread: screen saver %s failed: %s", what, error.c_str());
 }
 
 void BootThread::Pass() {
   ++passes_;
   if (!busChecked_) {
     busChecked_ = true;
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    busPresent_ = address && *address;
-    if (!busPresent_)
-      LogMessage("BootThread: no session bus; standby and backlight are left to the system");
-    else
-      LogMessage("BootThread: session bus found; the screen-saver inhibit is not used yet");
+    std::string error;
+    saver_ = platform::ScreenSaver::Connect(busAddress_, &error);
+    if (!saver_) LogMessage("BootThread: %s; standby and backlight are left to the system", error.c_str());
   }
-  // The idle timer reset and the backlight requirement: the state is kept so
-  // the inhibit can be taken once and released when the setting goes false.
+  if (!saver_) return;
+
+  if (settings_.preventStandbyEnabled) {
+    platform::BusResult result = saver_->SimulateActivity();
+    if (!result.ok) Report("SimulateActivity", result.error);
+  }
   const bool wantBacklight = settings_.preventBackLightsEnabled;
-  if (wantBacklight != backlightHeld_.load()) backlightHeld_.store(wantBacklight);
+  if (wantBacklight && !saver_->inhibited()) {
+    platform::BusResult result = saver_->Inhibit(kApplication, kBacklightReason);
+    if (!result.ok) Report("Inhibit", result.error);
+  } else if (!wantBacklight && saver_->inhibited()) {
+    platform::BusResult result = saver_->UnInhibit();
+    if (!result.ok) Report("UnInhibit", result.error);
+  }
+  backlightHeld_ = saver_->inhibited();
 }
 
 }  // namespace rovana::screen
