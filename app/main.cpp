@@ -1,6 +1,6 @@
 // rovana: the Rovana program.
 //
-//   rovana [--home DIR] [--screen WxH] [--screenshot FILE --quit-after MS] [--help]
+//   rovana [--home DIR] [--screen WxH] [--screenshot FILE] [--quit-after MS] [--help]
 //
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) the program runs
 // on Qt's offscreen platform, so a screenshot run works on any machine.
@@ -17,7 +17,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: rovana [--home DIR] [--screen WxH] [--screenshot FILE --quit-after MS]\n"
+    "usage: rovana [--home DIR] [--screen WxH] [--screenshot FILE] [--quit-after MS]\n"
     "  --home DIR         program folder (settings.xml, log.txt, Language/); else $ROVANA_HOME,\n"
     "                     else the folder of the program\n"
     "  --screen WxH       size of the simulated screen in pixels (default 480x640)\n"

@@ -17,7 +17,7 @@ struct AppContext {
   SettingsStore& settings;
   LanguageTable& language;
   std::atomic<bool>& quit;  // set once by the user-interface thread; worker threads poll it
-  // Unattended run (screenshot mode): questions are answered OK at once and
+  // Unattended run (--quit-after): questions are answered OK at once and
   // the first-start language dialog takes the configured language.
   bool automatic = false;
   // The steps of shutdown between the quit question and the end of the main

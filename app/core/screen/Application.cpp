@@ -55,8 +55,7 @@ Application::Application(StartOptions options) : options_(std::move(options)), o
 
 Application::~Application() = default;
 
-bool Application::RegisterLibrary() {
-  const std::string library = ZenolithLibraryPath();
+bool RegisterComponentLibrary(const std::string& library) {
   std::string error;
   const com::HRESULT status = com::RegisterServer(library, &error);
   if (status == com::CO_E_DLLNOTFOUND) {
@@ -84,7 +83,7 @@ void Application::Boot() {
   o.language = std::make_unique<LanguageTable>(options_.folders.program);
   o.language->Load("", false, LanguageSetting{o.settings->language, o.settings->languageInit});
   LogMessage("Language table created (%s)", o.language->language().c_str());
-  const bool automatic = !options_.screenshot.isEmpty();
+  const bool automatic = options_.unattended();
   if (!o.settings->languageInit) {
     if (automatic) {
       // Unattended: answer the first-start question with the configured language.
@@ -129,12 +128,14 @@ void Application::Boot() {
 void Application::Shutdown() {
   Objects& o = *objects_;
   o.settings->trackRecording = false;  // no track recorder yet, so none is being recorded
+  QApplication::setOverrideCursor(Qt::WaitCursor);  // saving may take a while on a slow card
   LogMessage("Waypoint files: store absent, nothing to save");
   LogMessage("Trip statistics: absent, totals unchanged");
   if (o.settings->Save())
     LogMessage("Settings saved");
   else
     LogMessage("Settings could not be saved");
+  QApplication::restoreOverrideCursor();
   if (o.settings->useConnMgr) LogMessage("No connection held");
 }
 
@@ -145,7 +146,7 @@ int Application::Run() {
   OpenLog(options_.folders.logFile);
   LogMessage("Program folder %s", options_.folders.program.c_str());
 
-  RegisterLibrary();
+  RegisterComponentLibrary(ZenolithLibraryPath());
   const com::HRESULT init = com::CoInitializeEx(com::Apartment::Multithreaded);
   objects_->comInitialised = !com::Failed(init);
   if (init != com::S_OK) LogMessage("CoInitializeEx returns = %d", init);
@@ -154,7 +155,7 @@ int Application::Run() {
   Boot();
 
   Objects& o = *objects_;
-  o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, !options_.screenshot.isEmpty(),
+  o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, options_.unattended(),
                                                       [this] { Shutdown(); }});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   if (options_.quitAfterMs >= 0) {

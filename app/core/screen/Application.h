@@ -24,10 +24,20 @@ struct StartOptions {
   int height = 640;
   QString screenshot;    // PNG written after quitAfterMs, then quit; empty for none
   int quitAfterMs = -1;  // < 0: run until the user quits
+
+  // A run that quits by itself answers its questions itself: the first-start
+  // language dialog takes the configured language and the quit question OK.
+  bool unattended() const { return quitAfterMs >= 0; }
 };
 
 // The library's file name beside the program or in ../lib next to its bin folder.
 std::string ZenolithLibraryPath();
+
+// Loads `library`, calls its DllRegisterServer and unloads it. Logs
+// "Failed to register DLL '<library>' (1)" when it cannot be loaded, "(2)"
+// when the export is missing and "(3)" when the export fails; true only when
+// the registration succeeded.
+bool RegisterComponentLibrary(const std::string& library);
 
 class Application {
  public:
@@ -41,7 +51,6 @@ class Application {
 
  private:
   struct Objects;
-  bool RegisterLibrary();
   void Boot();
   void Shutdown();
 

@@ -68,6 +68,20 @@ TEST(Startup, LogShowsStartupAndShutdownInOrderAndScreenshotHasTheScreenSize) {
   EXPECT_TRUE(std::filesystem::is_directory(home.folder() / "data"));
 }
 
+// Guards --quit-after on its own: it used to wait for a person at the
+// first-start language dialog and at the quit question.
+TEST(Startup, QuitAfterAloneAnswersTheQuestionsAndQuits) {
+  ui_test::TempHome home;
+  for (int run = 0; run < 2; ++run) {  // the first start, then a start with settings.xml
+    const auto result = testing_support::RunProcess(ROVANA_PATH, {"--home", home.folder().string(), "--quit-after", "100"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(result.out.empty()) << result.out;  // no screenshot asked for, none printed
+    const std::vector<std::string> lines = ReadLines(home.folder() / "log.txt");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("Log closed"), std::string::npos) << "run " << run;
+  }
+}
+
 TEST(Startup, CommandLineErrorsAndHelp) {
   const auto help = testing_support::RunProcess(ROVANA_PATH, {"--help"});
   EXPECT_EQ(help.status, 0);
