@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 
 #include "app/core/LanguageEntries.h"
@@ -16,12 +17,9 @@ namespace rovana::dialogs {
 
 LanguageDialog::LanguageDialog(LanguageTable& language, SettingsStore& settings, bool atBoot, QWidget* parent)
     : QDialog(parent), language_(language), settings_(settings), atBoot_(atBoot) {
-  const QSize screen = parent ? parent->size()
-                              : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize(480, 640));
-  const bool landscape = screen.width() > screen.height();
-
   auto* outer = new QVBoxLayout(this);
-  auto* body = new QBoxLayout(landscape ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+  body_ = new QBoxLayout(QBoxLayout::TopToBottom);
+  auto* body = body_;
   auto* texts = new QVBoxLayout;
   intro_ = new QLabel(this);
   intro_->setWordWrap(true);
@@ -47,6 +45,21 @@ LanguageDialog::LanguageDialog(LanguageTable& language, SettingsStore& settings,
   if (languages_.selected >= 0) list_->setCurrentRow(languages_.selected);
   connect(list_, &QListWidget::currentRowChanged, this, &LanguageDialog::Choose);
   Relabel();
+  // The screen's orientation until the dialog has a size of its own.
+  const QSize screen = parent ? parent->size()
+                              : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize(480, 640));
+  Orient(screen);
+}
+
+void LanguageDialog::Orient(QSize size) {
+  body_->setDirection(size.width() > size.height() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+}
+
+bool LanguageDialog::sideBySide() const { return body_->direction() == QBoxLayout::LeftToRight; }
+
+void LanguageDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  Orient(size());
 }
 
 void LanguageDialog::Choose(int row) {

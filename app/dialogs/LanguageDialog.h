@@ -4,13 +4,16 @@
 // dialog relabels itself. A file that fails to load leaves the settings as
 // they were (the table falls back to English). At boot the first
 // introductory text is shown, from the menu the second one. Portrait screens
-// stack the texts over the list, landscape screens put them beside it.
+// stack the texts over the list, landscape screens put them beside it; the
+// dialog follows its own size, so a boot-time dialog sized to the screen
+// takes the screen's orientation.
 #pragma once
 
 #include <QDialog>
 
 #include "app/core/LanguageTable.h"
 
+class QBoxLayout;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -33,14 +36,21 @@ class LanguageDialog : public QDialog {
 
   // Loads item `row` of the list as a selection would.
   void Choose(int row);
+  // True when the texts stand beside the list (a landscape dialog).
+  bool sideBySide() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Relabel();
+  void Orient(QSize size);
 
   LanguageTable& language_;
   SettingsStore& settings_;
   bool atBoot_;
   LanguageList languages_;
+  QBoxLayout* body_ = nullptr;
   QLabel* intro_ = nullptr;
   QLabel* label_ = nullptr;
   QListWidget* list_ = nullptr;

@@ -36,3 +36,17 @@ TEST(LanguageDialog, FromTheMenuShowsTheSecondIntroduction) {
   dialog.Choose(99);  // out of range: nothing happens
   EXPECT_FALSE(home.settings->languageInit);
 }
+
+// Guards the boot-time dialog, which has no parent: it must take the layout
+// of the size it is given, not of the machine's monitor.
+TEST(LanguageDialog, FollowsTheOrientationOfItsOwnSize) {
+  ui_test::TempHome home;
+  rovana::dialogs::LanguageDialog dialog(*home.language, *home.settings, true);
+  dialog.resize(480, 640);  // sized before it is shown, as at boot
+  dialog.show();
+  EXPECT_FALSE(dialog.sideBySide());
+  dialog.resize(640, 480);
+  EXPECT_TRUE(dialog.sideBySide());
+  dialog.resize(240, 320);
+  EXPECT_FALSE(dialog.sideBySide());
+}
