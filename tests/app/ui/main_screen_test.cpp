@@ -2,14 +2,20 @@
 // timer, stylus taps and pans, the menu-bar button and the quit path.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
 
 #include "app/core/LanguageEntries.h"
 #include "app/core/screen/MainScreen.h"
+#include "app/dialogs/LanguageDialog.h"
+#include "app/dialogs/QuickMenuDialog.h"
 #include "tests/app/ui/UiTestSupport.h"
 
 using rovana::screen::AppContext;
@@ -25,6 +31,21 @@ struct Fixture {
 };
 
 QPoint InWindow(const MainScreen& screen, QPoint inMap) { return inMap + screen.mapArea().topLeft(); }
+
+// Hands the next modal widget of type T to `act` once it is up (polled, so it
+// works whichever event loop the modal runs in).
+template <typename T, typename Act>
+void OnNextModal(Act act) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    if (T* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      poll->stop();
+      poll->deleteLater();
+      act(modal);
+    }
+  });
+  poll->start(10);
+}
 
 }  // namespace
 
@@ -142,4 +163,70 @@ TEST(MainScreen, ScreenshotHasTheWindowSize) {
   ASSERT_TRUE(screen.SaveScreenshot(file));
   const QImage image(file);
   EXPECT_EQ(image.size(), QSize(320, 240));
+}
+
+TEST(MainScreen, CancellingTheQuitQuestionKeepsTheTimerRunningAndSavesNothing) {
+  Fixture f;
+  f.context.automatic = false;
+  MainScreen screen(f.context, 240, 320);
+  OnNextModal<QMessageBox>([](QMessageBox* box) {
+    EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Cancel));
+    box->button(QMessageBox::Cancel)->click();
+  });
+  EXPECT_FALSE(screen.Quit());
+  EXPECT_TRUE(screen.timerActive());
+  EXPECT_FALSE(f.quit.load());
+  EXPECT_EQ(f.shutdowns, 0);
+
+  OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+  EXPECT_TRUE(screen.Quit());
+  EXPECT_TRUE(f.quit.load());
+  EXPECT_EQ(f.shutdowns, 1);
+}
+
+TEST(MainScreen, ChoosingALanguageFromTheMenuRelabelsTheMenus) {
+  Fixture f;
+  MainScreen screen(f.context, 480, 640);
+  const QString englishQuit = screen.actionOf(32873)->text();
+  OnNextModal<rovana::dialogs::LanguageDialog>([](rovana::dialogs::LanguageDialog* dialog) {
+    const auto& items = dialog->languages().items;
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (items[i].name == "German") dialog->Choose(static_cast<int>(i));
+    dialog->accept();
+  });
+  screen.ExecuteCommand(32856);
+  ASSERT_EQ(f.home.language->language(), "German");
+  int failures = 0;
+  for (const auto& item : rovana::lang::kMenuItemTexts) {
+    if (screen.actionOf(item.command)->text().toStdString() != f.home.language->Entry(item.entry)) {
+      ++failures;
+      ADD_FAILURE() << "not relabelled: " << item.command;
+    }
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_NE(screen.actionOf(32873)->text(), englishQuit);
+}
+
+TEST(MainScreen, KeysZeroAndFiveOpenTheQuickMenuOnTheLastPageShown) {
+  Fixture f;
+  MainScreen screen(f.context, 240, 320);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  int openedOn = -1;
+  OnNextModal<rovana::dialogs::QuickMenuDialog>([&openedOn](rovana::dialogs::QuickMenuDialog* menu) {
+    openedOn = menu->page();
+    menu->ShowPage(3);
+    menu->reject();
+  });
+  QTest::keyClick(&screen, Qt::Key_0);
+  EXPECT_EQ(openedOn, 0);
+  EXPECT_EQ(screen.quickPage(), 3);
+
+  OnNextModal<rovana::dialogs::QuickMenuDialog>([&openedOn](rovana::dialogs::QuickMenuDialog* menu) {
+    openedOn = menu->page();
+    menu->reject();
+  });
+  QTest::keyClick(&screen, Qt::Key_5);
+  EXPECT_EQ(openedOn, 3);
+  EXPECT_TRUE(screen.timerActive());
 }
