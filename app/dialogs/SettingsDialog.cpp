@@ -40,7 +40,7 @@ constexpr SettingsRow kRows[] = {
     {1, "gridEnabled", L::kSettingsShowGrid},
     {1, "gridAuto", L::kSettingsGridAuto},
     {1, "gridStep", L::kSettingsGridStep},
-    {1, "backgroundCol", L::kSettingsBackground},
+    {1, "backgroundCol", L::kSettingsBackground, EditStyle::Colour},
     {1, "compassDirectionEnabled", L::kSettingsCompassNeedle},
     {1, "compassLabelUser", L::kSettingsCompassLabelUser},
     {1, "compassLabelTarget", L::kSettingsCompassLabelTarget},
@@ -77,6 +77,18 @@ constexpr int kTabTitles[] = {L::kSettingsTabDisplay, L::kSettingsTabMap, L::kSe
 constexpr int kTabs = 5;
 
 QString Text(const LanguageTable& language, int entry) { return QString::fromStdString(language.Entry(entry)); }
+
+constexpr int kRealDecimals = 6;
+constexpr double kRealLimit = 1e12;
+
+// The value a widget shows, to tell edited rows from untouched ones.
+QVariant Shown(const QWidget* widget) {
+  if (auto* box = qobject_cast<const QCheckBox*>(widget)) return box->isChecked();
+  if (auto* spin = qobject_cast<const QSpinBox*>(widget)) return spin->value();
+  if (auto* spin = qobject_cast<const QDoubleSpinBox*>(widget)) return spin->value();
+  if (auto* edit = qobject_cast<const QLineEdit*>(widget)) return edit->text();
+  return {};
+}
 
 }  // namespace
 
@@ -115,7 +127,7 @@ SettingsDialog::SettingsDialog(SettingsStore& settings, const LanguageTable& lan
       case SettingKind::Integer: {
         auto* spin = new QSpinBox;
         spin->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-        if (row.key == "backgroundCol") {
+        if (row.style == EditStyle::Colour) {
           spin->setRange(0, 0xFFFFFF);
           spin->setDisplayIntegerBase(16);
           spin->setPrefix("0x");
@@ -127,8 +139,8 @@ SettingsDialog::SettingsDialog(SettingsStore& settings, const LanguageTable& lan
       }
       case SettingKind::Real: {
         auto* spin = new QDoubleSpinBox;
-        spin->setRange(-1e9, 1e9);
-        spin->setDecimals(3);
+        spin->setRange(-kRealLimit, kRealLimit);
+        spin->setDecimals(kRealDecimals);
         spin->setValue(settings_.*(key->real));
         form->addRow(label, spin);
         widget = spin;
@@ -146,7 +158,7 @@ SettingsDialog::SettingsDialog(SettingsStore& settings, const LanguageTable& lan
     }
     if (!widget) continue;
     widget->setObjectName(QString::fromUtf8(row.key.data(), static_cast<int>(row.key.size())));
-    editors_.push_back(Editor{key, widget});
+    editors_.push_back(Editor{key, widget, Shown(widget)});
   }
 
   auto* box = new QDialogButtonBox(this);
@@ -166,6 +178,7 @@ QWidget* SettingsDialog::editorOf(std::string_view key) const {
 
 void SettingsDialog::accept() {
   for (const Editor& e : editors_) {
+    if (Shown(e.widget) == e.shown) continue;  // untouched: the stored value stays exact
     const SettingKey* key = static_cast<const SettingKey*>(e.row);
     switch (key->kind) {
       case SettingKind::Boolean: settings_.*(key->boolean) = static_cast<QCheckBox*>(e.widget)->isChecked(); break;

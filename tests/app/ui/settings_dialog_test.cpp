@@ -55,3 +55,22 @@ TEST(SettingsDialog, OkWritesTheEditedValuesCancelKeepsThem) {
   EXPECT_DOUBLE_EQ(st.gridStep, 250.5);
   EXPECT_EQ(st.CacheDataPath, "/tmp/tiles");
 }
+
+// Guards values the widgets cannot show exactly: opening the dialog and
+// pressing OK must not round or clamp what the user never touched.
+TEST(SettingsDialog, OkKeepsUntouchedValuesExact) {
+  ui_test::TempHome home;
+  rovana::SettingsStore& st = *home.settings;
+  st.eastingOffset = 0.0000004;
+  st.northingOffset = 3.5e15;
+  st.backgroundCol = 0x7F000000;
+  {
+    SettingsDialog dialog(st, *home.language);
+    static_cast<QSpinBox*>(dialog.editorOf("wakeupInterval"))->setValue(78);
+    dialog.accept();
+  }
+  EXPECT_EQ(st.wakeupInterval, 78);
+  EXPECT_EQ(st.eastingOffset, 0.0000004);
+  EXPECT_EQ(st.northingOffset, 3.5e15);
+  EXPECT_EQ(st.backgroundCol, 0x7F000000);
+}
