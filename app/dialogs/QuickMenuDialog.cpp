@@ -40,8 +40,10 @@ class QuickMenuGrid : public QWidget {
       const QuickButton& b = buttons[static_cast<std::size_t>(i)];
       const QRect cell = Cell(i).adjusted(pad, pad, -pad, -pad);
       if (b.kind == QuickKind::Empty) continue;
+      // Plain, highlighted (the function is on), the second style (recording).
+      static const QColor kFills[] = {QColor(0xE8, 0xE8, 0xF0), QColor(0xB0, 0xE0, 0xB0), QColor(0xF0, 0x90, 0x90)};
       const int style = b.kind == QuickKind::Command && owner_.highlight_ ? owner_.highlight_(b.target) : 0;
-      const QColor fill = style == 1 ? QColor(0xB0, 0xE0, 0xB0) : style == 2 ? QColor(0xF0, 0x90, 0x90) : QColor(0xE8, 0xE8, 0xF0);
+      const QColor& fill = kFills[style >= 0 && style < 3 ? style : 0];
       p.setPen(QPen(QColor(0x60, 0x60, 0x70), 1));
       p.setBrush(fill);
       p.drawRoundedRect(cell, pad * 2, pad * 2);

@@ -415,15 +415,11 @@ void MainScreen::PressButton(Button button) {
       break;
     case Button::ZoomIn: ZoomBy(2.0); break;
     case Button::ZoomOut: ZoomBy(0.5); break;
-    case Button::DirectionsPane: ExecuteCommand(32877); break;
-    case Button::Compass: ExecuteCommand(32815); break;
-    case Button::Locator: ExecuteCommand(32835); break;
-    case Button::Analyzer: ExecuteCommand(32834); break;
-    case Button::Trainer: ExecuteCommand(32875); break;
-    case Button::Satellites: ExecuteCommand(32821); break;
-    case Button::SpeedAlert: ExecuteCommand(32878); break;
     case Button::ZoomSlider:
     case Button::None: break;
+    default:
+      if (const int command = CommandOfButton(button)) ExecuteCommand(command);
+      break;
   }
 }
 

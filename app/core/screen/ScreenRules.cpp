@@ -68,6 +68,21 @@ Button HitTest(const ButtonLayout& l, const ButtonFlags& f, int x, int y) {
   return Button::None;
 }
 
+int CommandOfButton(Button button) {
+  struct Row {
+    Button button;
+    int command;
+  };
+  constexpr Row kRows[] = {
+      {Button::DirectionsPane, 32877}, {Button::Compass, 32815},    {Button::Locator, 32835},
+      {Button::Analyzer, 32834},       {Button::Trainer, 32875},    {Button::Satellites, 32821},
+      {Button::SpeedAlert, 32878},
+  };
+  for (const Row& row : kRows)
+    if (row.button == button) return row.command;
+  return 0;
+}
+
 int ClampSlider(int x, const Rect& bar, int dpi) {
   const int edge = Scale(kSliderEdgeUnits, dpi);
   const int low = bar.x + edge;

@@ -97,6 +97,12 @@ ButtonLayout LayoutButtons(int widthPx, int heightPx, int dpi);
 // Hidden buttons are skipped; None means a gesture on the map.
 Button HitTest(const ButtonLayout& layout, const ButtonFlags& flags, int x, int y);
 
+// The menu command a tap on an on-screen button runs (directions pane:
+// Directions, compass: Dashboard, locator box: Locator, analyzer:
+// Vudizaduroz, trainer: Trainer, satellites: Satellite status, speed alert:
+// Speed alert); 0 for buttons that act on the screen itself.
+int CommandOfButton(Button button);
+
 // The zoom slider offset for a pen at `x`, kept 30 units from both edges of
 // the zoom bar, and the zoom factor 2^((offset - centre) / (bar width / 8)):
 // the centre is ×1, each eighth of the bar doubles or halves.
