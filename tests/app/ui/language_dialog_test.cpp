@@ -6,10 +6,10 @@
 
 #include "app/core/LanguageEntries.h"
 #include "app/dialogs/LanguageDialog.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 
 TEST(LanguageDialog, ChoosingALanguageLoadsAndStoresIt) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   rovana::SettingsStore& st = *home.settings;
   ASSERT_FALSE(st.languageInit);
   rovana::dialogs::LanguageDialog dialog(*home.language, st, true);
@@ -30,7 +30,7 @@ TEST(LanguageDialog, ChoosingALanguageLoadsAndStoresIt) {
 }
 
 TEST(LanguageDialog, FromTheMenuShowsTheSecondIntroduction) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   rovana::dialogs::LanguageDialog dialog(*home.language, *home.settings, false);
   EXPECT_EQ(dialog.intro()->text().toStdString(), home.language->Entry(rovana::lang::kLanguageIntroMenu));
   dialog.Choose(99);  // out of range: nothing happens
@@ -40,7 +40,7 @@ TEST(LanguageDialog, FromTheMenuShowsTheSecondIntroduction) {
 // Guards the boot-time dialog, which has no parent: it must take the layout
 // of the size it is given, not of the machine's monitor.
 TEST(LanguageDialog, FollowsTheOrientationOfItsOwnSize) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   rovana::dialogs::LanguageDialog dialog(*home.language, *home.settings, true);
   dialog.resize(480, 640);  // sized before it is shown, as at boot
   dialog.show();

@@ -4,10 +4,10 @@
 #include <QProgressBar>
 
 #include "app/dialogs/LoadingDialog.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 
 TEST(LoadingDialog, CreatesDataFoldersAndClosesWhenLoaded) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   home.settings->primaryDataPath = (home.folder() / "maps" / "inner").string();
   home.settings->secondaryDataPath = (home.folder() / "examples").string();
   rovana::dialogs::LoadingDialog dialog(*home.settings, *home.language, "Rovana", 96);

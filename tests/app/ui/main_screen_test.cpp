@@ -16,7 +16,7 @@
 #include "app/core/screen/MainScreen.h"
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/QuickMenuDialog.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 
 using rovana::screen::AppContext;
 using rovana::screen::MainScreen;
@@ -24,7 +24,7 @@ using rovana::screen::MainScreen;
 namespace {
 
 struct Fixture {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   std::atomic<bool> quit{false};
   int shutdowns = 0;
   AppContext context{*home.settings, *home.language, quit, true, [this] { ++shutdowns; }};

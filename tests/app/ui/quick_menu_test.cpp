@@ -5,12 +5,12 @@
 
 #include "app/core/LanguageEntries.h"
 #include "app/dialogs/QuickMenuDialog.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 
 using rovana::dialogs::QuickMenuDialog;
 
 TEST(QuickMenu, TapsPageThroughAndChooseACommand) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   QuickMenuDialog menu(*home.language, 0, nullptr, 96);
   menu.resize(240, 300);
   menu.show();
@@ -28,7 +28,7 @@ TEST(QuickMenu, TapsPageThroughAndChooseACommand) {
 }
 
 TEST(QuickMenu, KeysMoveTheFocusAndPressTheButton) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   QuickMenuDialog menu(*home.language, 6, nullptr, 96);
   EXPECT_EQ(menu.focus(), 0);
   QTest::keyClick(&menu, Qt::Key_Left);
@@ -46,7 +46,7 @@ TEST(QuickMenu, KeysMoveTheFocusAndPressTheButton) {
 }
 
 TEST(QuickMenu, OpensOnTheGivenPageAndHighlightsSwitches) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   int asked = 0;
   QuickMenuDialog menu(*home.language, 4, [&asked](int command) { ++asked; return command == 32878 ? 1 : 0; }, 96);
   EXPECT_EQ(menu.page(), 4);

@@ -7,7 +7,7 @@
 
 #include "app/core/Log.h"
 #include "app/core/screen/Application.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ std::string Logged(const std::filesystem::path& log) {
 }
 
 TEST(RegisterComponentLibrary, EachFailureIsLoggedWithItsNumber) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   const std::filesystem::path log = home.folder() / "log.txt";
   struct Row {
     std::string library;

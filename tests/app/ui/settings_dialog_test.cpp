@@ -8,12 +8,12 @@
 #include <QTabWidget>
 
 #include "app/dialogs/SettingsDialog.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 
 using rovana::dialogs::SettingsDialog;
 
 TEST(SettingsDialog, EveryRowNamesAKeyAndGetsAnEditor) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   SettingsDialog dialog(*home.settings, *home.language);
   int failures = 0;
   for (const auto& row : rovana::dialogs::SettingsRows())
@@ -26,7 +26,7 @@ TEST(SettingsDialog, EveryRowNamesAKeyAndGetsAnEditor) {
 }
 
 TEST(SettingsDialog, OkWritesTheEditedValuesCancelKeepsThem) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   rovana::SettingsStore& st = *home.settings;
   const bool zoom = st.zoomEnabled;
   {
@@ -59,7 +59,7 @@ TEST(SettingsDialog, OkWritesTheEditedValuesCancelKeepsThem) {
 // Guards values the widgets cannot show exactly: opening the dialog and
 // pressing OK must not round or clamp what the user never touched.
 TEST(SettingsDialog, OkKeepsUntouchedValuesExact) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   rovana::SettingsStore& st = *home.settings;
   st.eastingOffset = 0.0000004;
   st.northingOffset = 3.5e15;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 #include "tests/support/Process.h"
 
 namespace {
@@ -23,7 +23,7 @@ std::vector<std::string> ReadLines(const std::filesystem::path& file) {
 }  // namespace
 
 TEST(Startup, LogShowsStartupAndShutdownInOrderAndScreenshotHasTheScreenSize) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   const std::string png = (home.folder() / "shot.png").string();
   const auto result = testing_support::RunProcess(
       ROVANA_PATH, {"--home", home.folder().string(), "--screen", "240x320", "--screenshot", png, "--quit-after", "200"});
@@ -71,7 +71,7 @@ TEST(Startup, LogShowsStartupAndShutdownInOrderAndScreenshotHasTheScreenSize) {
 // Guards --quit-after on its own: it used to wait for a person at the
 // first-start language dialog and at the quit question.
 TEST(Startup, QuitAfterAloneAnswersTheQuestionsAndQuits) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   for (int run = 0; run < 2; ++run) {  // the first start, then a start with settings.xml
     const auto result = testing_support::RunProcess(ROVANA_PATH, {"--home", home.folder().string(), "--quit-after", "100"});
     ASSERT_EQ(result.status, 0) << result.err;

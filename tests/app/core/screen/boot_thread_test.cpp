@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "app/core/Log.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 #include "tests/support/SessionBus.h"
 
 using rovana::screen::BootThread;
@@ -24,7 +24,7 @@ TEST(BootThread, HoldsTheBacklightWhileTheSettingIsOnAndResetsTheIdleTimer) {
   if (bus.address().empty()) GTEST_SKIP() << "dbus-daemon could not be started";
   FakeScreenSaver saver(bus.address());
   ASSERT_TRUE(saver.serving());
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   home.settings->preventStandbyEnabled = true;
   home.settings->preventBackLightsEnabled = true;
   std::atomic<bool> quit{false};
@@ -53,7 +53,7 @@ TEST(BootThread, HoldsTheBacklightWhileTheSettingIsOnAndResetsTheIdleTimer) {
 }
 
 TEST(BootThread, WithoutABusLogsOnceAndGoesOn) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   home.settings->preventStandbyEnabled = true;
   home.settings->preventBackLightsEnabled = true;
   const std::filesystem::path log = home.folder() / "log.txt";

@@ -1,5 +1,6 @@
 // A temporary program folder with the shipped language files, and the
-// settings store and language table of a run in it.
+// settings store and language table of a run in it, over a registry of its
+// own (the store reads the GPS driver key from it).
 #pragma once
 
 #include <filesystem>
@@ -9,13 +10,13 @@
 
 #include "app/core/LanguageTable.h"
 #include "app/core/SettingsStore.h"
+#include "tests/support/TempRegistry.h"
 
-
-namespace ui_test {
+namespace testing_support {
 
 inline std::filesystem::path SourceDir() {
-  // tests/app/ui/UiTestSupport.h -> the checkout
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path();
+  // tests/support/TempHome.h -> the checkout
+  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
 }
 
 class TempHome {
@@ -45,7 +46,8 @@ class TempHome {
   std::unique_ptr<rovana::LanguageTable> language;
 
  private:
+  TempRegistry registry_;  // first in, last out
   std::filesystem::path folder_;
 };
 
-}  // namespace ui_test
+}  // namespace testing_support

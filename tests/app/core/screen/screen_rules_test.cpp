@@ -6,7 +6,7 @@
 
 #include "app/core/LanguageEntries.h"
 #include "app/core/screen/ScreenRules.h"
-#include "tests/app/ui/UiTestSupport.h"
+#include "tests/support/TempHome.h"
 
 namespace s = rovana::screen;
 
@@ -119,7 +119,7 @@ TEST(Keys, PanAndZoomCases) {
 }
 
 TEST(View, HyperzoomSwitchesSetsWithoutLosingEither) {
-  ui_test::TempHome home;
+  testing_support::TempHome home;
   rovana::SettingsStore& st = *home.settings;
   s::ViewBinding v = s::BindView(st);
   *v.zoom = 1000;
