@@ -1,12 +1,27 @@
 #include "app/core/Log.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 
 namespace rovana {
 namespace {
+
+// The longest message kept whole; the buffer holds it and its terminating zero.
+constexpr std::size_t kMessageLimit = 1024;
+
+// A cut through a UTF-8 sequence would leave a broken character at the end
+// of the line: drop its bytes.
+void TrimPartialCharacter(char* text, std::size_t length) {
+  std::size_t start = length;
+  while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start;
+  if (start == 0) return;
+  const auto lead = static_cast<unsigned char>(text[start - 1]);
+  const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  if (lead >= 0xC0 && length - (start - 1) < need) text[start - 1] = '\0';
+}
 
 std::mutex g_mutex;  // keeps two threads' lines from interleaving
 std::FILE* g_file = nullptr;
@@ -26,11 +41,15 @@ void CloseLog() {
 }
 
 void LogMessage(const char* format, ...) {
-  char message[1024];
+  char message[kMessageLimit + 1];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(message, sizeof message, format, args);  // longer messages are cut
+  const int length = std::vsnprintf(message, sizeof message, format, args);  // longer messages are cut
   va_end(args);
+  // A failed conversion (a wide string with no multibyte form) leaves the
+  // buffer unspecified; the format still tells which message it was.
+  if (length < 0) std::snprintf(message, sizeof message, "message could not be formatted: %s", format);
+  if (length >= static_cast<int>(sizeof message)) TrimPartialCharacter(message, sizeof message - 1);
 
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -11,9 +11,10 @@ namespace rovana {
 void OpenLog(const std::filesystem::path& file);
 void CloseLog();
 
-// printf-style; the message is cut at 1024 characters. Writes
-// "HH:MM:SS: message\n" with the local time. Safe from any thread: each call
-// writes one whole line.
+// printf-style; the message is cut after 1024 characters (bytes). Writes
+// "HH:MM:SS: message\n" with the local time. A message that cannot be
+// formatted is logged as "message could not be formatted: <format>". Safe
+// from any thread: each call writes one whole line.
 void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace rovana
