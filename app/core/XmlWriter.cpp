@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "app/core/Log.h"
 #include "app/core/TextCodec.h"
@@ -34,6 +35,47 @@ bool AllowedInXml(char16_t c) {
   return c != 0xFFFE && c != 0xFFFF;
 }
 
+// The kernel's own limit on the links in one path name.
+constexpr int kMaxLinks = 40;
+
+// The file a save of `path` replaces: `path` itself, or, when it is a
+// symbolic link, the end of its chain of links (a relative link is taken from
+// the link's own folder). Renaming over the link itself would put a plain file
+// in its place and leave the linked file as it was. The end may not exist yet
+// (a new file, or a dangling link), but a link must lead into an existing
+// folder. Empty on failure, which is logged.
+std::optional<std::filesystem::path> FinalTarget(const std::filesystem::path& path) {
+  std::filesystem::path current = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    struct stat info{};
+    if (::lstat(current.c_str(), &info) != 0) {
+      const int error = errno;
+      if (error != ENOENT) {
+        LogMessage("Cannot save %s: %s", current.c_str(), std::strerror(error));
+        return std::nullopt;
+      }
+      if (links == 0) return current;  // a new file; a missing folder fails when the temporary file is made
+      const std::filesystem::path folder = current.parent_path();
+      struct stat folderInfo{};
+      if (::stat(folder.empty() ? "." : folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+        LogMessage("Cannot save %s: it links to %s, whose folder does not exist", path.c_str(), current.c_str());
+        return std::nullopt;
+      }
+      return current;
+    }
+    if (!S_ISLNK(info.st_mode)) return current;
+    std::error_code ec;
+    const std::filesystem::path next = std::filesystem::read_symlink(current, ec);
+    if (ec) {
+      LogMessage("Cannot save %s: %s", current.c_str(), ec.message().c_str());
+      return std::nullopt;
+    }
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  LogMessage("Cannot save %s: %s", path.c_str(), std::strerror(ELOOP));
+  return std::nullopt;
+}
+
 void SyncFolder(const std::filesystem::path& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -51,8 +93,11 @@ XmlWriter::~XmlWriter() {
 }
 
 bool XmlWriter::Save(bool unicode) {
-  const std::filesystem::path target = path();
-  const std::filesystem::path temporary = folder_ / (name_ + ".tmp");
+  const std::optional<std::filesystem::path> resolved = FinalTarget(path());
+  if (!resolved) return false;
+  const std::filesystem::path& target = *resolved;
+  const std::filesystem::path folder = target.parent_path();
+  const std::filesystem::path temporary = folder / (target.filename().native() + ".temp");
 
   // A temporary file left by an earlier crash is replaced; O_EXCL and
   // O_NOFOLLOW keep a planted link from redirecting the write.
@@ -110,7 +155,7 @@ bool XmlWriter::Save(bool unicode) {
     ::unlink(temporary.c_str());
     return false;
   }
-  SyncFolder(folder_);
+  SyncFolder(folder);
   return true;
 }
 

@@ -3,10 +3,15 @@
 // the element writers below.
 //
 // A save never leaves a half-written file under the real name: the document
-// goes to "<name>.tmp" in the same folder, which is flushed, synced and then
+// goes to "<name>.temp" in the same folder, which is flushed, synced and then
 // renamed over "<name>" in one step; on any failure the temporary file is
 // removed, the old file stays as it was, the reason is logged and Save()
 // returns false.
+//
+// When "<name>" is a symbolic link (or a chain of them), the save replaces the
+// file at the end of the chain, with its temporary file beside it, and the
+// links stay as they are. A dangling link is saved through to the file it
+// names when that file's folder exists; otherwise the save fails.
 //
 // Output is UTF-16 little-endian with the byte-order mark FF FE ("unicode"),
 // or UTF-8 without a mark. Pieces are handed over as UTF-8; malformed bytes

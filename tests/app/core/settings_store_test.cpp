@@ -620,11 +620,11 @@ TEST_F(SettingsStoreTest, FailedSaveKeepsTheOldFile) {
   const std::string before = ReadBytes(File());
 
   // The temporary file cannot be made (a folder stands in its way).
-  fs::create_directories(folder_ / "settings.xml.tmp" / "x");
+  fs::create_directories(folder_ / "settings.xml.temp" / "x");
   store.horizon = 18;
   EXPECT_FALSE(store.Save());
   EXPECT_EQ(ReadBytes(File()), before);
-  fs::remove_all(folder_ / "settings.xml.tmp");
+  fs::remove_all(folder_ / "settings.xml.temp");
 
   // The disk fills up half-way (the file size limit stands in for it).
   for (int i = 0; i < 3000; ++i) store.chatMessages.Add("message number " + std::to_string(i));

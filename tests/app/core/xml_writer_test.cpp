@@ -2,7 +2,8 @@
 // that must survive a write and a read (markup, references, CDATA ends,
 // characters outside the BMP, malformed UTF-8), the "C" locale for reals,
 // the atomic save (no temporary left, a failed save keeps the old file, a
-// planted link is not followed), file modes, and xmllint as an independent
+// planted link is not followed, a linked file is replaced through its link),
+// file modes, and xmllint as an independent
 // judge of every kind of file the writer produces.
 #include "app/core/XmlWriter.h"
 
@@ -273,7 +274,7 @@ TEST_F(XmlWriterTest, TextsReadBackAsWritten) {
 }
 
 TEST_F(XmlWriterTest, SaveLeavesNoTemporaryFileAndReplacesAStaleOne) {
-  std::ofstream(folder_ / "doc.xml.tmp") << "left by a crash";
+  std::ofstream(folder_ / "doc.xml.temp") << "left by a crash";
   Writer writer(folder_, "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
   ASSERT_TRUE(writer.Save(false));
   EXPECT_EQ(Entries(), std::vector<std::string>{"doc.xml"});
@@ -283,11 +284,110 @@ TEST_F(XmlWriterTest, SaveLeavesNoTemporaryFileAndReplacesAStaleOne) {
 TEST_F(XmlWriterTest, PlantedLinkIsNotFollowed) {
   const fs::path victim = folder_ / "victim.txt";
   std::ofstream(victim) << "precious";
-  fs::create_symlink(victim, folder_ / "doc.xml.tmp");
+  fs::create_symlink(victim, folder_ / "doc.xml.temp");
   Writer writer(folder_, "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
   ASSERT_TRUE(writer.Save(false));
   EXPECT_EQ(ReadFile("victim.txt"), "precious");
   EXPECT_EQ(ReadFile("doc.xml"), "<?xml version=\"1.0\"?>\n<r/>\n");
+}
+
+// Regression: a save renamed its temporary file over a linked settings.xml,
+// which replaced the link with a plain file and never updated the linked file.
+TEST_F(XmlWriterTest, SaveThroughALinkReplacesTheLinkedFile) {
+  const std::string document = "<?xml version=\"1.0\"?>\n<r/>\n";
+  const auto body = [](Writer& w) { w.Raw("<r/>\n"); };
+  fs::create_directories(folder_ / "home");
+  fs::create_directories(folder_ / "store" / "deep");
+  // Files left beside link or target: only the target and the links may stay.
+  const auto leftovers = [&] {
+    std::vector<std::string> found;
+    for (const auto& e : fs::recursive_directory_iterator(folder_))
+      if (e.path().extension() == ".temp") found.push_back(e.path().string());
+    return found;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // link below folder_, its target as written
+    std::string real;                                        // the file at the end, below folder_
+    std::optional<mode_t> mode;                              // explicit mode for the writer
+    mode_t expectedMode;
+  };
+  const std::string store = (folder_ / "store").string();
+  const std::vector<Case> cases = {
+      {"absolute link", {{"home/a.xml", store + "/a.xml"}}, "store/a.xml", std::nullopt, 0640},
+      {"relative link", {{"home/b.xml", "../store/deep/b.xml"}}, "store/deep/b.xml", std::nullopt, 0640},
+      {"chain of links", {{"home/c.xml", "c2.xml"}, {"home/c2.xml", "../store/c3.xml"}, {"store/c3.xml", "deep/c.xml"}},
+       "store/deep/c.xml", std::nullopt, 0640},
+      {"explicit mode on the linked file", {{"home/d.xml", "../store/d.xml"}}, "store/d.xml", 0600, 0600},
+  };
+  const mode_t oldMask = ::umask(022);
+  int failures = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path real = folder_ / c.real;
+    std::ofstream(real) << "old contents";
+    ::chmod(real.c_str(), 0640);
+    for (const auto& [link, target] : c.links) fs::create_symlink(target, folder_ / link);
+    const fs::path link = folder_ / c.links.front().first;
+    // A folder in the way of "<link>.temp" fails a temporary file made beside
+    // the link instead of beside the target, even for root.
+    fs::create_directories(link.string() + ".temp/inside");
+
+    Writer writer(link.parent_path(), link.filename().string(), body, c.mode);
+    const bool saved = writer.Save(false);
+    fs::remove_all(link.string() + ".temp");
+    std::ifstream in(real, std::ios::binary);
+    std::stringstream contents;
+    contents << in.rdbuf();
+    struct stat st{};
+    ::stat(real.c_str(), &st);
+    bool linksKept = true;
+    for (const auto& [name, target] : c.links)
+      linksKept = linksKept && fs::is_symlink(folder_ / name) && fs::read_symlink(folder_ / name) == target;
+    const std::vector<std::string> left = leftovers();
+    if (!saved || contents.str() != document || (st.st_mode & 07777) != c.expectedMode || !linksKept || !left.empty()) {
+      ++failures;
+      ADD_FAILURE() << "saved " << saved << ", contents [" << contents.str() << "], mode " << std::oct
+                    << (st.st_mode & 07777) << std::dec << ", links kept " << linksKept << ", leftovers "
+                    << left.size() << "\n" << LogText();
+    }
+  }
+  ::umask(oldMask);
+  EXPECT_EQ(failures, 0);
+}
+
+// Regression (with the test above): a dangling link is saved through to the
+// file it names when that folder exists, and fails cleanly when it does not.
+TEST_F(XmlWriterTest, DanglingAndLoopingLinks) {
+  const auto body = [](Writer& w) { w.Raw("<r/>\n"); };
+  fs::create_directories(folder_ / "store");
+
+  fs::create_symlink("store/new.xml", folder_ / "new.xml");
+  Writer dangling(folder_, "new.xml", body);
+  EXPECT_TRUE(dangling.Save(false));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "new.xml"));
+  EXPECT_EQ(ReadFile("store/new.xml"), "<?xml version=\"1.0\"?>\n<r/>\n");
+
+  fs::create_symlink("missing/lost.xml", folder_ / "lost.xml");
+  Writer nowhere(folder_, "lost.xml", body);
+  EXPECT_FALSE(nowhere.Save(false));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "lost.xml"));
+  EXPECT_EQ(fs::read_symlink(folder_ / "lost.xml"), "missing/lost.xml");
+  EXPECT_FALSE(fs::exists(folder_ / "missing"));
+  EXPECT_NE(LogText().find("lost.xml: it links to " + (folder_ / "missing/lost.xml").string() +
+                           ", whose folder does not exist"),
+            std::string::npos)
+      << LogText();
+
+  fs::create_symlink("loop2.xml", folder_ / "loop1.xml");
+  fs::create_symlink("loop1.xml", folder_ / "loop2.xml");
+  Writer loop(folder_, "loop1.xml", body);
+  EXPECT_FALSE(loop.Save(false));
+  EXPECT_EQ(fs::read_symlink(folder_ / "loop1.xml"), "loop2.xml");
+  EXPECT_EQ(fs::read_symlink(folder_ / "loop2.xml"), "loop1.xml");
+  EXPECT_NE(LogText().find("Cannot save " + (folder_ / "loop1.xml").string()), std::string::npos) << LogText();
+
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"loop1.xml", "loop2.xml", "lost.xml", "new.xml", "store"}));
 }
 
 // A write that fails half-way (the file size limit stands in for a full
@@ -316,7 +416,7 @@ TEST_F(XmlWriterTest, FailedWriteKeepsTheOldFile) {
 TEST_F(XmlWriterTest, TemporaryFileThatCannotBeMadeKeepsTheOldFile) {
   std::ofstream(folder_ / "doc.xml") << "old contents";
   // A folder in the way of the temporary file: fails even for root.
-  fs::create_directories(folder_ / "doc.xml.tmp" / "inside");
+  fs::create_directories(folder_ / "doc.xml.temp" / "inside");
   Writer writer(folder_, "doc.xml", [](Writer& w) { w.Raw("<r/>\n"); });
   EXPECT_FALSE(writer.Save(false));
   EXPECT_EQ(ReadFile("doc.xml"), "old contents");
