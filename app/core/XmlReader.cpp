@@ -379,13 +379,32 @@ XmlReader::Scan XmlReader::ScanDeclaration(bool final) {
 
 XmlReader::Scan XmlReader::ScanTag(bool final) {
   const std::size_t p = next_;
-  // The closing ">" outside quoted attribute values.
+  // The closing ">" outside quoted attribute values; a ">" inside one is
+  // part of the value. A quote that is never closed hides every later ">" of
+  // the data, or pairs with a quote of some later tag. Two signs tell it:
+  // a "<" inside a value (XML allows none there) after a ">" of the tag, or
+  // no ">" outside quotes at all once the window holds all it can of the
+  // tag. Then the tag ends at its first ">", so only this tag is damaged.
   std::size_t gt = kNotFound;
+  std::size_t firstGt = kNotFound;
+  bool unbalanced = false;
+  bool lessThanSeen = false;  // only the first "<" inside a value is a sign
   char16_t quote = 0;
   for (std::size_t i = p + 1; i < filled_; ++i) {
     const char16_t c = window_[i];
+    if (c == u'>' && firstGt == kNotFound) firstGt = i;
     if (quote) {
-      if (c == quote) quote = 0;
+      if (c == quote) {
+        quote = 0;
+      } else if (c == u'<' && !lessThanSeen) {
+        // A "<" before any ">" is more likely markup kept raw in a value
+        // ("<a title="<b>x</b>">"), which the quotes still cover.
+        lessThanSeen = true;
+        if (firstGt != kNotFound) {
+          unbalanced = true;
+          break;
+        }
+      }
     } else if (c == u'"' || c == u'\'') {
       quote = c;
     } else if (c == u'>') {
@@ -393,7 +412,15 @@ XmlReader::Scan XmlReader::ScanTag(bool final) {
       break;
     }
   }
-  if (gt == kNotFound) return final ? Scan::Cut : Scan::NeedMore;
+  if (gt == kNotFound && !unbalanced) {
+    if (!final) return Scan::NeedMore;
+    if (firstGt == kNotFound) return Scan::Cut;
+    unbalanced = true;
+  }
+  if (unbalanced) {
+    LogMessage("XML tag with an unbalanced quote in %s; the tag ends at its first '>'", source_->path().c_str());
+    gt = firstGt;
+  }
 
   const bool end = window_[p + 1] == u'/';
   type_ = end ? XmlToken::EndTag : XmlToken::StartTag;

@@ -13,11 +13,16 @@
 //
 // Tokens: declarations ("<?...?>", "<!...>"; a comment runs to "-->" and a
 // CDATA section to "]]>"), start tags with up to ten attributes, text, and end
-// tags. Whitespace between tags is not a token. A token that cannot be closed
-// within the window (a text, tag, comment or CDATA section of more than about
-// 8000 characters, or one cut off by the end of the file) ends the data: the
-// tokens before it stay readable, and a too-long token is logged. An
-// unterminated trailing text at the end of the file is still the last token.
+// tags. Whitespace between tags is not a token. A tag ends at the first ">"
+// outside quoted attribute values. A quote in a tag that is never closed
+// shows as a "<" inside a value after a ">" of the tag, or as no ">" outside
+// quotes within the window; then the tag ends at its first ">" instead and
+// the unbalanced quote is logged, so only that tag is damaged. A token that
+// cannot be closed within the window (a text, tag, comment or CDATA section
+// of more than about 8000 characters, or one cut off by the end of the file)
+// ends the data: the tokens before it stay readable, and a too-long token is
+// logged. An unterminated trailing text at the end of the file is still the
+// last token.
 //
 // Bad input never makes the reader read or write outside its window: NUL
 // bytes, odd byte counts in UTF-16 files (the lone last byte is dropped),
