@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "app/core/Log.h"
+#include "app/core/ProgramFolders.h"
 #include "app/core/TextCodec.h"
 
 namespace rovana {
@@ -201,7 +202,7 @@ std::shared_ptr<const LanguageTable::State> LanguageTable::Cleared() {
 }
 
 LanguageTable::LanguageTable(std::filesystem::path programFolder)
-    : folder_(std::move(programFolder) / "Language"), state_(Cleared()) {}
+    : folder_(InProgramFolder(programFolder, "Language")), state_(Cleared()) {}
 
 std::shared_ptr<const LanguageTable::State> LanguageTable::Snapshot() const {
   std::lock_guard lock(mutex_);

@@ -116,7 +116,8 @@ class LanguageTable {
   // empty list.
   LanguageList ListLanguages() const;
 
-  // "<program folder>/Language".
+  // "<program folder>/Language"; "/Language" for the program folder "" (the
+  // root folder).
   const std::filesystem::path& folder() const { return folder_; }
   // The file Load reads for `name`: "<folder>/<name>.txt", or the file whose
   // name differs from that only in the case of ".txt" when that one is absent.

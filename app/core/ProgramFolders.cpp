@@ -50,6 +50,14 @@ std::string WithoutTrailingSlash(std::string_view folder) {
   return std::string(folder);
 }
 
+std::filesystem::path ProgramFolderPath(const std::filesystem::path& program) {
+  return program.empty() ? std::filesystem::path("/") : program;
+}
+
+std::filesystem::path InProgramFolder(const std::filesystem::path& program, std::string_view name) {
+  return ProgramFolderPath(program) / name;
+}
+
 std::string HomeOption(std::span<const char* const> arguments) {
   std::string found;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -69,14 +77,15 @@ std::string HomeOption(std::span<const char* const> arguments) {
 ProgramFolders FoldersUnder(std::string_view programFolder, HomeSource source) {
   ProgramFolders f;
   f.program = WithoutTrailingSlash(programFolder);
-  f.data = f.program + "/data";
-  f.examples = f.program + "/examples";
-  f.cache = f.program + "/cache";
-  f.samples = f.program + "/samples";
-  f.language = f.program + "/Language";
-  f.symbol = f.program + "/Symbol";
-  f.temp = f.program + "/temp";
-  f.logFile = f.program + "/log.txt";
+  const auto under = [&f](std::string_view name) { return InProgramFolder(f.program, name).native(); };
+  f.data = under("data");
+  f.examples = under("examples");
+  f.cache = under("cache");
+  f.samples = under("samples");
+  f.language = under("Language");
+  f.symbol = under("Symbol");
+  f.temp = under("temp");
+  f.logFile = under("log.txt");
   f.source = source;
   return f;
 }

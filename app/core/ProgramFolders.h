@@ -8,9 +8,12 @@
 // An empty DIR or an empty ROVANA_HOME counts as not given. A relative DIR is
 // taken relative to the current folder at start-up and made absolute.
 //
-// Folders are kept as text without a trailing '/', and subfolders are formed
-// by appending "/name" to that text, so an executable in the root folder
-// ("/rovana") has the program folder "" and its data folder is "/data".
+// Folders are kept as text without a trailing '/', so an executable in the
+// root folder ("/rovana") has the program folder "". Every path under the
+// program folder (these folders, the settings file, the language folder) is
+// built with InProgramFolder or ProgramFolderPath, which read "" as "/": the
+// data folder is then "/data" and the settings file "/settings.xml", never a
+// path relative to the current folder.
 //
 // Nothing here creates folders on its own; CreateFolder does, when a caller
 // (the loading dialog for the data paths) asks for it.
@@ -48,6 +51,15 @@ std::string FolderOfPath(std::string_view executablePath);
 
 // The folder text with trailing '/' removed ("/" becomes "", the root).
 std::string WithoutTrailingSlash(std::string_view folder);
+
+// The program folder as a path to build on: "" (the root folder) becomes "/";
+// any other folder is returned as it is.
+std::filesystem::path ProgramFolderPath(const std::filesystem::path& program);
+
+// `name` (a file or folder name, or a relative path) inside the program
+// folder: "/opt/rovana" and "data" give "/opt/rovana/data", "" and "data"
+// give "/data".
+std::filesystem::path InProgramFolder(const std::filesystem::path& program, std::string_view name);
 
 // The DIR of the last "--home DIR" or "--home=DIR" in `arguments` (argv,
 // program name included or not). The element after "--home" is its DIR

@@ -1,6 +1,7 @@
 // The settings keys: one row per key, in the store's order of creation.
 #include <algorithm>
 
+#include "app/core/ProgramFolders.h"
 #include "app/core/SettingsStore.h"
 
 namespace rovana {
@@ -255,9 +256,9 @@ const SettingKey* FindSettingKey(std::string_view key) {
 
 std::string DefaultText(const SettingKey& row, const std::filesystem::path& folder) {
   switch (row.folderDefault) {
-    case FolderDefault::Data: return (folder / "data").string();
-    case FolderDefault::Examples: return (folder / "examples").string();
-    case FolderDefault::Cache: return (folder / "cache").string();
+    case FolderDefault::Data: return InProgramFolder(folder, "data").string();
+    case FolderDefault::Examples: return InProgramFolder(folder, "examples").string();
+    case FolderDefault::Cache: return InProgramFolder(folder, "cache").string();
     case FolderDefault::None: break;
   }
   return std::string(row.textDefault);

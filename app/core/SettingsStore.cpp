@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/core/ProgramFolders.h"
 #include "app/core/XmlWriter.h"
 #include "platform/registry/Registry.h"
 
@@ -110,7 +111,7 @@ SettingsStore::SettingsStore(std::filesystem::path folder)
     : SettingsStore(std::move(folder), registry::Registry::Default()) {}
 
 SettingsStore::SettingsStore(std::filesystem::path folder, const registry::Registry& registry)
-    : folder_(std::move(folder)) {
+    : folder_(ProgramFolderPath(folder)) {
   ApplyDefaults();
   Load(registry);
 }

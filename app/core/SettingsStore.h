@@ -66,10 +66,11 @@ class TextList {
 class SettingsStore {
  public:
   // Sets every default and loads "settings.xml" from `folder`, the program
-  // folder, whose "data", "examples" and "cache" subfolders are the defaults
-  // of primaryDataPath, secondaryDataPath and CacheDataPath. When gpsName is
-  // still empty it takes the GPS driver's value from the registry, when there
-  // is one (the default registry, or the one given).
+  // folder ("" is the root folder, kept as "/"), whose "data", "examples" and
+  // "cache" subfolders are the defaults of primaryDataPath, secondaryDataPath
+  // and CacheDataPath. When gpsName is still empty it takes the GPS driver's
+  // value from the registry, when there is one (the default registry, or the
+  // one given).
   explicit SettingsStore(std::filesystem::path folder);
   SettingsStore(std::filesystem::path folder, const registry::Registry& registry);
   SettingsStore(const SettingsStore&) = delete;
@@ -302,7 +303,8 @@ struct SettingKey {
 std::span<const SettingKey> SettingKeys();
 // The row of `key` (exact match), or null.
 const SettingKey* FindSettingKey(std::string_view key);
-// The text default of a text row for a store in `folder`.
+// The text default of a text row for a store in `folder` ("" is the root
+// folder, as for the store).
 std::string DefaultText(const SettingKey& row, const std::filesystem::path& folder);
 
 }  // namespace rovana

@@ -9,7 +9,9 @@
 #include <sstream>
 #include <vector>
 
+#include "app/core/LanguageTable.h"
 #include "app/core/Log.h"
+#include "app/core/SettingsStore.h"
 #include "tests/support/TempRegistry.h"
 
 namespace fs = std::filesystem;
@@ -85,6 +87,66 @@ TEST(ProgramFolders, SubfoldersAndLog) {
     EXPECT_EQ(f.logFile, p + "/log.txt");
     EXPECT_EQ(f.source, HomeSource::Option);
   }
+}
+
+TEST(ProgramFolders, InProgramFolder) {
+  struct Row {
+    const char* program;
+    const char* name;
+    const char* expected;
+  };
+  const Row rows[] = {{"/opt/rovana", "data", "/opt/rovana/data"},
+                      {"", "data", "/data"},
+                      {"", "settings.xml", "/settings.xml"},
+                      {"/", "Language", "/Language"},
+                      {"/opt/rovana/", "log.txt", "/opt/rovana/log.txt"}};
+  for (const Row& r : rows) EXPECT_EQ(InProgramFolder(r.program, r.name), r.expected) << r.program << " " << r.name;
+  EXPECT_EQ(ProgramFolderPath(""), "/");
+  EXPECT_EQ(ProgramFolderPath("/opt/rovana"), "/opt/rovana");
+}
+
+// Regression: the settings store and the language table joined their names
+// onto an empty program folder (a program in "/") and so took "settings.xml"
+// and "Language" from the current folder instead of from "/".
+TEST(ProgramFolders, EmptyProgramFolderIsTheRootForEveryPath) {
+  testing_support::TempRegistry temp;  // also keeps the store away from the user's registry
+  const fs::path work = temp.folder() / "work";
+  fs::create_directories(work / "Language");
+  // Bait in the current folder that a relative path would find.
+  std::ofstream(work / "settings.xml") << "<?xml version=\"1.0\"?>\n<settings>\n <language><![CDATA[Bait]]></language>\n"
+                                          " <primaryDataPath><![CDATA[bait]]></primaryDataPath>\n</settings>\n";
+  std::u16string units = u"\xFEFF";
+  for (int i = 0; i < kLanguageFileLines; ++i) units += u"Bait\r\n";
+  std::string bytes;
+  for (const char16_t u : units) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+  std::ofstream(work / "Language" / "Bait.txt", std::ios::binary) << bytes;
+  OpenLog(temp.folder() / "log.txt");
+  ScopedCurrentFolder here(work);
+
+  const ProgramFolders f = FoldersUnder("", HomeSource::Executable);
+  SettingsStore store(f.program);
+  EXPECT_EQ(store.folder(), "/");
+  EXPECT_EQ(store.file(), "/settings.xml");
+  EXPECT_NE(store.language, "Bait") << "read settings.xml of the current folder";
+  EXPECT_EQ(store.primaryDataPath, f.data);
+  EXPECT_EQ(store.secondaryDataPath, f.examples);
+  EXPECT_EQ(store.CacheDataPath, f.cache);
+  for (const SettingKey& row : SettingKeys()) {
+    if (row.folderDefault == FolderDefault::None) continue;
+    EXPECT_TRUE(DefaultText(row, "").starts_with("/")) << row.key;
+  }
+
+  LanguageTable table(f.program);
+  EXPECT_EQ(table.folder(), f.language);
+  EXPECT_EQ(table.FileOf("Bait"), "/Language/Bait.txt");
+  EXPECT_FALSE(table.Load("Bait")) << "loaded Language/Bait.txt of the current folder";
+  for (const LanguageChoice& choice : table.ListLanguages().items) EXPECT_NE(choice.name, "Bait");
+
+  CloseLog();
+  std::ifstream in(temp.folder() / "log.txt");
+  std::stringstream log;
+  log << in.rdbuf();
+  EXPECT_NE(log.str().find("Searching language files at /Language/*.txt..."), std::string::npos) << log.str();
 }
 
 TEST(ProgramFolders, HomeOption) {
