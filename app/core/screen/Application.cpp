@@ -144,7 +144,7 @@ int Application::Run() {
   startTick_ = TickCount();
   std::srand(startTick_);
   OpenLog(options_.folders.logFile);
-  LogMessage("Program folder %s", options_.folders.program.c_str());
+  LogMessage("Program folder %s", ProgramFolderPath(options_.folders.program).c_str());
 
   RegisterComponentLibrary(ZenolithLibraryPath());
   const com::HRESULT init = com::CoInitializeEx(com::Apartment::Multithreaded);
