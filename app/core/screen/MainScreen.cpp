@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -229,7 +230,20 @@ void MainScreen::PaintButtons(QPainter& p) {
     p.setBrush(fill);
     p.drawRoundedRect(ToQt(r).adjusted(1, 1, -1, -1), 3, 3);
     p.setPen(Qt::black);
-    p.drawText(ToQt(r), Qt::AlignCenter, text);
+    // Captions in other languages are longer: shrink the font to fit, down
+    // to a readable minimum, and elide what still does not fit.
+    const QRect area = ToQt(r).adjusted(3, 1, -3, -1);
+    const QFont original = p.font();
+    QFont font = original;
+    constexpr int kMinimumPixels = 8;
+    int pixels = QFontMetrics(font).height();
+    while (QFontMetrics(font).horizontalAdvance(text) > area.width() && pixels > kMinimumPixels) {
+      pixels = std::max(kMinimumPixels, pixels * 9 / 10);
+      font.setPixelSize(pixels);
+    }
+    p.setFont(font);
+    p.drawText(area, Qt::AlignCenter, QFontMetrics(font).elidedText(text, Qt::ElideRight, area.width()));
+    p.setFont(original);
   };
   const QColor panel(0xF0, 0xF0, 0xE0, 0xE0);
   const LanguageTable& lt = context_.language;
@@ -244,7 +258,7 @@ void MainScreen::PaintButtons(QPainter& p) {
   if (flags.basicsEnabled) {
     constexpr int kCaptions[] = {lang::kWordStatistics, lang::kWordSpeed, lang::kSatInView, lang::kMenuToolsSpeedAlert};
     for (std::size_t i = 0; i < 4; ++i)
-      box(buttons_.basics[i], QString::fromStdString(lt.Title(kCaptions[i])).left(8), panel);
+      box(buttons_.basics[i], QString::fromStdString(lt.Title(kCaptions[i])), panel);
   }
   if (flags.zoomEnabled) {
     box(buttons_.zoomBar, QString(), panel);
@@ -256,9 +270,9 @@ void MainScreen::PaintButtons(QPainter& p) {
     p.setBrush(Qt::darkGray);
     p.drawRect(QRect(sliderOffset_ - Scale(3, dpi_), bar.top() + 2, Scale(6, dpi_), bar.height() - 4));
   }
-  if (flags.dirsPane) box(buttons_.directions, QString::fromStdString(lt.Title(lang::kMenuToolsDirections)).left(4), panel);
+  if (flags.dirsPane) box(buttons_.directions, QString::fromStdString(lt.Title(lang::kMenuToolsDirections)), panel);
   box(buttons_.menuBar, menuHidden_ ? "^" : "v", panel);
-  if (!flags.hideBugMenu) box(buttons_.cornerMenu, QString::fromStdString(lt.Entry(lang::kQuickMenuButton)).left(4), QColor(0x40, 0x80, 0xFF));
+  if (!flags.hideBugMenu) box(buttons_.cornerMenu, QString::fromStdString(lt.Entry(lang::kQuickMenuButton)), QColor(0x40, 0x80, 0xFF));
 }
 
 std::optional<QPoint> MainScreen::marker() const {
