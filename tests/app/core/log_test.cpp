@@ -3,6 +3,7 @@
 // the call returns (read back while the log stays open), whole lines from
 // many threads at once, and a log that could not be opened.
 #include "app/core/Log.h"
+#include "tests/support/ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -75,26 +76,7 @@ int LocalSecondsNow() {
   return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
 }
 
-// Sets TZ for the life of the object; tzset() makes localtime_r take it.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old, had_ = true;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (had_)
-      setenv("TZ", old_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::string old_;
-  bool had_ = false;
-};
+using testing_support::ScopedTimeZone;
 
 TEST_F(LogTest, LineIsTheLocalTimeAndTheMessage) {
   // Five and a half hours east of UTC: a stamp in UTC, or in the zone the

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/core/VersionBanner.h"
+#include "tests/support/ScopedTimeZone.h"
 
 using namespace rovana;
 
@@ -22,27 +23,7 @@ namespace {
 constexpr double kAngleTolerance = 1e-12;  // radians; a few ulps of 2π
 double Deg(double degrees) { return degrees * kPi / 180.0; }
 
-// Sets TZ for the life of the object, so local-time tests do not depend on
-// the machine's zone.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old, had_ = true;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (had_)
-      setenv("TZ", old_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::string old_;
-  bool had_ = false;
-};
+using testing_support::ScopedTimeZone;
 
 // ---------------------------------------------------------------------------
 
