@@ -25,6 +25,7 @@
 #include "app/core/TextCodec.h"
 #include "platform/registry/Registry.h"
 #include "tests/support/TempRegistry.h"
+#include "tests/support/Shell.h"
 
 namespace rovana {
 namespace {
@@ -245,22 +246,8 @@ std::string FromUtf16File(const std::string& bytes) {
   return Utf16ToUtf8(units);
 }
 
-struct Command {
-  int status = -1;
-  std::string output;
-};
-
-Command RunShell(const std::string& line) {
-  Command result;
-  std::FILE* pipe = ::popen((line + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using testing_support::RunShell;
+using Command = testing_support::ShellResult;
 
 class SettingsStoreTest : public ::testing::Test {
  protected:

@@ -23,6 +23,7 @@
 #include "app/core/Log.h"
 #include "app/core/TextCodec.h"
 #include "app/core/XmlReader.h"
+#include "tests/support/Shell.h"
 
 namespace rovana {
 namespace {
@@ -78,23 +79,8 @@ std::string Utf16Bytes(std::u16string_view text) {
   return bytes;
 }
 
-struct Command {
-  int status = -1;
-  std::string output;
-};
-
-// Runs a shell command line, stdout and stderr together.
-Command RunShell(const std::string& line) {
-  Command result;
-  std::FILE* pipe = ::popen((line + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using testing_support::RunShell;
+using Command = testing_support::ShellResult;
 
 bool HaveXmllint() { return RunShell("command -v xmllint").status == 0; }
 
