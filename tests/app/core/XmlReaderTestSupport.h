@@ -17,6 +17,7 @@
 
 #include "app/core/Log.h"
 #include "app/core/XmlReader.h"
+#include "tests/support/LoggedFolder.h"
 
 namespace rovana::xml_test {
 
@@ -102,30 +103,11 @@ inline Token End(std::string name) { return Token{XmlToken::EndTag, std::move(na
 inline Token Text(std::string text) { return Token{XmlToken::Text, std::move(text), {}}; }
 inline Token Decl(std::string text) { return Token{XmlToken::Declaration, std::move(text), {}}; }
 
-class XmlReaderTest : public ::testing::Test {
+class XmlReaderTest : public testing_support::LoggedFolderTest {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    folder_ = fs::temp_directory_path() / ("xml-reader-test-" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(folder_);
-    OpenLog(folder_ / "log.txt");
-  }
-  void TearDown() override {
-    CloseLog();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
-  std::string LogText() const {
-    std::ifstream in(folder_ / "log.txt");
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
   void WriteFile(const std::string& name, const std::string& bytes) const {
     std::ofstream(folder_ / name, std::ios::binary) << bytes;
   }
-  fs::path folder_;
 };
-
 
 }  // namespace rovana::xml_test

@@ -26,6 +26,7 @@
 #include "platform/registry/Registry.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/Shell.h"
+#include "tests/support/LoggedFolder.h"
 
 namespace rovana {
 namespace {
@@ -249,39 +250,13 @@ std::string FromUtf16File(const std::string& bytes) {
 using testing_support::RunShell;
 using Command = testing_support::ShellResult;
 
-class SettingsStoreTest : public ::testing::Test {
+class SettingsStoreTest : public testing_support::LoggedFolderTest {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    folder_ = fs::temp_directory_path() / ("settings-test-" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(folder_);
-    OpenLog(folder_ / "log.txt");
-  }
-  void TearDown() override {
-    CloseLog();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
   fs::path File() const { return folder_ / "settings.xml"; }
-  std::string ReadBytes(const fs::path& file) const {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
   void WriteBytes(const std::string& bytes) const { std::ofstream(File(), std::ios::binary) << bytes; }
   void WriteUtf16(std::string_view utf8) const { WriteBytes(Utf16Bytes(Utf8ToUtf16(utf8))); }
-  std::string LogText() const { return ReadBytes(folder_ / "log.txt"); }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder_))
-      if (e.path().filename() != "log.txt") names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 
   testing_support::TempRegistry registry_;  // ZENOLITH_REGISTRY for every store built here
-  fs::path folder_;
 };
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {

@@ -24,6 +24,7 @@
 #include "app/core/TextCodec.h"
 #include "app/core/XmlReader.h"
 #include "tests/support/Shell.h"
+#include "tests/support/LoggedFolder.h"
 
 namespace rovana {
 namespace {
@@ -84,40 +85,14 @@ using Command = testing_support::ShellResult;
 
 bool HaveXmllint() { return RunShell("command -v xmllint").status == 0; }
 
-class XmlWriterTest : public ::testing::Test {
+class XmlWriterTest : public testing_support::LoggedFolderTest {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    folder_ = fs::temp_directory_path() / ("xml-writer-test-" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(folder_);
-    OpenLog(folder_ / "log.txt");
-  }
-  void TearDown() override {
-    CloseLog();
-    std::error_code ec;
-    fs::permissions(folder_, fs::perms::owner_all, ec);
-    fs::remove_all(folder_, ec);
-  }
-  std::string ReadFile(const std::string& name) const {
-    std::ifstream in(folder_ / name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  std::string LogText() const { return ReadFile("log.txt"); }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder_))
-      if (e.path().filename() != "log.txt") names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::string ReadFile(const std::string& name) const { return ReadBytes(folder_ / name); }
   mode_t Mode(const std::string& name) const {
     struct stat st{};
     ::stat((folder_ / name).c_str(), &st);
     return st.st_mode & 07777;
   }
-  fs::path folder_;
 };
 
 TEST_F(XmlWriterTest, ElementFormsInBothEncodings) {
