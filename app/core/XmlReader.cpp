@@ -341,12 +341,18 @@ XmlReader::Scan XmlReader::ScanText(std::size_t from, bool final) {
     return Scan::Found;
   }
   token_ = {from, lt - from};
-  savedAt_ = lt;
-  savedChar_ = window_[lt];
-  haveSaved_ = true;
-  window_[lt] = 0;
-  next_ = lt;
+  EndTokenAt(lt);
   return Scan::Found;
+}
+
+void XmlReader::EndTokenAt(std::size_t at) {
+  // The token is read in place: its end is zeroed, and the character there
+  // is kept to be put back before the next scan.
+  savedAt_ = at;
+  savedChar_ = window_[at];
+  haveSaved_ = true;
+  window_[at] = 0;
+  next_ = at;
 }
 
 XmlReader::Scan XmlReader::ScanDeclaration(bool final) {
@@ -369,11 +375,7 @@ XmlReader::Scan XmlReader::ScanDeclaration(bool final) {
   const std::size_t after = end + closer.size();  // at most filled_, inside the window
   type_ = XmlToken::Declaration;
   token_ = {p, after - p};
-  savedAt_ = after;
-  savedChar_ = window_[after];
-  haveSaved_ = true;
-  window_[after] = 0;
-  next_ = after;
+  EndTokenAt(after);
   return Scan::Found;
 }
 

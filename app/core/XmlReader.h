@@ -201,6 +201,9 @@ class XmlReader {
   void Compact();
   Scan ScanToken(bool final);
   Scan ScanText(std::size_t from, bool final);
+  // Ends the current token at window position `at` (zeroed in place) and
+  // continues the scan there.
+  void EndTokenAt(std::size_t at);
   Scan ScanDeclaration(bool final);
   Scan ScanTag(bool final);
   void ParseAttributes(std::size_t from, std::size_t end);
