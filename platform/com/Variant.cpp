@@ -388,6 +388,9 @@ HRESULT Convert(const Variant& in, VarType to, int depth, Variant* result) {
   const ComPtr<IDispatch> object(v.AsDispatch());
   Variant value;
   const HRESULT hr = object->Invoke(kDispIdValue, kInvokePropertyGet | kInvokeMethod, {}, &value);
+  // An object without a default member has no value to convert: for the
+  // caller that is a wrong argument type, not a missing member of its own.
+  if (hr == DISP_E_MEMBERNOTFOUND) return DISP_E_TYPEMISMATCH;
   if (Failed(hr)) return hr;
   return Convert(value, to, depth + 1, result);
 }

@@ -92,7 +92,9 @@ class COM_API Variant {
   const Variant& Deref() const;
 
   // Converts (through a by-reference slot) to `to`. Dispatch to a value type
-  // reads the object's default member. `to` Variant copies the value as it is.
+  // reads the object's default member: DISP_E_TYPEMISMATCH for a null object
+  // or one without a default member (its Invoke answers DISP_E_MEMBERNOTFOUND),
+  // any other failure of that Invoke as it is. `to` Variant copies the value.
   // `out` may be this variant or its slot's target; on failure it keeps its
   // value. Reals round half to even into integers; text is read as a decimal
   // number ("1,5" and "0x10" are no numbers) or, for DATE, as ISO 8601

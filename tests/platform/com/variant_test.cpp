@@ -323,8 +323,31 @@ TEST(VariantDefaultMember, ConvertsTheValueOfTheObject) {
 
   object.value = Text("abc");
   EXPECT_EQ(v.ChangeType(VarType::I4, &out), com::DISP_E_TYPEMISMATCH);
-  object.status = com::DISP_E_MEMBERNOTFOUND;
-  EXPECT_EQ(v.ChangeType(VarType::I4, &out), com::DISP_E_MEMBERNOTFOUND) << "Invoke's status as is";
+}
+
+// Guards: an object without a default member passed for a number reported
+// "Member not found" instead of a type mismatch.
+TEST(VariantDefaultMember, AnObjectWithoutDefaultMemberIsATypeMismatch) {
+  struct Case {
+    const char* name;
+    HRESULT invokeStatus;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"no default member", com::DISP_E_MEMBERNOTFOUND, com::DISP_E_TYPEMISMATCH},
+      {"unknown name stays", com::DISP_E_UNKNOWNNAME, com::DISP_E_UNKNOWNNAME},
+      {"exception stays", com::DISP_E_EXCEPTION, com::DISP_E_EXCEPTION},
+      {"out of memory stays", com::E_OUTOFMEMORY, com::E_OUTOFMEMORY},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDispatch object;
+    object.value = Variant::I4(1);
+    object.status = c.invokeStatus;
+    const Variant v = Variant::Dispatch(&object);
+    Variant out;
+    EXPECT_EQ(v.ChangeType(VarType::R8, &out), c.expected);
+  }
 }
 
 TEST(VariantDefaultMember, StopsAtObjectsThatReturnThemselves) {
