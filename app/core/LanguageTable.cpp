@@ -115,11 +115,16 @@ LanguageFile ParseLanguageFile(std::string_view bytes, const std::string& pathFo
   std::vector<std::string> entries;
   entries.reserve(kLanguageEntries);
   int filled = 0;  // entries the file would fill, counted past the table's end too
+  std::size_t lastLength = 0;  // units of the last piece, the one ended by the appended CR LF
+  int bareLineFeeds = 0;       // line feeds without a carriage return, for the rejection message
   std::size_t pos = start;
   for (;;) {
     const std::size_t cr = units.find(kCr, pos);
     if (cr == std::u16string::npos) break;
     ++filled;
+    lastLength = cr - pos;
+    bareLineFeeds += static_cast<int>(std::count(units.begin() + static_cast<std::ptrdiff_t>(pos),
+                                                 units.begin() + static_cast<std::ptrdiff_t>(cr), kLf));
     if (units[cr + 1] != kLf) {  // cr + 1 exists: the data ends with the appended CR LF
       LogEncoding("carriage return without line feed", filled, pathForLog);
       return result;
@@ -136,10 +141,23 @@ LanguageFile ParseLanguageFile(std::string_view bytes, const std::string& pathFo
     pos = cr + 2;
   }
 
-  result.lines = filled - 1;
-  if (filled != kLanguageEntries) {
-    LogMessage("Language file rejected since it contained %d lines whereas %d lines were expected (%s).", result.lines,
-               kLanguageFileLines, pathForLog.c_str());
+  // Every line break ends a line; text after the last one is a line too,
+  // only without its break (which alone rejects a file of 429 lines).
+  const bool unterminated = lastLength > 0;
+  result.lines = filled - 1 + (unterminated ? 1 : 0);
+  // 430 pieces with text in the last is a 430th line without its break.
+  if (filled != kLanguageEntries || unterminated) {
+    const char* const plural = result.lines == 1 ? "" : "s";
+    if (unterminated)
+      LogMessage("Language file rejected since it contained %d line%s, the last without a line break, whereas %d "
+                 "lines ended by a line break were expected (%s).",
+                 result.lines, plural, kLanguageFileLines, pathForLog.c_str());
+    else
+      LogMessage("Language file rejected since it contained %d line%s whereas %d lines were expected (%s).",
+                 result.lines, plural, kLanguageFileLines, pathForLog.c_str());
+    if (bareLineFeeds > 0)
+      LogMessage("Language file %s has %d line feeds without a carriage return; lines must end with CR LF.",
+                 pathForLog.c_str(), bareLineFeeds);
     return result;
   }
   result.ok = true;

@@ -44,8 +44,9 @@ inline constexpr std::string_view kFallbackLanguage = "English";
 // One language file read and checked.
 struct LanguageFile {
   bool ok = false;
-  // Lines found: line breaks, plus an unterminated last line. The rejection
-  // log line reports this number against 429.
+  // Lines found: one per CR LF line break, plus one for text after the last
+  // break (a last line without its break). The rejection log line reports
+  // this number against 429 and says when the last line has no break.
   int lines = 0;
   // kLanguageEntries UTF-8 texts when ok, empty otherwise.
   std::vector<std::string> entries;

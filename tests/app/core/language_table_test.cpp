@@ -187,7 +187,7 @@ TEST_F(LanguageTableTest, BadFilesAreRejectedLoggedAndEnglishIsUsed) {
 
   const std::vector<Case> cases = {
       {"last line unterminated", bytes(LinesFile(kLanguageFileLines, true, false)),
-       "contained 428 lines whereas 429 lines were expected"},
+       "contained 429 lines, the last without a line break, whereas 429 lines ended by a line break were expected"},
       {"ten lines", bytes(LinesFile(10)), "contained 10 lines whereas 429 lines were expected"},
       // Regression: one line too many used to end the program.
       {"one line too many", bytes(LinesFile(kLanguageFileLines + 1)), "contained 430 lines whereas 429 lines were expected"},
@@ -199,7 +199,7 @@ TEST_F(LanguageTableTest, BadFilesAreRejectedLoggedAndEnglishIsUsed) {
       {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, "Could not open language file"},
       {"odd byte count", bytes(LinesFile(kLanguageFileLines) + "x"), "odd number of bytes"},
       {"UTF-8 with mark", bytes("\xEF\xBB\xBF" + utf8Lines), "UTF-8 byte-order mark"},
-      {"UTF-8 without mark", bytes(utf8Lines), "contained 0 lines"},
+      {"UTF-8 without mark", bytes(utf8Lines), "contained 1 line, the last without a line break"},
       {"big-endian", bytes(bigEndian), "big-endian byte-order mark"},
       {"lone high surrogate", bytes(WithLine(7, u"x" + lonelyHigh + u"y")), "unpaired surrogate in line 8"},
       {"high surrogate ends the line", bytes(WithLine(3, u"x" + lonelyHigh)), "unpaired surrogate in line 4"},
@@ -222,6 +222,53 @@ TEST_F(LanguageTableTest, BadFilesAreRejectedLoggedAndEnglishIsUsed) {
     ASSERT_NE(at, std::string::npos) << log;
     const std::string line = log.substr(at, log.find('\n', at) - at);
     EXPECT_NE(line.find("(" + File(name).string() + ")"), std::string::npos) << line;
+  }
+}
+
+// Regression: a rejected file whose last line had no line break was logged
+// with one line too few ("contained 428 lines" for 429).
+TEST_F(LanguageTableTest, RejectionCountsEveryLine) {
+  const auto lfOnly = [](int count) {
+    std::u16string units = u"\xFEFF";
+    for (int i = 0; i < count; ++i) units += u"x\n";
+    return Le(units);
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int lines;
+    std::string logged;  // "" for an accepted file
+  };
+  const std::string bom = Le(u"\xFEFF");
+  const std::vector<Case> cases = {
+      {"429 lines", LinesFile(kLanguageFileLines), kLanguageFileLines, ""},
+      {"429 lines without a mark", LinesFile(kLanguageFileLines, false), kLanguageFileLines, ""},
+      {"last of 429 unterminated", LinesFile(kLanguageFileLines, true, false), kLanguageFileLines,
+       "contained 429 lines, the last without a line break, whereas 429 lines ended by a line break were expected"},
+      {"last of 429 unterminated, no mark", LinesFile(kLanguageFileLines, false, false), kLanguageFileLines,
+       "contained 429 lines, the last without a line break"},
+      {"last of 430 unterminated", LinesFile(kLanguageFileLines + 1, true, false), kLanguageFileLines + 1,
+       "contained 430 lines, the last without a line break"},
+      {"428 lines", LinesFile(kLanguageFileLines - 1), kLanguageFileLines - 1,
+       "contained 428 lines whereas 429 lines were expected"},
+      {"trailing empty line", LinesFile(kLanguageFileLines) + Le(u"\r\n"), kLanguageFileLines + 1,
+       "contained 430 lines whereas 429 lines were expected"},
+      {"two trailing empty lines", LinesFile(kLanguageFileLines) + Le(u"\r\n\r\n"), kLanguageFileLines + 2,
+       "contained 431 lines whereas"},
+      {"one unterminated line", Le(u"abc"), 1, "contained 1 line, the last without a line break, whereas 429"},
+      {"one empty line", bom + Le(u"\r\n"), 1, "contained 1 line whereas 429 lines were expected"},
+      {"only a mark", bom, 0, "contained 0 lines whereas 429 lines were expected"},
+      {"nothing", "", 0, "contained 0 lines whereas 429 lines were expected"},
+      {"line feeds only", lfOnly(kLanguageFileLines), 1, "has 429 line feeds without a carriage return"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::size_t logStart = Log().size();
+    const rovana::LanguageFile file = rovana::ParseLanguageFile(c.bytes, "case.txt");
+    const std::string log = Log().substr(logStart);
+    const bool logOk = c.logged.empty() ? log.find("rejected") == std::string::npos : log.find(c.logged) != std::string::npos;
+    EXPECT_TRUE(file.lines == c.lines && file.ok == c.logged.empty() && logOk)
+        << "lines " << file.lines << ", ok " << file.ok << ", log:\n" << log;
   }
 }
 
