@@ -80,8 +80,11 @@ struct Place {
   double datumHeight = 0;    // metres above the ellipsoid
 };
 // Latitude, hemisphere, longitude, hemisphere from four fields starting at
-// `first`: ddmm.mmmm read as degrees and minutes; "S" and "W" negate.
-Place DecodePlace(NmeaSentence& sentence, int first);
+// `first`: ddmm.mmmm read as degrees and minutes; "S" and "W" negate. Empty
+// fields read as 0. Nullopt when either angle is impossible: minutes of 60 or
+// more, beyond 90 degrees of latitude or 180 of longitude, or not finite; the
+// decoders then report the sentence not Valid, with the place of empty fields.
+std::optional<Place> DecodePlace(NmeaSentence& sentence, int first);
 // A new Position holding `place` with datum label `datum`; null only when
 // out of memory.
 com::ComPtr<com::IDispatch> MakePosition(const Place& place, std::int16_t datum);

@@ -190,19 +190,29 @@ std::optional<double> KnotsTo(double knots, int unit) {
 
 // 4807.038 is 48 degrees 7 minutes and 0.038 * 60 = 2.28 seconds. Integer
 // division of the whole part is done in doubles so garbage cannot overflow.
-Place DecodePlace(NmeaSentence& sentence, int first) {
-  const auto angle = [&](int index) {
+// A field no receiver could send (minutes of 60 or more, more than 90 or 180
+// degrees, a number that is not finite) makes the whole place impossible:
+// "9999.999" would otherwise become a latitude of 100.67 degrees.
+std::optional<Place> DecodePlace(NmeaSentence& sentence, int first) {
+  const auto angle = [&](int index, double limit) -> std::optional<double> {
     const double v = FieldReal(sentence, index);
+    if (!std::isfinite(v)) return std::nullopt;
     const double n = std::trunc(v);
     const double degrees = std::trunc(n / 100);
     const double minutes = n - degrees * 100;
     const double seconds = (v - n) * 60;
-    return (minutes / 60 + degrees + seconds / 3600) * kDegreesToRadians;
+    if (std::fabs(minutes) >= 60) return std::nullopt;
+    const double angleDegrees = minutes / 60 + degrees + seconds / 3600;
+    if (std::fabs(angleDegrees) > limit) return std::nullopt;
+    return angleDegrees * kDegreesToRadians;
   };
+  const std::optional<double> latitude = angle(first, 90);
+  const std::optional<double> longitude = angle(first + 2, 180);
+  if (!latitude || !longitude) return std::nullopt;
   Place place;
-  place.latitude = angle(first);
+  place.latitude = *latitude;
   if (FieldFirst(sentence, first + 1) == 'S') place.latitude = -place.latitude;
-  place.longitude = angle(first + 2);
+  place.longitude = *longitude;
   if (FieldFirst(sentence, first + 3) == 'W') place.longitude = -place.longitude;
   return place;
 }
@@ -317,10 +327,12 @@ com::ComPtr<NmeaGGA> NmeaGGA::Decode(com::IDispatch* sentence, std::int16_t datu
     gga->Keep(sentence, false, UtcTime{}, Place{}, datum);
     return gga;
   }
-  Place place = DecodePlace(*s, 2);
+  const std::optional<Place> decoded = DecodePlace(*s, 2);
+  Place place = decoded.value_or(Place{});
   place.aboveSeaLevel = FieldReal(*s, 9);
   place.datumHeight = place.aboveSeaLevel + FieldReal(*s, 11);
-  gga->Keep(sentence, FieldFirst(*s, 6) != '0', DecodeTime(FieldReal(*s, 1)), place, datum);
+  const bool valid = decoded && FieldFirst(*s, 6) != '0';
+  gga->Keep(sentence, valid, DecodeTime(FieldReal(*s, 1)), place, datum);
   gga->satellitesInView_ = FieldInt16(*s, 7);
   gga->hdop_ = FieldReal(*s, 8);
   return gga;
@@ -403,7 +415,8 @@ com::ComPtr<NmeaGLL> NmeaGLL::Decode(com::IDispatch* sentence, std::int16_t datu
     gll->Keep(sentence, false, UtcTime{}, Place{}, datum);
     return gll;
   }
-  gll->Keep(sentence, FieldFirst(*s, 6) == 'A', DecodeTime(FieldReal(*s, 5)), DecodePlace(*s, 1), datum);
+  const std::optional<Place> place = DecodePlace(*s, 1);
+  gll->Keep(sentence, place && FieldFirst(*s, 6) == 'A', DecodeTime(FieldReal(*s, 5)), place.value_or(Place{}), datum);
   return gll;
 }
 
@@ -463,7 +476,8 @@ com::ComPtr<NmeaRMC> NmeaRMC::Decode(com::IDispatch* sentence, std::int16_t datu
   }
   UtcTime utc = DecodeTime(FieldReal(*s, 1));
   DecodeDate(FieldInt32(*s, 9), utc);
-  rmc->Keep(sentence, FieldFirst(*s, 2) == 'A', utc, DecodePlace(*s, 3), datum);
+  const std::optional<Place> place = DecodePlace(*s, 3);
+  rmc->Keep(sentence, place && FieldFirst(*s, 2) == 'A', utc, place.value_or(Place{}), datum);
   rmc->knots_ = FieldReal(*s, 7);
   rmc->heading_ = FieldReal(*s, 8);
   rmc->magneticVariation_ = FieldReal(*s, 10);

@@ -307,4 +307,61 @@ TEST(Writers, HugeValuesStayBounded) {
   EXPECT_EQ(text.rfind("$GPGGA,", 0), 0u);
 }
 
+// Guards: impossible coordinates ("9999.999" as 100.67 degrees, minutes of
+// 60 or more) decoded as a valid fix.
+TEST(DecodedPlace, ImpossibleCoordinatesAreNoValidFix) {
+  enum Kind { kGgaKind, kGllKind, kRmcKind };
+  struct Case {
+    const char* name;
+    Kind kind;
+    std::string_view lat, lon;
+    bool valid;
+    double latitude, longitude;  // degrees; 0 and 0 when the place is impossible
+  };
+  const Case cases[] = {
+      {"GGA ordinary", kGgaKind, "4807.038", "01131.000", true, 48 + 7.038 / 60, 11 + 31.0 / 60},
+      {"GGA latitude 9999.999", kGgaKind, "9999.999", "01131.000", false, 0, 0},
+      {"GGA latitude minutes 60", kGgaKind, "4860.000", "01131.000", false, 0, 0},
+      {"GGA latitude minutes 59.9999", kGgaKind, "4859.9999", "01131.000", true, 48 + 59.9999 / 60, 11 + 31.0 / 60},
+      {"GGA latitude 90 exactly", kGgaKind, "9000.000", "01131.000", true, 90, 11 + 31.0 / 60},
+      {"GGA latitude past 90", kGgaKind, "9000.001", "01131.000", false, 0, 0},
+      {"GGA longitude minutes 75", kGgaKind, "4807.038", "01175.000", false, 0, 0},
+      {"GGA longitude 180 exactly", kGgaKind, "4807.038", "18000.000", true, 48 + 7.038 / 60, 180},
+      {"GGA longitude past 180", kGgaKind, "4807.038", "18000.010", false, 0, 0},
+      {"GGA latitude signed minutes 70", kGgaKind, "-4870.000", "01131.000", false, 0, 0},
+      {"GLL ordinary", kGllKind, "5155.55442", "00434.65873", true, 51 + 55.55442 / 60, 4 + 34.65873 / 60},
+      {"GLL latitude 9100", kGllKind, "9100.000", "00434.65873", false, 0, 0},
+      {"GLL latitude minutes 99", kGllKind, "5199.000", "00434.65873", false, 0, 0},
+      {"GLL longitude 99999.999", kGllKind, "5155.55442", "99999.999", false, 0, 0},
+      {"RMC ordinary", kRmcKind, "3854.5087", "07726.4523", true, 38 + 54.5087 / 60, 77 + 26.4523 / 60},
+      {"RMC latitude minutes 60.5", kRmcKind, "3860.5", "07726.4523", false, 0, 0},
+      {"RMC longitude 18100", kRmcKind, "3854.5087", "18100.000", false, 0, 0},
+      {"RMC latitude 9999.999", kRmcKind, "9999.999", "07726.4523", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string place = std::string(c.lat) + ",N," + std::string(c.lon) + ",E";
+    ComPtr<IDispatch> decoded;
+    switch (c.kind) {
+      case kGgaKind:
+        decoded = ComPtr<IDispatch>(NmeaGGA::Decode(Sentence("GPGGA,030719.000," + place + ",1,08,1.1,59.9,M,23.7,M,,").get(), 1).get());
+        break;
+      case kGllKind:
+        decoded = ComPtr<IDispatch>(NmeaGLL::Decode(Sentence("GPGLL," + place + ",083723.00,A,A").get(), 1).get());
+        break;
+      case kRmcKind:
+        decoded = ComPtr<IDispatch>(NmeaRMC::Decode(Sentence("GPRMC,125106,A," + place + ",0.0,0.0,241011,,").get(), 1).get());
+        break;
+    }
+    ASSERT_TRUE(decoded);
+    const ComPtr<IDispatch> position(Get(decoded.get(), "Position").AsDispatch());
+    ASSERT_TRUE(position);
+    char got[96], want[96];
+    std::snprintf(got, sizeof got, "valid %d lat %.7f lon %.7f", Get(decoded.get(), "Valid").AsBool() ? 1 : 0,
+                  Get(position.get(), "Latitude").AsR8(), Get(position.get(), "Longitude").AsR8());
+    std::snprintf(want, sizeof want, "valid %d lat %.7f lon %.7f", c.valid ? 1 : 0, c.latitude, c.longitude);
+    EXPECT_STREQ(got, want);
+  }
+}
+
 }  // namespace
