@@ -96,16 +96,24 @@ class SettingsWriter final : public XmlWriter {
 }  // namespace
 
 void TextList::Add(std::string item, bool allowDuplicate) {
-  if (allowDuplicate || !Contains(item)) items_.push_back(std::move(item));
+  const bool fresh = distinct_.insert(item).second;
+  if (fresh || allowDuplicate) items_.push_back(std::move(item));
 }
 
 void TextList::Remove(std::string_view item) {
-  std::erase_if(items_, [item](const std::string& entry) { return entry == item; });
+  const auto found = distinct_.find(item);
+  if (found == distinct_.end()) return;
+  // A copy: `item` may view one of the strings about to be moved or erased.
+  const std::string gone = std::move(distinct_.extract(found).value());
+  std::erase_if(items_, [&gone](const std::string& entry) { return entry == gone; });
 }
 
-bool TextList::Contains(std::string_view item) const {
-  return std::find(items_.begin(), items_.end(), item) != items_.end();
+void TextList::Clear() {
+  items_.clear();
+  distinct_.clear();
 }
+
+bool TextList::Contains(std::string_view item) const { return distinct_.find(item) != distinct_.end(); }
 
 SettingsStore::SettingsStore(std::filesystem::path folder)
     : SettingsStore(std::move(folder), registry::Registry::Default()) {}

@@ -25,6 +25,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "app/core/XmlReader.h"
@@ -42,14 +43,16 @@ inline constexpr std::string_view kGpsDriverKey =
 inline constexpr std::string_view kGpsDriverValue = "DriverInterface";
 
 // A list of texts (hidden maps, hidden POI sets, chat messages). Items are
-// compared exactly, letter case included.
+// compared exactly, letter case included. Add and Contains take constant
+// time on average (a set of the distinct items is kept beside the list), so
+// loading a list of any length is linear; Remove is linear in the length.
 class TextList {
  public:
   // Appends `item` unless an equal item is present; with `allowDuplicate` it
   // is appended in any case.
   void Add(std::string item, bool allowDuplicate = false);
   void Remove(std::string_view item);  // every equal item
-  void Clear() { items_.clear(); }
+  void Clear();
   bool Contains(std::string_view item) const;
 
   const std::vector<std::string>& items() const { return items_; }
@@ -57,10 +60,16 @@ class TextList {
   bool empty() const { return items_.empty(); }
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
-  bool operator==(const TextList&) const = default;
+  bool operator==(const TextList& other) const { return items_ == other.items_; }
 
  private:
-  std::vector<std::string> items_;
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+
+  std::vector<std::string> items_;  // in order, duplicates included
+  std::unordered_set<std::string, Hash, std::equal_to<>> distinct_;  // each item of items_ once
 };
 
 class SettingsStore {
