@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <vector>
 
 #include "lib/component/LibraryTypeLib.h"
@@ -9,6 +10,21 @@
 #include "platform/com/Runtime.h"
 
 namespace zenolith {
+
+bool FiniteArgument(Invocation& call, std::size_t i, double* out) {
+  double value = 0;
+  if (i >= call.args.size() || com::Failed(call.Value(i).ToDouble(&value))) {
+    call.Fail(kErrorInvalidArgument, "Invalid parameter!");
+    return false;
+  }
+  if (!std::isfinite(value)) {
+    const bool named = call.member.kind != com::MemberKind::PropPut && i < call.member.params.size();
+    call.Fail(kErrorInvalidArgument, (named ? call.member.params[i].name : call.member.name) + " must be a finite number.");
+    return false;
+  }
+  *out = value;
+  return true;
+}
 
 DispatchObject::DispatchObject(const com::IID& iid, std::string_view progId)
     : iid_(iid), progId_(progId), info_(LibraryInterface(iid)) {

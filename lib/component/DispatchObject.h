@@ -48,6 +48,13 @@ struct Invocation {
   void Fail(int number, std::string_view message) const { error.Set(number, message); }
 };
 
+// Reads argument i as a real number for a member where NaN or an infinity
+// makes no sense. Fails the call with 10003 "Invalid parameter!" when the
+// argument is no number, and with 10003 "<name> must be a finite number."
+// when it is not finite (name: the property for a put, else the argument's
+// name in the type library); *out is then unchanged.
+bool FiniteArgument(Invocation& call, std::size_t i, double* out);
+
 template <class T>
 struct MemberRow {
   com::DispId id;

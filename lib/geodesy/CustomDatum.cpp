@@ -44,6 +44,10 @@ com::HRESULT CustomDatum::QueryExtra(const com::IID& iid, void** object) {
 // position never sees a half-written datum.
 com::HRESULT CustomDatum::Call(Invocation& call) {
   std::lock_guard lock(LibraryLock());
+  // Every put takes one real parameter; NaN or an infinity would only come
+  // back out of every position on this datum.
+  double value = 0;
+  if (call.member.kind == com::MemberKind::PropPut && !FiniteArgument(call, 0, &value)) return com::S_OK;
   return Dispatch<CustomDatum>(this, kMembers, call);
 }
 

@@ -13,12 +13,8 @@ using Kind = com::MemberKind;
 constexpr double kDegToRad = std::numbers::pi / 180.0;
 constexpr double kRadToDeg = 180.0 / std::numbers::pi;
 
-// Reads argument 0 as a number; a value that is not one fails the call.
-bool Number(Invocation& call, double* out) {
-  if (com::Succeeded(call.Value(0).ToDouble(out))) return true;
-  call.Fail(kErrorInvalidArgument, "Invalid parameter!");
-  return false;
-}
+// Reads argument 0 as a finite number; anything else fails the call.
+bool Number(Invocation& call, double* out) { return FiniteArgument(call, 0, out); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <numbers>
 
 #include "lib/component/Identifiers.h"
@@ -20,11 +21,20 @@ constexpr double kDegToRad = kPi / 180.0;
 constexpr double kRadToDeg = 180.0 / kPi;
 
 constexpr const char* kInvalidParameter = "Invalid parameter!";
+constexpr const char* kNoGeodetic =
+    "The easting and northing have no latitude and longitude on this grid (the result is not a finite number).";
+constexpr const char* kNoGrid =
+    "The latitude and longitude have no easting and northing on this grid (the result is not a finite number).";
+constexpr const char* kNoShift = "The position cannot be shifted to this datum (the result is not a finite number).";
 
-bool ArgDouble(Invocation& call, std::size_t i, double* out) {
-  if (com::Succeeded(call.Value(i).ToDouble(out))) return true;
-  call.Fail(kErrorInvalidArgument, kInvalidParameter);
-  return false;
+// Real arguments of the position are coordinates, angles, distances and
+// heights: none of them means anything as NaN or an infinity.
+bool ArgDouble(Invocation& call, std::size_t i, double* out) { return FiniteArgument(call, i, out); }
+
+bool AllFinite(std::initializer_list<double> values) {
+  for (const double v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
 }
 
 bool ArgInt16(Invocation& call, std::size_t i, std::int16_t* out) {
@@ -118,7 +128,15 @@ com::HRESULT Position::QueryExtra(const com::IID& iid, void** object) {
 
 com::HRESULT Position::Call(Invocation& call) {
   std::lock_guard lock(LibraryLock());
-  return Dispatch<Position>(this, kMembers, call);
+  const com::HRESULT hr = Dispatch<Position>(this, kMembers, call);
+  // The last line of defence: no member hands out NaN or an infinity as if
+  // it were a result.
+  if (com::Succeeded(hr) && !call.error.IsSet() && call.result.type() == com::VarType::R8 &&
+      !std::isfinite(call.result.AsR8())) {
+    call.result.Clear();
+    call.Fail(kErrorInvalidArgument, call.member.name + " has no finite value for this position.");
+  }
+  return hr;
 }
 
 void Position::SetGeodetic(double latitude, double longitude, std::int16_t datum) {
@@ -143,6 +161,10 @@ bool Position::RefreshGeodetic() {
     error_.Set(kErrorInvalidArgument, outcome.error);
     return false;
   }
+  if (!AllFinite({work.latitude, work.longitude})) {
+    error_.Set(kErrorInvalidArgument, kNoGeodetic);
+    return false;
+  }
   record_.latitude = work.latitude;
   record_.longitude = work.longitude;
   latitudeDms_ = LatitudeDms(record_.latitude);
@@ -156,6 +178,10 @@ bool Position::RefreshGrid() {
   GeodeticRecord work = record_;
   if (Outcome outcome = ProjectForward(work); !outcome) {
     error_.Set(kErrorInvalidArgument, outcome.error);
+    return false;
+  }
+  if (!AllFinite({work.easting, work.northing})) {
+    error_.Set(kErrorInvalidArgument, kNoGrid);
     return false;
   }
   record_.easting = work.easting;
@@ -232,6 +258,11 @@ bool Position::PutDatum(std::int16_t datum, com::IDispatch* custom, ErrorRecord&
   } else {
     ShiftDatum(&record_.latitude, &record_.longitude, &record_.altitude,
                ParametersOf(record_.datum, record_.customDatum), ParametersOf(datum, customParams));
+    if (!AllFinite({record_.latitude, record_.longitude, record_.altitude})) {
+      record_ = before;
+      error.Set(kErrorInvalidArgument, kNoShift);
+      return false;
+    }
     latitudeDms_ = LatitudeDms(record_.latitude);
     longitudeDms_ = LongitudeDms(record_.longitude);
     gridStale_ = true;

@@ -13,6 +13,12 @@
 // MakeSameDatum under it). Failures fill the error record with 10003 and the
 // message; the values are left as they were, except that SetAltitude and Move
 // count in ModifiedCount even when they fail.
+//
+// Real arguments (coordinates, angles, heights, Move's distance and bearing)
+// must be finite: NaN or an infinity fails with "<name> must be a finite
+// number.". Absurd finite values are taken, but a projection, datum shift or
+// move whose result is not finite fails with a message instead, and no
+// member ever returns NaN or an infinity.
 #pragma once
 
 #include <cstdint>

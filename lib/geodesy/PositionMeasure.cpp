@@ -231,8 +231,7 @@ void Position::Move(Invocation& call) {
   Count();  // every Move counts, also one that fails
   double distance = 0, bearing = 0;
   std::int16_t method = 0;
-  if (com::Failed(call.Value(0).ToDouble(&distance)) || com::Failed(call.Value(1).ToDouble(&bearing)))
-    return call.Fail(kErrorInvalidArgument, "Invalid parameter!");
+  if (!FiniteArgument(call, 0, &distance) || !FiniteArgument(call, 1, &bearing)) return;
   if (com::Failed(call.Value(2).ToInt16(&method)) || method < 1 || method > 3)
     return call.Fail(kErrorInvalidArgument, "Unknown method.");
   Touch();
@@ -241,6 +240,8 @@ void Position::Move(Invocation& call) {
     const double theta = kPi / 2 - bearing * kPi / 180;
     const double easting = record_.easting + distance * std::cos(theta);
     const double northing = record_.northing + distance * std::sin(theta);
+    if (!std::isfinite(easting) || !std::isfinite(northing))
+      return call.Fail(kErrorInvalidArgument, "Move leaves the grid: the easting or northing would not be finite.");
     record_.easting = easting;
     record_.northing = northing;
     geodeticStale_ = true;

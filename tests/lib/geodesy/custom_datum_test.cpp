@@ -2,8 +2,12 @@
 // sign, the scale difference as given, and equality over all nine values.
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 #include "lib/component/Identifiers.h"
 #include "lib/geodesy/CustomDatum.h"
+#include "platform/com/Runtime.h"
 
 namespace {
 
@@ -68,6 +72,25 @@ TEST(CustomDatum, TwoDatumsAreEqualOnlyWhenAllNineValuesAre) {
 
 TEST(CustomDatum, AForeignObjectIsNotTakenForOne) {
   EXPECT_EQ(CustomDatum::From(nullptr), nullptr);
+}
+
+// Guards: NaN and infinities were taken by the real-valued puts.
+TEST(CustomDatum, NonFiniteValuesAreRefusedAndKeepTheOldValue) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const char* members[] = {"SemiMajorAxis", "E2", "DeltaX", "DeltaY", "DeltaZ", "RotX", "RotY", "RotZ", "ScaleFactor"};
+  int n = 0;
+  for (const char* member : members) {
+    SCOPED_TRACE(member);
+    ComPtr<IDispatch> datum = NewDatum();
+    CustomDatum* object = CustomDatum::From(datum.get());
+    const zenolith::DatumParameters before = object->parameters();
+    Variant v = Variant::R8(++n % 3 == 0 ? nan : n % 3 == 1 ? inf : -inf);
+    const com::HRESULT hr = com::InvokeByName(datum.get(), member, com::kInvokePropertyPut, {&v, 1}, nullptr);
+    const auto info = com::GetErrorInfo();
+    const std::string got = std::to_string(static_cast<unsigned>(hr)) + " " + (info ? info->description : "") +
+                            (object->parameters() == before ? " unchanged" : " changed");
+    EXPECT_EQ(got, std::to_string(0x80042713u) + " " + member + " must be a finite number. unchanged");
+  }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // built-in one projecting exactly as the built-in grid does.
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 #include "lib/component/Identifiers.h"
 #include "lib/geodesy/CustomGrid.h"
 #include "lib/geodesy/Position.h"
@@ -94,6 +97,28 @@ TEST(CustomGrid, AGridLikeTheBritishGridProjectsLikeIt) {
   Variant easting;
   EXPECT_EQ(com::InvokeByName(custom.get(), "Easting", com::kInvokePropertyGet, {}, &easting), com::MakeStatus(0x80042713));
   EXPECT_EQ(com::GetErrorInfo()->description, "Unknown algorithm for grid projection");
+}
+
+// Guards: NaN and infinities were taken by the real-valued puts.
+TEST(CustomGrid, NonFiniteValuesAreRefusedAndKeepTheOldValue) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* member;
+    double value;
+  };
+  const Case cases[] = {{"FalseEasting", nan},      {"FalseNorthing", inf},     {"ScaleFactor", -inf},
+                        {"LongitudeOfOrigin", nan}, {"LatitudeOfOrigin", inf}, {"LatitudeSP1", nan},
+                        {"LatitudeSP2", -inf}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.member);
+    ComPtr<IDispatch> grid = NewGrid();
+    ASSERT_EQ(Put(grid.get(), c.member, Variant::R8(2)), com::S_OK);
+    const com::HRESULT hr = Put(grid.get(), c.member, Variant::R8(c.value));
+    const auto info = com::GetErrorInfo();
+    const std::string got = std::to_string(static_cast<unsigned>(hr)) + " " + (info ? info->description : "") + " " +
+                            std::to_string(Get(grid.get(), c.member).AsR8());
+    EXPECT_EQ(got, std::to_string(0x80042713u) + " " + c.member + " must be a finite number. " + std::to_string(2.0));
+  }
 }
 
 }  // namespace

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "lib/component/Identifiers.h"
 #include "lib/geodesy/CustomDatum.h"
 #include "lib/geodesy/CustomGrid.h"
+#include "lib/geodesy/Grids.h"
 #include "lib/geodesy/Position.h"
 #include "platform/com/Runtime.h"
 
@@ -310,6 +314,144 @@ TEST(Position, SetAltitudeCountsEvenWhenRefused) {
   p.Call("SetAltitude", {Variant::I2(2), Variant::R8(1)});
   EXPECT_EQ(p.last(), kInvalid);
   EXPECT_EQ(p.Get("ModifiedCount").AsI4(), count + 1);
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr std::int16_t kGridUtm = 1;
+
+// Everything a client can read of a position, as one text for comparing.
+std::string Snapshot(Obj& p) {
+  char text[256];
+  std::snprintf(text, sizeof text, "lat %.12g lon %.12g E %.12g N %.12g alt %.12g/%.12g grid %d", p.R8("Latitude"),
+                p.R8("Longitude"), p.R8("Easting"), p.R8("Northing"), p.Call("Altitude", {Variant::I2(0)}).AsR8(),
+                p.Call("Altitude", {Variant::I2(1)}).AsR8(), p.Get("Grid").AsI2());
+  return text;
+}
+
+Obj PlacedPosition() {
+  Obj p = Obj::NewPosition();
+  p.Put("Grid", Variant::I2(kGridUtm));
+  p.Put("Latitude", Variant::R8(48.1));
+  p.Put("Longitude", Variant::R8(11.5));
+  p.Call("SetAltitude", {Variant::I2(0), Variant::R8(500)});
+  p.Call("SetAltitude", {Variant::I2(1), Variant::R8(547)});
+  return p;
+}
+
+// Guards: NaN and infinities were taken by the real-valued puts and methods.
+TEST(PositionLimits, NonFiniteArgumentsAreRefusedAndChangeNothing) {
+  struct Case {
+    const char* name;
+    const char* member;
+    std::uint16_t flags;
+    std::vector<Variant> args;
+    const char* message;
+  };
+  const std::uint16_t put = com::kInvokePropertyPut, method = com::kInvokeMethod;
+  const Case cases[] = {
+      {"Latitude NaN", "Latitude", put, {Variant::R8(kNaN)}, "Latitude must be a finite number."},
+      {"Latitude +inf", "Latitude", put, {Variant::R8(kInf)}, "Latitude must be a finite number."},
+      {"Latitude -inf", "Latitude", put, {Variant::R8(-kInf)}, "Latitude must be a finite number."},
+      {"Longitude NaN", "Longitude", put, {Variant::R8(kNaN)}, "Longitude must be a finite number."},
+      {"Longitude -inf", "Longitude", put, {Variant::R8(-kInf)}, "Longitude must be a finite number."},
+      {"Longitude NaN text", "Longitude", put, {Variant::Bstr("nan")}, "Invalid parameter!"},
+      {"LatitudeRads NaN", "LatitudeRads", put, {Variant::R8(kNaN)}, "LatitudeRads must be a finite number."},
+      {"LongitudeRads +inf", "LongitudeRads", put, {Variant::R8(kInf)}, "LongitudeRads must be a finite number."},
+      {"Easting NaN", "Easting", put, {Variant::R8(kNaN)}, "Easting must be a finite number."},
+      {"Easting +inf", "Easting", put, {Variant::R8(kInf)}, "Easting must be a finite number."},
+      {"Northing -inf", "Northing", put, {Variant::R8(-kInf)}, "Northing must be a finite number."},
+      {"Northing NaN", "Northing", put, {Variant::R8(kNaN)}, "Northing must be a finite number."},
+      {"SetLatitudeDMS degrees NaN", "SetLatitudeDMS", method,
+       {Variant::R8(kNaN), Variant::R8(0), Variant::R8(0), Variant::Bstr("N")}, "Degrees must be a finite number."},
+      {"SetLatitudeDMS minutes NaN", "SetLatitudeDMS", method,
+       {Variant::R8(10), Variant::R8(kNaN), Variant::R8(0), Variant::Bstr("N")}, "Minutes must be a finite number."},
+      {"SetLatitudeDMS seconds +inf", "SetLatitudeDMS", method,
+       {Variant::R8(10), Variant::R8(0), Variant::R8(kInf), Variant::Bstr("S")}, "Seconds must be a finite number."},
+      {"SetLongitudeDMS degrees -inf", "SetLongitudeDMS", method,
+       {Variant::R8(-kInf), Variant::R8(0), Variant::R8(0), Variant::Bstr("E")}, "Degrees must be a finite number."},
+      {"SetLongitudeDMS minutes +inf", "SetLongitudeDMS", method,
+       {Variant::R8(10), Variant::R8(kInf), Variant::R8(0), Variant::Bstr("W")}, "Minutes must be a finite number."},
+      {"SetLongitudeDMS seconds NaN", "SetLongitudeDMS", method,
+       {Variant::R8(10), Variant::R8(0), Variant::R8(kNaN), Variant::Bstr("W")}, "Seconds must be a finite number."},
+      {"SetAltitude sea level NaN", "SetAltitude", method, {Variant::I2(0), Variant::R8(kNaN)},
+       "Altitude must be a finite number."},
+      {"SetAltitude datum height +inf", "SetAltitude", method, {Variant::I2(1), Variant::R8(kInf)},
+       "Altitude must be a finite number."},
+      {"Move distance NaN", "Move", method, {Variant::R8(kNaN), Variant::R8(0), Variant::I2(1)},
+       "Distance must be a finite number."},
+      {"Move distance +inf on the grid", "Move", method, {Variant::R8(kInf), Variant::R8(0), Variant::I2(3)},
+       "Distance must be a finite number."},
+      {"Move bearing -inf", "Move", method, {Variant::R8(100), Variant::R8(-kInf), Variant::I2(2)},
+       "Bearing must be a finite number."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Obj p = PlacedPosition();
+    const std::string before = Snapshot(p);
+    std::vector<Variant> args = c.args;
+    const com::HRESULT hr = com::InvokeByName(p.get(), c.member, c.flags, args, nullptr);
+    const std::string message = Obj::Error();
+    char got[512];
+    std::snprintf(got, sizeof got, "status %08X \"%s\" %s", static_cast<unsigned>(hr), message.c_str(),
+                  Snapshot(p).c_str());
+    char want[512];
+    std::snprintf(want, sizeof want, "status %08X \"%s\" %s", static_cast<unsigned>(kInvalid), c.message,
+                  before.c_str());
+    EXPECT_STREQ(got, want);
+  }
+}
+
+// Guards: absurd but finite inputs gave NaN back silently. Every read then
+// either succeeds with a finite number or fails with a message.
+TEST(PositionLimits, HugeInputsNeverReadAsNaN) {
+  struct Case {
+    const char* name;
+    std::int16_t grid;
+    const char* member;  // put with `value`, or a Move of that distance (grid method)
+    double value;
+  };
+  std::vector<Case> cases;
+  for (std::int16_t grid = 1; grid <= zenolith::kBuiltInGrids; ++grid)
+    for (const char* member : {"Easting", "Northing"})
+      for (const double value : {1e308, -1e308}) cases.push_back({"", grid, member, value});
+  cases.push_back({"", kGridUtm, "Move", 1e308});
+  cases.push_back({"", kGridUtm, "SetAltitude", 1e308});
+  for (const Case& c : cases) {
+    char name[96];
+    std::snprintf(name, sizeof name, "grid %d %s %g", c.grid, c.member, c.value);
+    SCOPED_TRACE(name);
+    Obj p = PlacedPosition();
+    p.Put("Grid", Variant::I2(c.grid));
+    const std::string member = c.member;
+    if (member == "Move") {
+      p.Call("Move", {Variant::R8(c.value), Variant::R8(45), Variant::I2(3)});
+      p.Call("Move", {Variant::R8(c.value), Variant::R8(45), Variant::I2(3)});
+    } else if (member == "SetAltitude") {
+      p.Call("SetAltitude", {Variant::I2(1), Variant::R8(c.value)});
+      p.Put("Datum", Variant::I2(2));
+    } else {
+      p.Put(c.member, Variant::R8(c.value));
+    }
+    Obj::Error();
+    std::string problems;
+    for (const char* read : {"Latitude", "Longitude", "LatitudeRads", "Easting", "Northing"}) {
+      const Variant v = p.Get(read);
+      const std::string error = Obj::Error();
+      if (com::Succeeded(p.last()) && !std::isfinite(v.AsR8())) problems += std::string(read) + " reads non-finite; ";
+      if (com::Failed(p.last()) && error.empty()) problems += std::string(read) + " fails without a message; ";
+    }
+    Obj other = PlacedPosition();
+    other.Put("Grid", Variant::I2(c.grid));
+    for (const std::int16_t how : {1, 3}) {
+      const Variant d = p.Call("Distance", {Variant::Dispatch(other.get()), Variant::I2(how)});
+      if (com::Succeeded(p.last()) && !std::isfinite(d.AsR8())) problems += "Distance reads non-finite; ";
+      const Variant b = p.Call("Bearing", {Variant::Dispatch(other.get()), Variant::I2(how)});
+      if (com::Succeeded(p.last()) && !std::isfinite(b.AsR8())) problems += "Bearing reads non-finite; ";
+    }
+    Obj::Error();
+    EXPECT_EQ(problems, "");
+  }
 }
 
 }  // namespace
