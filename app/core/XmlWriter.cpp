@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,28 +38,45 @@ bool AllowedInXml(char16_t c) {
 
 // The kernel's own limit on the links in one path name.
 constexpr int kMaxLinks = 40;
+// Names tried for a kept file: "<name><suffix>", then "<name><suffix>.2" up
+// to this number.
+constexpr int kMaxKeptFiles = 99;
+
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
+std::string ModeText(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
 
 // The file a save of `path` replaces: `path` itself, or, when it is a
 // symbolic link, the end of its chain of links (a relative link is taken from
 // the link's own folder). Renaming over the link itself would put a plain file
 // in its place and leave the linked file as it was. The end may not exist yet
 // (a new file, or a dangling link), but a link must lead into an existing
-// folder. Empty on failure, which is logged.
-std::optional<std::filesystem::path> FinalTarget(const std::filesystem::path& path) {
+// folder. On failure `problem` says why.
+std::optional<std::filesystem::path> FinalTarget(const std::filesystem::path& path, std::string& problem) {
   std::filesystem::path current = path;
   for (int links = 0; links <= kMaxLinks; ++links) {
     struct stat info{};
     if (::lstat(current.c_str(), &info) != 0) {
       const int error = errno;
       if (error != ENOENT) {
-        LogMessage("Cannot save %s: %s", current.c_str(), std::strerror(error));
+        problem = current == path ? std::strerror(error) : current.string() + ": " + std::strerror(error);
         return std::nullopt;
       }
       if (links == 0) return current;  // a new file; a missing folder fails when the temporary file is made
       const std::filesystem::path folder = current.parent_path();
       struct stat folderInfo{};
       if (::stat(folder.empty() ? "." : folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
-        LogMessage("Cannot save %s: it links to %s, whose folder does not exist", path.c_str(), current.c_str());
+        problem = "it links to " + current.string() + ", whose folder does not exist";
         return std::nullopt;
       }
       return current;
@@ -67,12 +85,50 @@ std::optional<std::filesystem::path> FinalTarget(const std::filesystem::path& pa
     std::error_code ec;
     const std::filesystem::path next = std::filesystem::read_symlink(current, ec);
     if (ec) {
-      LogMessage("Cannot save %s: %s", current.c_str(), ec.message().c_str());
+      problem = current.string() + ": " + ec.message();
       return std::nullopt;
     }
     current = next.is_absolute() ? next : current.parent_path() / next;
   }
-  LogMessage("Cannot save %s: %s", path.c_str(), std::strerror(ELOOP));
+  problem = std::strerror(ELOOP);
+  return std::nullopt;
+}
+
+// Why the existing file `target` (the end of the links from `path`) must not
+// be replaced, or "". Only regular files are: a rename over a device, FIFO or
+// socket would put a plain file where the node was. A file without write
+// permission for its owner is left as it is even for root, who passes every
+// access() check; one the user may not write (another user's file in a shared
+// folder) is left too.
+std::string ReplaceProblem(const std::filesystem::path& path, const std::filesystem::path& target) {
+  struct stat info{};
+  if (::lstat(target.c_str(), &info) != 0) return {};  // nothing there yet
+  const std::string what = target == path ? std::string("it") : "its link target " + target.string();
+  if (!S_ISREG(info.st_mode)) return what + " is " + KindOf(info.st_mode) + ", which is never replaced";
+  if ((info.st_mode & S_IWUSR) == 0) return what + " is read-only (mode " + ModeText(info.st_mode) + ")";
+  if (::access(target.c_str(), W_OK) != 0) return what + " is not writable: " + std::strerror(errno);
+  return {};
+}
+
+// Keeps `target` under the first free name "<target><suffix>[.n]" without
+// ever replacing a file there. A hard link keeps the old file in place until
+// the rename puts the new one over it; file systems without hard links (FAT
+// on a memory card) get a rename that refuses to replace instead. Empty when
+// the file could not be kept; `error` says why.
+std::optional<std::filesystem::path> KeepAside(const std::filesystem::path& target, const std::string& suffix,
+                                               int& error) {
+  error = EEXIST;
+  for (int n = 1; n <= kMaxKeptFiles; ++n) {
+    std::filesystem::path kept = target;
+    kept += suffix;
+    if (n > 1) kept += "." + std::to_string(n);
+    if (::link(target.c_str(), kept.c_str()) == 0) return kept;
+    error = errno;
+    if (error == EEXIST) continue;
+    if (::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0) return kept;
+    error = errno;
+    if (error != EEXIST) return std::nullopt;
+  }
   return std::nullopt;
 }
 
@@ -92,9 +148,40 @@ XmlWriter::~XmlWriter() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+std::optional<std::filesystem::path> XmlWriter::Target(std::string& problem) const {
+  std::optional<std::filesystem::path> target = FinalTarget(path(), problem);
+  if (!target) return std::nullopt;
+  problem = ReplaceProblem(path(), *target);
+  if (!problem.empty()) return std::nullopt;
+  return target;
+}
+
+std::string XmlWriter::SaveProblem() const {
+  std::string problem;
+  const std::optional<std::filesystem::path> target = Target(problem);
+  if (!target) return path().string() + ": " + problem;
+  const std::filesystem::path folder = target->parent_path().empty() ? "." : target->parent_path();
+  struct stat info{};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    return path().string() + ": the folder " + folder.string() + " does not exist";
+  struct statvfs volume{};
+  if (::statvfs(folder.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0)
+    return path().string() + ": the folder " + folder.string() + " is on a read-only file system";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return path().string() + ": the folder " + folder.string() + " is not writable: " + std::strerror(errno);
+  return {};
+}
+
+void XmlWriter::KeepReplacedFileAs(std::string suffix) { keepSuffix_ = std::move(suffix); }
+
 bool XmlWriter::Save(bool unicode) {
-  const std::optional<std::filesystem::path> resolved = FinalTarget(path());
-  if (!resolved) return false;
+  keptAs_.clear();
+  std::string problem;
+  const std::optional<std::filesystem::path> resolved = Target(problem);
+  if (!resolved) {
+    LogMessage("Cannot save %s: %s", path().c_str(), problem.c_str());
+    return false;
+  }
   const std::filesystem::path& target = *resolved;
   const std::filesystem::path folder = target.parent_path();
   const std::filesystem::path temporary = folder / (target.filename().native() + ".temp");
@@ -150,9 +237,34 @@ bool XmlWriter::Save(bool unicode) {
     ::unlink(temporary.c_str());
     return false;
   }
+  if (!keepSuffix_.empty()) {
+    struct stat old{};
+    if (::lstat(target.c_str(), &old) == 0) {
+      int error = 0;
+      const std::optional<std::filesystem::path> kept = KeepAside(target, keepSuffix_, error);
+      if (!kept) {
+        LogMessage("Cannot keep %s as %s%s: %s; it is not replaced", target.c_str(), target.c_str(), keepSuffix_.c_str(),
+                   std::strerror(error));
+        ::unlink(temporary.c_str());
+        return false;
+      }
+      keptAs_ = *kept;
+      LogMessage("Kept %s as %s", target.c_str(), kept->c_str());
+    }
+  }
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
     LogMessage("Cannot replace %s: %s", target.c_str(), std::strerror(errno));
     ::unlink(temporary.c_str());
+    if (!keptAs_.empty()) {
+      // The old file is still the current one: a hard link to it goes, a
+      // file renamed aside comes back.
+      struct stat kept{}, current{};
+      if (::lstat(target.c_str(), &current) != 0)
+        ::renameat2(AT_FDCWD, keptAs_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+      else if (::lstat(keptAs_.c_str(), &kept) == 0 && kept.st_ino == current.st_ino && kept.st_dev == current.st_dev)
+        ::unlink(keptAs_.c_str());
+      keptAs_.clear();
+    }
     return false;
   }
   SyncFolder(folder);

@@ -13,6 +13,12 @@
 // links stay as they are. A dangling link is saved through to the file it
 // names when that file's folder exists; otherwise the save fails.
 //
+// Only a regular file is ever replaced. A save fails (logged, false) and
+// leaves the old one as it is when the name or the end of its links is a
+// folder, FIFO, socket or device, or a file without write permission for its
+// owner (mode bits decide, so root respects a 0444 file too), or one the user
+// may not write.
+//
 // Output is UTF-16 little-endian with the byte-order mark FF FE ("unicode"),
 // or UTF-8 without a mark. Pieces are handed over as UTF-8; malformed bytes
 // are written as U+FFFD, so every file is well-formed in its encoding.
@@ -45,6 +51,22 @@ class XmlWriter {
   // Writes the declaration "<?xml version="1.0"?>\n", runs Write() and puts
   // the file in place. True when the new file is in place.
   bool Save(bool unicode);
+
+  // Why Save() would fail, as far as can be told without writing: a link
+  // that leads nowhere, a file that is never replaced (see above), or a
+  // folder that is missing, on a read-only file system or not writable by
+  // the user. "<path>: <reason>", or "" when nothing stands against a save
+  // (a full disk still can).
+  std::string SaveProblem() const;
+
+  // From now on a save keeps the file it replaces as "<file><suffix>" (for
+  // a link: beside the file at the end of the links), or, when that name is
+  // taken, "<file><suffix>.2" up to ".99"; an existing file of those names is
+  // never replaced. No free name fails the save. The old file stays in place
+  // until the new one is complete. `suffix` "" stops keeping.
+  void KeepReplacedFileAs(std::string suffix);
+  // Where the last save kept the replaced file; empty when it kept none.
+  const std::filesystem::path& keptAs() const { return keptAs_; }
 
   const std::filesystem::path& folder() const { return folder_; }
   const std::string& name() const { return name_; }
@@ -85,6 +107,9 @@ class XmlWriter {
   static std::string Escape(std::string_view text, bool attribute);
 
  private:
+  // The file a save replaces (the end of the links), or empty with the
+  // reason in `problem`.
+  std::optional<std::filesystem::path> Target(std::string& problem) const;
   void Put(std::string_view utf8);
   void Flush();
 
@@ -97,6 +122,8 @@ class XmlWriter {
   int error_ = 0;
   std::string buffer_;  // encoded bytes not yet written
   std::uint64_t bytesWritten_ = 0;
+  std::string keepSuffix_;
+  std::filesystem::path keptAs_;
 };
 
 }  // namespace rovana
