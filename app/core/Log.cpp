@@ -1,10 +1,13 @@
 #include "app/core/Log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <mutex>
+#include <string>
 
 namespace rovana {
 namespace {
@@ -25,13 +28,29 @@ void TrimPartialCharacter(char* text, std::size_t length) {
 
 std::mutex g_mutex;  // keeps two threads' lines from interleaving
 std::FILE* g_file = nullptr;
+std::string g_problem;  // why the last open failed
 
 }  // namespace
 
-void OpenLog(const std::filesystem::path& file) {
+bool OpenLog(const std::filesystem::path& file) {
   std::lock_guard lock(g_mutex);
   if (g_file) std::fclose(g_file);
   g_file = std::fopen(file.c_str(), "w");
+  if (g_file) {
+    g_problem.clear();
+    return true;
+  }
+  // Without a log nothing else would say why: one line where a user or a
+  // service manager still sees it.
+  g_problem = file.string() + ": " + std::strerror(errno);
+  std::fprintf(stderr, "rovana: cannot open the log %s; messages are not logged\n", g_problem.c_str());
+  std::fflush(stderr);
+  return false;
+}
+
+std::string LogProblem() {
+  std::lock_guard lock(g_mutex);
+  return g_problem;
 }
 
 void CloseLog() {

@@ -3,13 +3,19 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace rovana {
 
-// Opens (truncating) the log file; a file that cannot be opened makes log
-// lines vanish silently.
-void OpenLog(const std::filesystem::path& file);
+// Opens (truncating) the log file. A file that cannot be opened is reported
+// once on stderr ("rovana: cannot open the log <path>: <reason>; ..."), and
+// log lines then vanish until the next OpenLog. True when the log is open.
+bool OpenLog(const std::filesystem::path& file);
 void CloseLog();
+
+// Why the last OpenLog failed ("<path>: <reason>"), or "" when it opened or
+// none was tried; for the user interface to show once.
+std::string LogProblem();
 
 // printf-style; the message is cut after 1024 characters (bytes). Writes
 // "HH:MM:SS: message\n" with the local time. A message that cannot be

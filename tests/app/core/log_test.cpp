@@ -6,6 +6,7 @@
 #include "tests/support/ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -259,6 +260,48 @@ TEST_F(LogTest, LogThatCouldNotBeOpenedSwallowsLines) {
   const std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 2u) << "the earlier log got no lines after the failed open:\n" << Contents();
   EXPECT_EQ(lines[0].substr(kStampLength), "kept");
+}
+
+// Regression: with a read-only home the log could not be opened and nothing
+// said so anywhere. Now one line goes to stderr per failed open (not one
+// per message), and LogProblem() holds the reason for the user interface.
+TEST_F(LogTest, LogThatCannotBeOpenedSaysSoOnceOnStderr) {
+  std::ofstream(folder_ / "plain") << "a file, not a folder";
+  fs::create_directories(folder_ / "taken.txt");
+  fs::create_directories(folder_ / "locked");
+  struct Case {
+    const char* what;
+    fs::path file;
+    std::string reason;
+    bool needsNonRoot;  // root writes into read-only folders
+  };
+  const std::vector<Case> cases = {
+      {"missing folder", folder_ / "missing" / "log.txt", "No such file or directory", false},
+      {"a folder in the way", folder_ / "taken.txt", "Is a directory", false},
+      {"a file as the folder", folder_ / "plain" / "log.txt", "Not a directory", false},
+      {"read-only folder", folder_ / "locked" / "log.txt", "Permission denied", true},
+  };
+  fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  for (const Case& c : cases) {
+    if (c.needsNonRoot && ::geteuid() == 0) continue;
+    SCOPED_TRACE(c.what);
+    testing::internal::CaptureStderr();
+    const bool opened = OpenLog(c.file);
+    for (int i = 0; i < 50; ++i) LogMessage("lost %d", i);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string expected = "rovana: cannot open the log " + c.file.string() + ": " + c.reason + "; messages are not logged\n";
+    const std::string problem = LogProblem();
+    EXPECT_TRUE(!opened && err == expected && problem == c.file.string() + ": " + c.reason)
+        << "opened " << opened << ", stderr [" << err << "], problem [" << problem << "]";
+  }
+  fs::permissions(folder_ / "locked", fs::perms::owner_all);
+
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(OpenLog(file_));
+  LogMessage("kept");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(LogProblem(), "") << "a log that opened has no problem";
+  EXPECT_EQ(Lines().size(), 2u);
 }
 
 // A formatting failure leaves the buffer's contents unspecified; the line
