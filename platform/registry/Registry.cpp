@@ -1,22 +1,17 @@
 #include "platform/registry/Registry.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 
+#include "platform/registry/RegistryFile.h"
 #include "platform/registry/RegistryTree.h"
 
 namespace registry {
@@ -38,17 +33,14 @@ void Batch::DeleteKey(std::string key) { ops_.push_back(Op{Op::DeleteKey, std::m
 
 namespace {
 
+using detail::FileLock;
+using detail::FileState;
+using detail::Io;
+using detail::IoErrno;
 using detail::Key;
 using Tree = std::shared_ptr<const Key>;
 
-Status Io(int error, std::string message) { return Status{StatusCode::IoError, error, std::move(message)}; }
 Status Fail(StatusCode code, std::string message) { return Status{code, 0, std::move(message)}; }
-
-std::string ErrnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
-
-Status IoErrno(int error, const std::string& what, const std::filesystem::path& path) {
-  return Io(error, what + " " + path.string() + ": " + ErrnoText(error));
-}
 
 const Tree& EmptyTree() {
   static const Tree empty = std::make_shared<const Key>(std::string());
@@ -63,109 +55,6 @@ std::mutex& WriterMutex() {
   return mutex;
 }
 
-std::filesystem::path FolderOf(const std::filesystem::path& file) {
-  std::filesystem::path folder = file.parent_path();
-  return folder.empty() ? std::filesystem::path(".") : folder;
-}
-
-std::filesystem::path LockPathOf(const std::filesystem::path& file) {
-  std::filesystem::path lock = file;
-  lock += ".lock";
-  return lock;
-}
-
-// An flock held on "<file>.lock" for the life of the object; closing the
-// descriptor releases it. A separate lock file is needed because the registry
-// file itself is replaced by rename, so a lock on it would guard a file that
-// no longer has the name.
-class FileLock {
- public:
-  FileLock() = default;
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
-  // Returns 0 or the errno of the failing open or flock.
-  int Acquire(const std::filesystem::path& path, int operation, bool create) {
-    // O_NONBLOCK only guards the open against a FIFO in the lock's place;
-    // flock itself still waits.
-    const int flags = (create ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    do {
-      fd_ = ::open(path.c_str(), flags, 0600);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) return errno;
-    int rc;
-    do {
-      rc = ::flock(fd_, operation);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_ = -1;
-};
-
-struct FileState {
-  bool exists = false;
-  mode_t mode = 0600;
-};
-
-// Reads the whole registry file, refusing anything but a regular file of at
-// most kMaxFileBytes. O_NONBLOCK keeps a FIFO put in the file's place from
-// hanging the open; it has no effect on regular files.
-Status ReadWholeFile(const std::filesystem::path& path, std::string* text, FileState* state) {
-  text->clear();
-  *state = FileState{};
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    if (errno == ENOENT) return {};
-    return IoErrno(errno, "cannot open registry", path);
-  }
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return IoErrno(errno, "cannot stat registry", path);
-  if (!S_ISREG(st.st_mode)) {
-    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    return Io(error, "registry " + path.string() + " is not a regular file");
-  }
-  const auto tooBig = [&] {
-    return Io(EFBIG, "registry " + path.string() + " is larger than " + std::to_string(detail::kMaxFileBytes >> 20) +
-                         " MiB; refusing to read it");
-  };
-  if (static_cast<std::uintmax_t>(st.st_size) > detail::kMaxFileBytes) return tooBig();
-
-  // Read until end of file rather than trusting st_size: a hand edit in
-  // progress may grow the file, and the limit must hold regardless.
-  text->resize(static_cast<std::size_t>(st.st_size) + 4096);
-  std::size_t used = 0;
-  while (true) {
-    if (used == text->size()) {
-      if (used > detail::kMaxFileBytes) return tooBig();
-      text->resize(std::min(text->size() * 2, detail::kMaxFileBytes + 1));
-    }
-    const ssize_t n = ::read(fd, text->data() + used, text->size() - used);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return IoErrno(errno, "cannot read registry", path);
-    }
-    if (n == 0) break;
-    used += static_cast<std::size_t>(n);
-  }
-  if (used > detail::kMaxFileBytes) return tooBig();
-  text->resize(used);
-  state->exists = true;
-  state->mode = st.st_mode & 07777;
-  return {};
-}
 
 Status ParseFile(const std::filesystem::path& path, std::string_view text, Key* root) {
   std::size_t line = 0;
@@ -209,8 +98,8 @@ Status LoadForReading(const std::filesystem::path& path, Tree* tree) {
     // ever replaced atomically), so a missing or unopenable lock file, e.g.
     // in a read-only folder, does not stop the read. Readers never create it.
     FileLock lock;
-    (void)lock.Acquire(LockPathOf(path), LOCK_SH, false);
-    if (Status s = ReadWholeFile(path, &text, &state); !s.ok()) return s;
+    (void)lock.Acquire(detail::LockPathOf(path), LOCK_SH, false);
+    if (Status s = detail::ReadWholeFile(path, &text, &state); !s.ok()) return s;
   }
   if (!state.exists) return {};
   {
@@ -228,72 +117,6 @@ Status LoadForReading(const std::filesystem::path& path, Tree* tree) {
   return {};
 }
 
-std::string TempName(const std::filesystem::path& file) {
-  static std::atomic<std::uint64_t> counter{0};
-  std::uint64_t mix = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  mix ^= (counter.fetch_add(1) + 1) * 0x9E3779B97F4A7C15ull;
-  mix ^= static_cast<std::uint64_t>(std::hash<std::thread::id>{}(std::this_thread::get_id())) << 1;
-  char hex[17];
-  for (int i = 15; i >= 0; --i, mix >>= 4) hex[i] = "0123456789abcdef"[mix & 15];
-  hex[16] = '\0';
-  return file.filename().string() + ".tmp." + std::to_string(::getpid()) + "." + hex;
-}
-
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Replaces the file with text so that a crash at any point leaves either the
-// old or the new file: write a temporary file beside it, fsync, rename over.
-Status ReplaceFile(const std::filesystem::path& path, std::string_view text, const FileState& old) {
-  const std::filesystem::path folder = FolderOf(path);
-  std::filesystem::path temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = folder / TempName(path);
-    do {
-      fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) return IoErrno(errno, "cannot create temporary file", temp);
-
-  const auto fail = [&](const char* what) {
-    const int error = errno;
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.c_str());
-    return IoErrno(error, what, temp);
-  };
-  // Keep a mode the user chose for an existing file; new files stay private.
-  if (old.exists && old.mode != 0600) (void)::fchmod(fd, old.mode);
-  if (!WriteAll(fd, text)) return fail("cannot write");
-  if (::fsync(fd) != 0) return fail("cannot flush");
-  const int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0) return fail("cannot close");
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    return Io(error, "cannot rename " + temp.string() + " to " + path.string() + ": " + ErrnoText(error));
-  }
-  // Make the rename itself durable. The new registry is already in place and
-  // visible, so a failure here (some file systems refuse to fsync folders)
-  // is not reported as a failed change.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    (void)::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return {};
-}
 
 // One change: under the process mutex and the exclusive file lock, re-read
 // the file, let change() edit the fresh tree, and write it back when it
@@ -303,17 +126,18 @@ template <typename Change>
 Status Mutate(const std::filesystem::path& path, Change&& change) {
   if (path.empty()) return Io(ENOENT, "no registry file: neither ZENOLITH_REGISTRY nor a home folder is known");
   std::lock_guard<std::mutex> hold(WriterMutex());
-  const std::filesystem::path folder = FolderOf(path);
+  const std::filesystem::path folder = detail::FolderOf(path);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return Io(ec.value(), "cannot create folder " + folder.string() + ": " + ec.message());
   FileLock lock;
-  if (const int error = lock.Acquire(LockPathOf(path), LOCK_EX, true))
-    return IoErrno(error, "cannot lock", LockPathOf(path));
+  if (const int error = lock.Acquire(detail::LockPathOf(path), LOCK_EX, true))
+    return IoErrno(error, "cannot lock", detail::LockPathOf(path));
+  (void)detail::RemoveStaleTemporaryFiles(path);
 
   std::string old;
   FileState state;
-  if (Status s = ReadWholeFile(path, &old, &state); !s.ok()) return s;
+  if (Status s = detail::ReadWholeFile(path, &old, &state); !s.ok()) return s;
   auto root = std::make_shared<Key>(std::string());
   if (state.exists) {
     if (Status s = ParseFile(path, old, root.get()); !s.ok()) {
@@ -327,7 +151,7 @@ Status Mutate(const std::filesystem::path& path, Change&& change) {
   if (!detail::Serialize(*root, &text, &why)) return Io(EFBIG, "cannot change " + path.string() + ": " + why);
   const bool unchanged = state.exists ? text == old : root->children().empty();
   if (unchanged) return {};
-  if (Status s = ReplaceFile(path, text, state); !s.ok()) return s;
+  if (Status s = detail::ReplaceFile(path, text, state); !s.ok()) return s;
   Remember(path, std::move(text), std::move(root));
   return {};
 }
@@ -578,6 +402,42 @@ Status Registry::DeleteKey(std::string_view key) {
     return Mutate(file_, [&](Key& root) {
       Key* parent = detail::FindKey(root, names);
       if (!parent || !parent->RemoveChild(leaf)) return Fail(StatusCode::NotFound, "no key " + std::string(key));
+      return Status{};
+    });
+  });
+}
+
+bool Snapshot::KeyExists(std::string_view key) const {
+  std::vector<std::string_view> names;
+  return CheckKey(key, &names).ok() && detail::FindKey(*root_, names) != nullptr;
+}
+
+std::optional<std::string> Snapshot::GetString(std::string_view key, std::string_view name) const {
+  std::vector<std::string_view> names;
+  if (!CheckKey(key, &names).ok()) return std::nullopt;
+  const Key* found = detail::FindKey(*root_, names);
+  const Value* value = found ? found->FindValue(name) : nullptr;
+  const std::string* text = value ? std::get_if<std::string>(value) : nullptr;
+  return text ? std::optional<std::string>(*text) : std::nullopt;
+}
+
+std::vector<std::string> Snapshot::SubKeys(std::string_view key) const {
+  std::vector<std::string_view> names;
+  if (!key.empty() && !CheckKey(key, &names).ok()) return {};
+  std::vector<std::string> out;
+  if (const Key* found = detail::FindKey(*root_, names))
+    for (const auto& child : found->children()) out.push_back(child->name());
+  return out;
+}
+
+Status Registry::Transact(const std::function<Status(const Snapshot&, Batch*)>& plan) {
+  return Guarded(file_, [&] {
+    return Mutate(file_, [&](Key& root) {
+      Batch batch;
+      if (Status s = plan(Snapshot(root), &batch); !s.ok()) return s;
+      if (Status s = CheckOps(batch.ops()); !s.ok()) return s;
+      for (const Batch::Op& op : batch.ops())
+        if (Status s = ApplyOp(root, op); !s.ok()) return s;
       return Status{};
     });
   });

@@ -15,7 +15,8 @@
 //
 // Every change rewrites the whole file through a temporary file, fsync and an
 // atomic rename, so a crash leaves either the old or the new registry, never a
-// half-written one. Changes are serialised by an in-process mutex and by an
+// half-written one. The temporary file of a writer killed before its rename
+// ("<file>.tmp.<pid>.<16 hex digits>") is removed by the next change. Changes are serialised by an in-process mutex and by an
 // advisory lock on "<file>.lock", so concurrent writers (threads, several
 // copies of this code in one process, several processes) never lose each
 // other's changes: each change re-reads the file under the lock.
@@ -82,6 +83,24 @@ class Batch {
   std::vector<Op> ops_;
 };
 
+namespace detail {
+class Key;
+}
+
+// The registry as read under the writer's lock, for a change that depends on
+// what is there (see Registry::Transact). Valid only inside the plan.
+class Snapshot {
+ public:
+  explicit Snapshot(const detail::Key& root) : root_(&root) {}
+  bool KeyExists(std::string_view key) const;
+  // A string value; nullopt when missing, of another type or the key path is invalid.
+  std::optional<std::string> GetString(std::string_view key, std::string_view name) const;
+  std::vector<std::string> SubKeys(std::string_view key) const;  // "" lists the top-level keys
+
+ private:
+  const detail::Key* root_;
+};
+
 class Registry {
  public:
   explicit Registry(std::filesystem::path file);
@@ -121,6 +140,13 @@ class Registry {
   Status DeleteValue(std::string_view key, std::string_view name);  // NotFound when missing
   Status DeleteKey(std::string_view key);                           // recursive; NotFound when missing
   Status Apply(const Batch& batch);
+  // One read-modify-write under the lock: `plan` looks at the registry as it
+  // is now and fills the batch, which is then applied, and the file
+  // rewritten, before any other writer runs. A failing plan (its status is
+  // returned) or an invalid operation changes nothing. The plan must not use
+  // any Registry itself: the lock is held, and a nested change or read would
+  // wait for it forever.
+  Status Transact(const std::function<Status(const Snapshot& now, Batch* batch)>& plan);
 
  private:
   std::filesystem::path file_;
