@@ -22,7 +22,7 @@ namespace {
 // 16382 bytes, so at least two zero units always follow it; the compaction
 // threshold keeps more than 12000 bytes ahead of the cursor.
 constexpr std::size_t kWindowUnits = (XmlReader::kWindowBytes + 1) / 2;
-constexpr std::size_t kDataUnits = 16382 / 2;
+constexpr std::size_t kDataUnits = XmlReader::kMaxTokenUnits;
 constexpr std::size_t kCompactBytes = 4097;
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 

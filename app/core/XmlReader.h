@@ -111,6 +111,11 @@ class XmlReader {
  public:
   static constexpr std::size_t kWindowBytes = 16385;
   static constexpr std::size_t kMaxAttributes = 10;
+  // The longest token the window takes, in units (UTF-16 code units of a
+  // unicode file, bytes of a narrow one), from its first character through
+  // its closing ">" (or, for a text, the "<" after it). XmlWriter bounds
+  // what it writes by this.
+  static constexpr std::size_t kMaxTokenUnits = 16382 / 2;
 
   XmlReader();
   XmlReader(std::filesystem::path folder, std::string name);  // a file source

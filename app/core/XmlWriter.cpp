@@ -323,29 +323,92 @@ void XmlWriter::Format(const char* format, ...) {
   uselocale(previous);
 }
 
-std::string XmlWriter::Escape(std::string_view text, bool attribute) {
-  std::u16string out;
-  for (const char16_t c : Utf8ToUtf16(text)) {
-    switch (c) {
-      case u'&': out += u"&amp;"; break;
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += u"&gt;"; break;
-      case u'"':
-        if (attribute) {
-          out += u"&quot;";
-        } else {
-          out += c;
-        }
-        break;
-      default: out += AllowedInXml(c) ? c : static_cast<char16_t>(kReplacementCharacter);
+namespace {
+
+// The escaped form of one character (a surrogate pair counts as one).
+std::u16string_view EscapedPiece(std::u16string_view character, bool attribute) {
+  static constexpr char16_t kReplacement[] = {static_cast<char16_t>(kReplacementCharacter), 0};
+  switch (character[0]) {
+    case u'&': return u"&amp;";
+    case u'<': return u"&lt;";
+    case u'>': return u"&gt;";
+    case u'"': return attribute ? u"&quot;" : character;
+    default: return character.size() == 2 || AllowedInXml(character[0]) ? character : kReplacement;
+  }
+}
+
+// Units of `piece` in the file: code units in UTF-16, bytes in UTF-8.
+std::size_t EncodedUnits(std::u16string_view piece, bool unicode) {
+  if (unicode) return piece.size();
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    const char16_t c = piece[i];
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < piece.size()) {
+      bytes += 4;  // the pair together
+      ++i;
+    } else {
+      bytes += 3;
     }
   }
-  return Utf16ToUtf8(out);
+  return bytes;
+}
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+struct Escaped {
+  std::u16string text;
+  std::size_t characters = 0;  // characters of the input kept
+  std::size_t total = 0;       // characters of the input
+};
+
+// Escapes `text` up to `limit` units of the file's encoding, at a character
+// boundary (never inside a reference or a surrogate pair).
+Escaped EscapeUpTo(std::string_view text, bool attribute, bool unicode, std::size_t limit) {
+  const std::u16string units = Utf8ToUtf16(text);  // well-formed: every high surrogate has its pair
+  Escaped out;
+  std::size_t used = 0;
+  bool full = false;
+  for (std::size_t i = 0; i < units.size();) {
+    const std::size_t length = IsHighSurrogate(units[i]) && i + 1 < units.size() ? 2 : 1;
+    const std::u16string_view piece = EscapedPiece(std::u16string_view(units).substr(i, length), attribute);
+    const std::size_t cost = EncodedUnits(piece, unicode);
+    if (!full && used + cost <= limit) {
+      out.text += piece;
+      used += cost;
+      ++out.characters;
+    } else {
+      full = true;
+    }
+    ++out.total;
+    i += length;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string XmlWriter::Escape(std::string_view text, bool attribute) {
+  return Utf16ToUtf8(EscapeUpTo(text, attribute, true, static_cast<std::size_t>(-1)).text);
+}
+
+std::string XmlWriter::EscapeWithin(std::string_view key, std::string_view text, bool attribute, std::size_t limit) {
+  const Escaped escaped = EscapeUpTo(text, attribute, unicode_, limit);
+  if (escaped.characters < escaped.total)
+    LogMessage("Text of <%.*s> in %s cut from %zu to %zu characters: a longer one could not be read back",
+               Length(key), key.data(), path().c_str(), escaped.total, escaped.characters);
+  return Utf16ToUtf8(escaped.text);
 }
 
 void XmlWriter::EmptyElement(std::string_view key, std::string_view attribute, std::string_view value) {
   if (value.empty()) return;
-  const std::string escaped = Escape(value, true);
+  // "<key attribute="value">" is one token for the reader.
+  const std::size_t markup = EncodedUnits(Utf8ToUtf16(key), unicode_) + EncodedUnits(Utf8ToUtf16(attribute), unicode_) + 6;
+  const std::size_t limit = markup < XmlReader::kMaxTokenUnits ? XmlReader::kMaxTokenUnits - markup : 0;
+  const std::string escaped = EscapeWithin(key, value, true, limit);
   Format(" <%.*s %.*s=\"%s\"></%.*s>\n", Length(key), key.data(), Length(attribute), attribute.data(),
          escaped.c_str(), Length(key), key.data());
 }
@@ -357,7 +420,7 @@ void XmlWriter::TextElement(std::string_view key, std::string_view text) {
   for (const char c : text)
     if (c != '\r') withoutReturns += c;
   Format(" <%.*s><![CDATA[", Length(key), key.data());
-  Put(Escape(withoutReturns, false));
+  Put(EscapeWithin(key, withoutReturns, false, kMaxTextUnits));
   Format("]]></%.*s>\n", Length(key), key.data());
 }
 

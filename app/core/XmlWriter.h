@@ -40,6 +40,13 @@ namespace rovana {
 
 class XmlWriter {
  public:
+  // The longest text TextElement writes, counted after escaping in units of
+  // the file's encoding (UTF-16 code units in a unicode file, UTF-8 bytes in
+  // a narrow one): XmlReader's longest token less "<![CDATA[" and "]]>".
+  // That is 8179 plain BMP characters in a unicode file, 2044 "<" (each
+  // written "&lt;"), 4089 characters outside the BMP (surrogate pairs).
+  static constexpr std::size_t kMaxTextUnits = XmlReader::kMaxTokenUnits - 12;
+
   // The file "folder/name". `mode` is the new file's permission bits, applied
   // exactly (the umask does not narrow them); without it the file gets 0666
   // less the umask.
@@ -85,12 +92,16 @@ class XmlWriter {
   void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   // Element writers; `key` is an element or attribute name written as given.
-  // " <key attribute="value"></key>\n", nothing when the value is empty.
+  // Texts and attribute values too long for XmlReader to read back are cut
+  // at a character boundary to the longest prefix that fits, and the cut is
+  // logged with the key, the file and both lengths.
+  // " <key attribute="value"></key>\n", nothing when the value is empty; the
+  // whole start tag stays within XmlReader::kMaxTokenUnits.
   void EmptyElement(std::string_view key, std::string_view attribute, std::string_view value);
   // " <key><![CDATA[text]]></key>\n" without carriage returns; nothing when
   // the text is empty. Inside the section "&", "<" and ">" are written as
   // references, which XmlReader decodes there, so every text (one holding
-  // "]]>" or "&lt;" too) reads back as it was.
+  // "]]>" or "&lt;" too) reads back as it was, up to kMaxTextUnits.
   void TextElement(std::string_view key, std::string_view text);
   void IntElement(std::string_view key, std::int32_t value);   // " <key>%d</key>\n"
   void RealElement(std::string_view key, double value);        // " <key>%lf</key>\n"
@@ -105,6 +116,11 @@ class XmlWriter {
   // (control characters other than tab, line feed and carriage return,
   // U+FFFE, U+FFFF) written as U+FFFD.
   static std::string Escape(std::string_view text, bool attribute);
+
+  // Escape() of the longest prefix of whole characters whose escaped form
+  // takes at most `limit` units in this save's encoding; a cut is logged
+  // under `key`.
+  std::string EscapeWithin(std::string_view key, std::string_view text, bool attribute, std::size_t limit);
 
  private:
   // The file a save replaces (the end of the links), or empty with the

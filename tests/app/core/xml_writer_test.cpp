@@ -355,8 +355,10 @@ TEST_F(XmlWriterTest, DanglingAndLoopingLinks) {
 // disk) leaves the old file untouched and no temporary file.
 TEST_F(XmlWriterTest, FailedWriteKeepsTheOldFile) {
   std::ofstream(folder_ / "doc.xml") << "old contents";
-  const std::string big(300000, 'b');
-  Writer writer(folder_, "doc.xml", [&](Writer& w) { w.TextElement("t", big); });
+  const std::string piece(5000, 'b');  // texts are bounded, so many of them make the big file
+  Writer writer(folder_, "doc.xml", [&](Writer& w) {
+    for (int i = 0; i < 60; ++i) w.TextElement("t", piece);
+  });
 
   struct rlimit old{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
