@@ -1,7 +1,12 @@
 #include "app/core/SettingsStore.h"
 
-#include <algorithm>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "app/core/Log.h"
 #include "app/core/ProgramFolders.h"
 #include "app/core/XmlWriter.h"
 #include "platform/registry/Registry.h"
@@ -20,10 +25,15 @@ class SettingsReader final : public XmlReader {
  protected:
   void Parse() override {
     while (NextToken()) {
+      if (IsTag(XmlToken::EndTag, "settings")) closed_ = true;
       if (type() != XmlToken::StartTag) continue;
       if (const SettingKey* row = FindSettingKey(Name())) ReadValue(*row);
     }
   }
+
+ public:
+  // The root element's end tag was read: the file was not cut short.
+  bool closed() const { return closed_; }
 
  private:
   void ReadValue(const SettingKey& row) {
@@ -46,12 +56,17 @@ class SettingsReader final : public XmlReader {
   void ReadList(TextList& list, std::string_view key) {
     while (NextToken()) {
       if (IsTag(XmlToken::EndTag, key)) return;
+      if (IsTag(XmlToken::EndTag, "settings")) {  // a list left open
+        closed_ = true;
+        return;
+      }
       if (!IsTag(XmlToken::StartTag, "s")) continue;
       list.Add(EmptyElement() ? std::string() : ReadMultiLineText(true));
     }
   }
 
   SettingsStore& store_;
+  bool closed_ = false;
 };
 
 class SettingsWriter final : public XmlWriter {
@@ -137,15 +152,60 @@ void SettingsStore::ApplyDefaults() {
   }
 }
 
-void SettingsStore::Load(const registry::Registry& registry) {
+void SettingsStore::ReadFile() {
+  const std::string name = kFileName;
+  struct stat info{};
+  if (::stat(file().c_str(), &info) != 0) {
+    const int error = errno;
+    if (error == ENOENT) {  // a first start (or a link to a file not made yet)
+      SettingsReader(*this, folder_).Read();  // logs the missing file
+      return;
+    }
+    loadProblem_ = name + " could not be read (" + std::strerror(error) + "); Rovana uses the default settings.";
+    keepOldFile_ = true;
+    return;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    loadProblem_ = name + " is not a regular file; Rovana uses the default settings and will not save them.";
+    return;
+  }
+  if (info.st_size == 0) {
+    LogMessage("%s is empty; the default settings are used", file().c_str());
+    return;
+  }
   SettingsReader reader(*this, folder_);
-  reader.Read();  // a missing or unreadable file keeps the defaults; the reader logs why
+  const std::string kept = " At the next save the file is kept as " + name + ".bad.";
+  if (!reader.Read()) {
+    loadProblem_ = name + " could not be read (" + reader.problem() + "); Rovana uses the default settings." + kept;
+  } else if (!reader.problem().empty() || !reader.closed()) {
+    const std::string why = reader.problem().empty() ? "it has no closing </settings>" : reader.problem();
+    loadProblem_ = name + " is damaged (" + why + "); the values before the damage are used, the rest are defaults." + kept;
+  } else {
+    return;
+  }
+  keepOldFile_ = true;
+}
+
+void SettingsStore::Load(const registry::Registry& registry) {
+  ReadFile();
+  if (!loadProblem_.empty()) LogMessage("Settings: %s", loadProblem_.c_str());
 
   if (gpsName.empty()) {
     if (std::optional<std::string> port = registry.GetString(kGpsDriverKey, kGpsDriverValue)) gpsName = *port;
   }
 }
 
-bool SettingsStore::Save() const { return SettingsWriter(*this, folder_).Save(true); }
+bool SettingsStore::Save() const {
+  SettingsWriter writer(*this, folder_);
+  if (keepOldFile_) writer.KeepReplacedFileAs(".bad");
+  const bool saved = writer.Save(true);
+  if (saved) keepOldFile_ = false;  // the file is ours now
+  return saved;
+}
+
+std::string SettingsStore::SaveProblem() const {
+  const std::string problem = SettingsWriter(*this, folder_).SaveProblem();
+  return problem.empty() ? problem : "Settings will not be saved: " + problem;
+}
 
 }  // namespace rovana

@@ -11,9 +11,19 @@
 // logs why. Files without a byte-order mark are read byte by byte with their
 // texts taken as UTF-8.
 //
-// Saving writes "settings.xml.tmp", syncs it and renames it over the old file,
-// so a failed save keeps the old file whole. The file holds the web-service
-// password (trackerPassword), so it is always created with mode 0600.
+// Saving writes "settings.xml.temp", syncs it and renames it over the old
+// file, so a failed save keeps the old file whole. The file holds the
+// web-service password (trackerPassword), so it is always created with mode
+// 0600. A save never replaces anything but a regular file its owner may
+// write (a settings.xml linked to /dev/null, a FIFO or a 0444 file stays as
+// it is); it fails instead, and the session's values stay in memory.
+//
+// A file that could not be read whole (unreadable, a read error, a token too
+// long for the reader, a cut, no closing </settings>) is not lost to the
+// defaults: the values read are kept, LoadProblem() says what happened, and
+// the first save keeps the old file as "settings.xml.bad" (".bad.2", ...
+// when that name is taken; an earlier kept file is never replaced). A
+// missing or empty file is a first start, not a problem.
 //
 // Threads: the user-interface thread loads, saves and writes values. Other
 // threads may read the scalar fields; the texts and lists they need must be
@@ -88,6 +98,15 @@ class SettingsStore {
   // Writes every key to "settings.xml" (UTF-16). True when the new file is in
   // place; on failure the old file is kept and the reason logged.
   bool Save() const;
+
+  // For the user interface to show once at start-up, "" when all is well.
+  // What went wrong reading "settings.xml" and what becomes of it, e.g.
+  // "settings.xml is damaged (an XML token too long to read): ...".
+  const std::string& LoadProblem() const { return loadProblem_; }
+  // Why saving will fail, as far as can be told now (the home folder is
+  // read-only or missing, settings.xml is read-only, not a regular file, or
+  // a link into nowhere), "" when nothing stands against it.
+  std::string SaveProblem() const;
 
   const std::filesystem::path& folder() const { return folder_; }
   std::filesystem::path file() const { return folder_ / kFileName; }
@@ -278,8 +297,13 @@ class SettingsStore {
  private:
   void ApplyDefaults();
   void Load(const registry::Registry& registry);
+  void ReadFile();
 
   std::filesystem::path folder_;
+  std::string loadProblem_;
+  // The file on disk was not read whole: the next save keeps it aside. Set
+  // by the load, cleared by the save that kept it.
+  mutable bool keepOldFile_ = false;
 };
 
 // ---- the key table -----------------------------------------------------------
@@ -309,6 +333,13 @@ struct SettingKey {
 // Every key, in the store's order of creation (translateX first). The file
 // is written in the reverse order, last key first, as settings files have
 // always been written; reading accepts any order.
+//
+// Text values and text-list items are bounded by what the reader reads back:
+// at most XmlWriter::kMaxTextUnits (8179) UTF-16 units after escaping, that
+// is 8179 plain characters, fewer when they hold "&", "<" or ">" (written as
+// references of 4 or 5 units) or characters outside the BMP (2 units). A
+// longer value is cut at a character boundary when saved, and the cut is
+// logged; the session keeps the whole value until then.
 std::span<const SettingKey> SettingKeys();
 // The row of `key` (exact match), or null.
 const SettingKey* FindSettingKey(std::string_view key);

@@ -106,15 +106,18 @@ XmlFileSource::~XmlFileSource() { Close(); }
 
 bool XmlFileSource::Open() {
   Close();
+  SetError({});
   // Only regular files: a FIFO would block and a device could stream forever.
   // O_NONBLOCK keeps the open itself from waiting on a FIFO.
   const int fd = ::open(path().c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    LogMessage("Error opening file %s: %s", path().c_str(), std::strerror(errno));
+    SetError(std::strerror(errno));
+    LogMessage("Error opening file %s: %s", path().c_str(), error().c_str());
     return false;
   }
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    SetError("not a regular file");
     LogMessage("Error opening file %s: not a regular file", path().c_str());
     ::close(fd);
     return false;
@@ -122,6 +125,7 @@ bool XmlFileSource::Open() {
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   file_ = ::fdopen(fd, "rb");
   if (!file_) {
+    SetError(std::strerror(errno));
     LogMessage("Error opening file %s: %s", path().c_str(), std::strerror(errno));
     ::close(fd);
   }
@@ -176,7 +180,12 @@ void XmlReader::SetSource(std::filesystem::path folder, std::string name) {
 }
 
 bool XmlReader::Read() {
-  if (!source_ || !source_->Open()) return false;
+  problem_.clear();
+  if (!source_) return false;
+  if (!source_->Open()) {
+    problem_ = source_->error().empty() ? "it could not be opened" : source_->error();
+    return false;
+  }
   unsigned char head[2];
   std::size_t got = 0;
   bool failed = false;
@@ -187,12 +196,14 @@ bool XmlReader::Read() {
     got += static_cast<std::size_t>(n);
   }
   if (got < sizeof head) {
+    problem_ = failed ? "a read error" : "it is too short to hold XML";
     LogMessage(failed ? "Error reading file %s" : "File %s is too short to hold XML", source_->path().c_str());
     source_->Close();
     return false;
   }
   window_.reset(new (std::nothrow) char16_t[kWindowUnits]());
   if (!window_) {
+    problem_ = "not enough memory";
     LogMessage("Not enough memory to read %s", source_->path().c_str());
     source_->Close();
     return false;
@@ -239,6 +250,7 @@ void XmlReader::ReadBlock() {
   }
   if (n < 0) {
     LogMessage("Error reading file %s", source_->path().c_str());
+    if (problem_.empty()) problem_ = "a read error";
     endReached_ = true;
   } else if (n == 0) {
     endReached_ = true;
@@ -284,10 +296,13 @@ bool XmlReader::NextToken() {
     const Scan scan = ScanToken(final);
     if (scan == Scan::Found) return true;
     if (scan == Scan::End || scan == Scan::Cut) {
-      if (scan == Scan::Cut && !endReached_)
+      if (scan == Scan::Cut && !endReached_) {
         LogMessage("XML token too long in %s; reading stops", source_->path().c_str());
-      else if (scan == Scan::Cut)
+        problem_ = "an XML token too long to read";
+      } else if (scan == Scan::Cut) {
         LogMessage("XML data of %s ends inside a token", source_->path().c_str());
+        if (problem_.empty()) problem_ = "the data ends inside a token";
+      }
       type_ = XmlToken::Declaration;
       token_ = {};
       attributeCount_ = 0;

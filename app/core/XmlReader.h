@@ -64,10 +64,16 @@ class XmlSource {
   const std::filesystem::path& folder() const { return folder_; }
   const std::string& name() const { return name_; }
   std::filesystem::path path() const { return folder_ / name_; }
+  // Why the last Open failed ("Permission denied", "not a regular file"), or "".
+  const std::string& error() const { return error_; }
+
+ protected:
+  void SetError(std::string error) { error_ = std::move(error); }
 
  private:
   std::filesystem::path folder_;
   std::string name_;
+  std::string error_;
 };
 
 // A file "folder/name". Only regular files open (a FIFO or a device could
@@ -133,6 +139,11 @@ class XmlReader {
   // bytes could be read (Parse() runs only then). A failed block read logs
   // "Error reading file %s" and ends the data; what was read stays.
   bool Read();
+  // What kept the last Read() from reading all of the source, or "" when
+  // nothing did: why it did not open, a read error, a token too long for the
+  // window, or data that ends inside a token. A Parse() that stops early on
+  // its own leaves it empty.
+  const std::string& problem() const { return problem_; }
 
   // Advances to the next token; false at the end of the data. Valid only
   // while Read() is running (that is, from Parse()).
@@ -219,6 +230,7 @@ class XmlReader {
   std::string ToUtf8(Span span) const;
 
   std::unique_ptr<XmlSource> source_;
+  std::string problem_;
   std::filesystem::path folder_;
   std::string name_;
 
