@@ -97,6 +97,7 @@ TEST_F(TextListTest, SettingsFileWith200000HiddenMaps) {
   EXPECT_TRUE(store.hiddenMaps.items() == expected) << store.hiddenMaps.size() << " items";
   EXPECT_EQ(store.horizon, 9);
   EXPECT_EQ(store.trackerInterval, 33) << "a key after the list is read";
+  EXPECT_EQ(store.LoadProblem(), "");
 
   ASSERT_TRUE(store.Save());
   const SettingsStore again(folder_);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <fstream>
 #include <random>
@@ -293,6 +294,40 @@ TEST_F(XmlReaderTest, FailedBlockReadKeepsWhatWasRead) {
   EXPECT_LT(r.tokens.size(), 1 + 3 * 2000u);  // the end of the document was never seen
   EXPECT_EQ(r.tokens[2], Text("0"));
   EXPECT_NE(LogText().find("Error reading file /nowhere/failing.xml"), std::string::npos);
+}
+
+// problem() tells a reader that read everything from one that stopped early
+// (the settings store keeps such a file instead of overwriting it).
+TEST_F(XmlReaderTest, ProblemSaysWhatEndedTheReadingEarly) {
+  std::string longDoc = "<r>";
+  for (int i = 0; i < 2000; ++i) longDoc += "<v>" + std::to_string(i) + "</v>";
+  longDoc += "</r>";
+  fs::create_directories(folder_ / "folder.xml");
+  WriteFile("one.xml", "<");
+  struct Case {
+    const char* what;
+    std::function<std::unique_ptr<XmlSource>()> source;
+    std::string problem;
+  };
+  const auto memory = [](std::string bytes) { return [bytes] { return std::make_unique<XmlMemorySource>(bytes); }; };
+  const std::vector<Case> cases = {
+      {"whole document", memory(longDoc), ""},
+      {"trailing text", memory("<r></r>tail"), ""},
+      {"token too long", memory("<r><a>" + std::string(20000, 'x') + "</a><b/></r>"), "an XML token too long to read"},
+      {"attribute too long", memory("<r a='" + std::string(20000, 'x') + "'/>"), "an XML token too long to read"},
+      {"cut inside a tag", memory("<r><ab"), "the data ends inside a token"},
+      {"cut inside a comment", memory("<r><!-- no end"), "the data ends inside a token"},
+      {"read error", [&] { return std::make_unique<FailingSource>(longDoc, 20000); }, "a read error"},
+      {"missing file", [&] { return std::make_unique<XmlFileSource>(folder_, "missing.xml"); }, "No such file or directory"},
+      {"a folder", [&] { return std::make_unique<XmlFileSource>(folder_, "folder.xml"); }, "not a regular file"},
+      {"one byte", [&] { return std::make_unique<XmlFileSource>(folder_, "one.xml"); }, "it is too short to hold XML"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder r(c.source());
+    r.Read();
+    EXPECT_EQ(r.problem(), c.problem);
+  }
 }
 
 TEST_F(XmlReaderTest, FileOperations) {
