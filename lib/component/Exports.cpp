@@ -5,6 +5,7 @@
 #include "lib/component/LibraryTypeLib.h"
 #include "lib/component/Registration.h"
 #include "lib/component/ServerLifetime.h"
+#include "platform/com/Runtime.h"
 
 using com::HRESULT;
 
@@ -27,7 +28,10 @@ ZEN_EXPORT HRESULT DllCanUnloadNow() { return zenolith::ServerInUse() ? com::S_F
 
 ZEN_EXPORT HRESULT DllRegisterServer() {
   const std::filesystem::path library = zenolith::LibraryFile();
-  if (library.empty()) return com::E_UNEXPECTED;
+  if (library.empty()) {
+    com::SetErrorInfo({"the library cannot find its own file", com::IID{}, std::string(zenolith::kLibraryName)});
+    return com::E_UNEXPECTED;
+  }
   return zenolith::RegisterLibrary(zenolith::Classes(), library, zenolith::TypeLibFile());
 }
 

@@ -21,6 +21,14 @@ com::HRESULT StatusOf(const registry::Status& status) {
   return status.error != 0 ? com::StatusFromErrno(status.error) : com::SELFREG_E_CLASS;
 }
 
+// Installs the reason as rich error information, so that a client can tell
+// the user more than the status: above all, the registry's "path:line:
+// reason" for a damaged file.
+com::HRESULT Refuse(com::HRESULT hr, const std::string& reason) {
+  com::SetErrorInfo({reason, com::IID{}, std::string(kLibraryName)});
+  return hr;
+}
+
 void RemoveClasses(std::span<const ClassEntry> classes, registry::Batch* batch) {
   for (const ClassEntry& entry : classes) {
     batch->DeleteKey(Root() + "\\" + ProgId(entry));
@@ -63,25 +71,32 @@ registry::Batch ClassRegistration(std::span<const ClassEntry> classes, const std
 com::HRESULT RegisterLibrary(std::span<const ClassEntry> classes, const std::filesystem::path& library,
                              const std::filesystem::path& typeLib) {
   std::shared_ptr<const com::TypeLib> lib;
-  if (com::Failed(com::LoadTypeLib(typeLib, &lib)) || lib->libid != LIBID_ZenolithCE) return com::SELFREG_E_TYPELIB;
+  std::string why;
+  if (com::Failed(com::LoadTypeLib(typeLib, &lib, &why)))
+    return Refuse(com::SELFREG_E_TYPELIB, "cannot load the type library " + typeLib.string() + ": " + why);
+  if (lib->libid != LIBID_ZenolithCE)
+    return Refuse(com::SELFREG_E_TYPELIB, typeLib.string() + " is not the type library of " + std::string(kLibraryName));
 
-  registry::Registry reg = registry::Registry::Default();
-  if (com::HRESULT hr = StatusOf(reg.Apply(ClassRegistration(classes, library))); com::Failed(hr)) return hr;
-  if (com::HRESULT hr = com::RegisterTypeLib(*lib, typeLib); com::Failed(hr)) {
-    registry::Batch undo;
-    RemoveClasses(classes, &undo);
-    reg.Apply(undo);
-    return hr;
-  }
-  return com::S_OK;
+  // Classes and type library in one rewrite of the registry: a reader (or a
+  // writer killed half way) never sees classes without their type library.
+  registry::Batch batch = ClassRegistration(classes, library);
+  if (const com::HRESULT hr = com::AddTypeLibRegistration(*lib, typeLib, &batch); com::Failed(hr))
+    return Refuse(hr, "cannot register the type library " + typeLib.string());
+  const registry::Status status = registry::Registry::Default().Apply(batch);
+  return status.ok() ? com::S_OK : Refuse(StatusOf(status), status.message);
 }
 
 com::HRESULT UnregisterLibrary(std::span<const ClassEntry> classes) {
-  registry::Batch batch;
-  RemoveClasses(classes, &batch);
-  if (com::HRESULT hr = StatusOf(registry::Registry::Default().Apply(batch)); com::Failed(hr)) return hr;
-  const com::HRESULT hr = com::UnRegisterTypeLib(LIBID_ZenolithCE, 1, 0);
-  return hr == com::TYPE_E_LIBNOTREGISTERED ? com::S_OK : hr;
+  registry::Registry reg = registry::Registry::Default();
+  // Read and written under one lock, so that a registration running at the
+  // same time comes wholly before or wholly after this removal.
+  const registry::Status status = reg.Transact([&](const registry::Snapshot& now, registry::Batch* batch) {
+    RemoveClasses(classes, batch);
+    // Not registered is fine: there is nothing of the type library to remove.
+    (void)com::AddTypeLibUnregistration(now, LIBID_ZenolithCE, 1, 0, batch);
+    return registry::Status{};
+  });
+  return status.ok() ? com::S_OK : Refuse(StatusOf(status), status.message);
 }
 
 }  // namespace zenolith

@@ -14,6 +14,14 @@ namespace {
 
 thread_local int t_initCount = 0;
 thread_local std::optional<ErrorInfo> t_errorInfo;
+thread_local std::string t_registryError;
+
+// After a lookup that found nothing: why the registry could not be read, if
+// that was the reason (a damaged file reads as an empty registry).
+void NoteRegistryProblem(const registry::Registry& reg) {
+  const registry::Status status = reg.Check();
+  t_registryError = status.ok() ? std::string() : SafeText(status.message);
+}
 
 std::string ClassKey(const CLSID& clsid) {
   return std::string(kClassesRoot) + "\\CLSID\\" + FormatGuid(clsid);
@@ -97,7 +105,10 @@ HRESULT RunEntryPoint(const std::filesystem::path& library, const char* name, st
   auto fn = reinterpret_cast<DllRegisterServerFn>(dlsym(handle, name));
   HRESULT hr = CO_E_ERRORINDLL;
   if (fn) {
+    // Only what this call installs may explain its failure.
+    ClearErrorInfo();
     hr = fn();
+    if (Failed(hr) && error && t_errorInfo) *error = t_errorInfo->description;
   } else if (error) {
     *error = library.string() + " has no entry point " + name;
   }
@@ -113,7 +124,11 @@ void CoUninitialize() {
   if (t_initCount > 0) --t_initCount;
 }
 
-void SetErrorInfo(const ErrorInfo& info) { t_errorInfo = info; }
+void SetErrorInfo(const ErrorInfo& info) {
+  // Descriptions echo names and texts that came from outside (ProgIDs,
+  // member names, device paths, registry lines).
+  t_errorInfo = ErrorInfo{SafeText(info.description), info.iid, SafeText(info.source)};
+}
 void ClearErrorInfo() { t_errorInfo.reset(); }
 
 std::optional<ErrorInfo> GetErrorInfo() {
@@ -122,8 +137,11 @@ std::optional<ErrorInfo> GetErrorInfo() {
   return info;
 }
 
+std::string LastRegistryError() { return t_registryError; }
+
 HRESULT CLSIDFromProgID(std::string_view progId, CLSID* clsid) {
   if (!clsid) return E_POINTER;
+  t_registryError.clear();
   if (!progId.empty() && progId.front() == '{') {
     if (auto parsed = ParseGuid(progId)) {
       *clsid = *parsed;
@@ -133,18 +151,26 @@ HRESULT CLSIDFromProgID(std::string_view progId, CLSID* clsid) {
   }
   // A ProgID is one key name: a backslash would reach into another key.
   if (progId.empty() || progId.find('\\') != std::string_view::npos) return CO_E_CLASSSTRING;
-  const auto text = registry::Registry::Default().GetString(std::string(kClassesRoot) + "\\" + std::string(progId) + "\\CLSID", "");
-  if (!text) return CO_E_CLASSSTRING;
-  const auto parsed = ParseGuid(*text);
-  if (!parsed) return CO_E_CLASSSTRING;
+  const registry::Registry reg = registry::Registry::Default();
+  const auto text = reg.GetString(std::string(kClassesRoot) + "\\" + std::string(progId) + "\\CLSID", "");
+  const auto parsed = text ? ParseGuid(*text) : std::nullopt;
+  if (!parsed) {
+    NoteRegistryProblem(reg);
+    return CO_E_CLASSSTRING;
+  }
   *clsid = *parsed;
   return S_OK;
 }
 
 HRESULT ProgIDFromCLSID(const CLSID& clsid, std::string* progId) {
   if (!progId) return E_POINTER;
-  const auto text = registry::Registry::Default().GetString(ClassKey(clsid) + "\\ProgID", "");
-  if (!text) return REGDB_E_CLASSNOTREG;
+  t_registryError.clear();
+  const registry::Registry reg = registry::Registry::Default();
+  const auto text = reg.GetString(ClassKey(clsid) + "\\ProgID", "");
+  if (!text) {
+    NoteRegistryProblem(reg);
+    return REGDB_E_CLASSNOTREG;
+  }
   *progId = *text;
   return S_OK;
 }
@@ -152,8 +178,13 @@ HRESULT ProgIDFromCLSID(const CLSID& clsid, std::string* progId) {
 HRESULT CoGetClassObject(const CLSID& clsid, const IID& iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
-  const auto path = registry::Registry::Default().GetString(ClassKey(clsid) + "\\InprocServer32", "");
-  if (!path || path->empty()) return REGDB_E_CLASSNOTREG;
+  t_registryError.clear();
+  const registry::Registry reg = registry::Registry::Default();
+  const auto path = reg.GetString(ClassKey(clsid) + "\\InprocServer32", "");
+  if (!path || path->empty()) {
+    NoteRegistryProblem(reg);
+    return REGDB_E_CLASSNOTREG;
+  }
   DllGetClassObjectFn getClassObject = nullptr;
   if (HRESULT hr = Libraries().Get(Canonical(*path), &getClassObject); Failed(hr)) return hr;
   return getClassObject(&clsid, &iid, object);

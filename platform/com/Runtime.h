@@ -41,6 +41,7 @@ COM_API void CoUninitialize();
 
 // Rich error information, kept per thread. A server installs it before it
 // returns a failure; the client takes it (which clears it) after the call.
+// SetErrorInfo passes description and source through SafeText.
 struct ErrorInfo {
   std::string description;
   IID iid;             // the interface whose member failed
@@ -49,6 +50,15 @@ struct ErrorInfo {
 COM_API void SetErrorInfo(const ErrorInfo& info);
 COM_API void ClearErrorInfo();
 COM_API std::optional<ErrorInfo> GetErrorInfo();  // takes it
+
+// Why the registry could not be read, when that made the last lookup of this
+// thread find nothing: the registry's message naming the file and, for a
+// damaged file, the line ("PATH:LINE: REASON"), made safe with SafeText.
+// Empty when that lookup's registry was readable (the entry is simply not
+// there) or when it succeeded. Set by CLSIDFromProgID, ProgIDFromCLSID and
+// CoGetClassObject (so also CoCreateInstance and CreateObject); a damaged
+// registry reads as an empty one, so their statuses alone cannot tell.
+COM_API std::string LastRegistryError();
 
 // The CLSID registered for a ProgID (versioned or not); CO_E_CLASSSTRING when
 // the ProgID is not registered. A "{...}" text is accepted as a CLSID itself.
@@ -73,7 +83,10 @@ COM_API std::vector<std::filesystem::path> LoadedLibraries();
 // Self-registration of an in-process server: loads the library file and runs
 // its DllRegisterServer or DllUnregisterServer. CO_E_DLLNOTFOUND when the file
 // cannot be loaded, CO_E_ERRORINDLL when the entry point is missing; else what
-// the entry point returned. `error` receives the loader's message on failure.
+// the entry point returned. On failure `error` receives the loader's message,
+// or the description of the rich error information the entry point installed
+// (ZenolithCE's names the registry file and line of a damaged registry); that
+// information also stays for GetErrorInfo. `error` is untouched on success.
 COM_API HRESULT RegisterServer(const std::filesystem::path& library, std::string* error = nullptr);
 COM_API HRESULT UnregisterServer(const std::filesystem::path& library, std::string* error = nullptr);
 

@@ -40,6 +40,11 @@
 #include "platform/com/Types.h"
 #include "platform/com/Variant.h"
 
+namespace registry {
+class Batch;
+class Snapshot;
+}  // namespace registry
+
 namespace com {
 
 enum class MemberKind : std::uint8_t { Method, PropGet, PropPut, PropPutRef };
@@ -126,6 +131,17 @@ COM_API HRESULT LoadTypeLib(const std::filesystem::path& file, std::shared_ptr<c
 // TYPE_E_LIBNOTREGISTERED when that version is not registered.
 COM_API HRESULT RegisterTypeLib(const TypeLib& lib, const std::filesystem::path& file);
 COM_API HRESULT UnRegisterTypeLib(const Guid& libid, std::uint16_t major, std::uint16_t minor);
+
+// The same changes added to a caller's batch, so that a server can register
+// (or remove) its classes and its type library in one atomic change of the
+// registry. AddTypeLibRegistration: E_INVALIDARG for a null LIBID or an empty
+// path. AddTypeLibUnregistration plans on `now`, the registry as a
+// registry::Registry::Transact plan sees it; TYPE_E_LIBNOTREGISTERED (and
+// nothing added) when that version is not registered. It reads the registered
+// type library file but never the registry itself.
+COM_API HRESULT AddTypeLibRegistration(const TypeLib& lib, const std::filesystem::path& file, registry::Batch* batch);
+COM_API HRESULT AddTypeLibUnregistration(const registry::Snapshot& now, const Guid& libid, std::uint16_t major,
+                                         std::uint16_t minor, registry::Batch* batch);
 
 // Loads the registered file of a type library.
 // TYPE_E_LIBNOTREGISTERED when no such registration exists.

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "platform/com/Runtime.h"
 #include "platform/com/Types.h"
 #include "platform/com/Unknown.h"
 
@@ -101,6 +102,40 @@ TEST(FormatGuid, RoundTripsThroughParseGuid) {
     if (text.size() != 38 || !back || !(*back == g)) ++failures;
   }
   EXPECT_EQ(failures, 0);
+}
+
+// Guards (with RichErrorText below): error descriptions echoing untrusted text
+// could carry NUL bytes and invalid UTF-8 to logs and terminals.
+TEST(SafeText, KeepsValidUtf8AndEscapesEverythingElse) {
+  struct Case {
+    const char* name;
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"plain text", "ZenolithCE.Position", "ZenolithCE.Position"},
+      {"valid UTF-8", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"NUL byte", std::string("a\0b", 3), "a\\x00b"},
+      {"control bytes", "a\tb\nc\x1B\x7F", "a\\x09b\\x0Ac\\x1B\\x7F"},
+      {"lone lead byte at the end", "abc\xC3", "abc\\xC3"},
+      {"stray continuation byte", "a\x80" "b", "a\\x80b"},
+      {"overlong slash", "a\xC0\xAF" "b", "a\\xC0\\xAFb"},
+      {"overlong three bytes", "\xE0\x80\xAF", "\\xE0\\x80\\xAF"},
+      {"surrogate", "\xED\xA0\x80", "\\xED\\xA0\\x80"},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
+      {"truncated four bytes", "\xF0\x9F\x98" "x", "\\xF0\\x9F\\x98x"},
+      {"0xFF", "\xFF\xFE", "\\xFF\\xFE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(com::SafeText(c.in), c.out);
+  }
+}
+
+TEST(RichErrorText, DescriptionAndSourceAreMadeSafe) {
+  com::SetErrorInfo({std::string("no class \"Zen\0\xFF\"", 16), com::IID{}, std::string("Zen\x01", 4)});
+  const auto info = com::GetErrorInfo();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->description + " | " + info->source, "no class \"Zen\\x00\\xFF\" | Zen\\x01");
 }
 
 }  // namespace
