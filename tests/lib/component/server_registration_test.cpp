@@ -2,6 +2,7 @@
 // words ("path:line: reason") reaching the client when it is damaged.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -91,6 +92,38 @@ TEST(RegistrationAtomicity, ConcurrentRegisterAndUnregisterNeverSplitClassesFrom
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a registration step left a split registry; 2: register failed";
   EXPECT_EQ(problems, "");
+}
+
+// Guards: a kill between the two writes of a registration left classes
+// without their type library. Killed at any moment, a registering process
+// leaves all or nothing, and its temporary file goes with the next change.
+TEST(RegistrationAtomicity, AKilledRegistrationLeavesAllOrNothing) {
+  testing_support::TempRegistry temp;
+  const fs::path copy = temp.folder() / "frozen";
+  std::string problems;
+  for (int round = 0; round < 8; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (;;) {
+        com::RegisterServer(kLibrary);
+        com::UnregisterServer(kLibrary);
+      }
+    }
+    ::usleep(static_cast<useconds_t>(20000 + round * 7000));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    FrozenCopy(temp.file(), copy);
+    if (const std::string split = Inconsistency(registry::Registry(copy)); !split.empty())
+      problems += "round " + std::to_string(round) + ": " + split + "; ";
+  }
+  EXPECT_EQ(problems, "");
+  ASSERT_EQ(com::RegisterServer(kLibrary), com::S_OK);
+  for (const auto& entry : fs::directory_iterator(temp.folder())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "registry" || name == "registry.lock" || name == "frozen") << "left behind: " << name;
+  }
 }
 
 // Guards: a damaged registry gave only "0x8007004A Bad message", without the
