@@ -196,6 +196,13 @@ TEST_F(ServerTest, ArgumentsAreConvertedOrRefusedWithRichErrorInformation) {
   EXPECT_FALSE(com::GetErrorInfo()) << "taking the error information clears it";
   EXPECT_EQ(Get(datum.get(), 3), Variant::R8(-1)) << "a refused put changes nothing";
 
+  // Guards: an object without a default member passed for a number reported
+  // "Member not found" instead of a type mismatch.
+  ComPtr<IDispatch> other = Create("ZenolithCE.CustomDatum");
+  EXPECT_EQ(Put(datum.get(), 3, Variant::Dispatch(other.get())), com::DISP_E_TYPEMISMATCH);
+  info = com::GetErrorInfo();
+  EXPECT_EQ(info ? info->description : "", "Type mismatch. Argument newVal of DeltaX.");
+
   Variant two[2] = {Variant::R8(1), Variant::R8(2)};
   EXPECT_EQ(datum->Invoke(3, com::kInvokePropertyPut, two, nullptr), com::DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(datum->Invoke(3, com::kInvokeMethod, {}, nullptr), com::DISP_E_MEMBERNOTFOUND);
