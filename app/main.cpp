@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "app/core/ProgramFolders.h"
-#include "app/core/screen/Application.h"
+#include "app/ui/Application.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ bool ParseMs(const char* text, int* ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  rovana::screen::StartOptions options;
+  rovana::ui::StartOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -86,6 +86,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Rovana");
   QApplication::setFont(QFont("Arial"));
-  rovana::screen::Application rovanaApp(std::move(options));
+  rovana::ui::Application rovanaApp(std::move(options));
   return rovanaApp.Run();
 }

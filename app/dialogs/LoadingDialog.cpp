@@ -10,7 +10,7 @@
 #include "app/core/Log.h"
 #include "app/core/ProgramFolders.h"
 #include "app/core/SettingsStore.h"
-#include "app/core/screen/ScreenRules.h"
+#include "app/screen/ScreenRules.h"
 #include "platform/sync/Thread.h"
 
 namespace rovana::dialogs {

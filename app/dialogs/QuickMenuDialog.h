@@ -11,7 +11,7 @@
 
 class QLabel;
 
-#include "app/core/screen/ScreenRules.h"
+#include "app/screen/ScreenRules.h"
 
 namespace rovana {
 class LanguageTable;

@@ -13,13 +13,13 @@
 #include <atomic>
 
 #include "app/core/LanguageEntries.h"
-#include "app/core/screen/MainScreen.h"
+#include "app/ui/MainScreen.h"
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/QuickMenuDialog.h"
 #include "tests/support/TempHome.h"
 
-using rovana::screen::AppContext;
-using rovana::screen::MainScreen;
+using rovana::ui::AppContext;
+using rovana::ui::MainScreen;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "app/core/Log.h"
-#include "app/core/screen/Application.h"
+#include "app/ui/Application.h"
 #include "tests/support/TempHome.h"
 
 namespace {
@@ -32,7 +32,7 @@ TEST(RegisterComponentLibrary, EachFailureIsLoggedWithItsNumber) {
   };
   for (const Row& row : rows) {
     rovana::OpenLog(log);
-    EXPECT_FALSE(rovana::screen::RegisterComponentLibrary(row.library)) << row.library;
+    EXPECT_FALSE(rovana::ui::RegisterComponentLibrary(row.library)) << row.library;
     rovana::CloseLog();
     char expected[512];
     std::snprintf(expected, sizeof expected, row.logged, row.library.c_str());

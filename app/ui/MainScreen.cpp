@@ -1,4 +1,4 @@
-#include "app/core/screen/MainScreen.h"
+#include "app/ui/MainScreen.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,7 +21,9 @@
 #include "app/dialogs/QuickMenuDialog.h"
 #include "app/dialogs/SettingsDialog.h"
 
-namespace rovana::screen {
+namespace rovana::ui {
+
+using namespace rovana::screen;  // the screen rules this room draws and acts on
 namespace {
 
 constexpr int kBandUnits = 26;  // title band above, menu bar below
@@ -500,4 +502,4 @@ void MainScreen::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-}  // namespace rovana::screen
+}  // namespace rovana::ui

@@ -17,20 +17,20 @@
 #include <map>
 #include <optional>
 
-#include "app/core/screen/AppContext.h"
-#include "app/core/screen/ScreenRules.h"
+#include "app/ui/AppContext.h"
+#include "app/screen/ScreenRules.h"
 
 class QMenuBar;
 class QMenu;
 class QAction;
 
-namespace rovana::screen {
+namespace rovana::ui {
 
 // Milliseconds of a monotonic clock, wrapping at 2^32.
 std::uint32_t TickCount();
 
 // The navigation key of a Qt key code, or nothing.
-std::optional<NavKey> NavKeyOf(int qtKey);
+std::optional<screen::NavKey> NavKeyOf(int qtKey);
 
 class MainScreen : public QDialog {
   Q_OBJECT
@@ -64,7 +64,7 @@ class MainScreen : public QDialog {
   bool menuBarHidden() const { return menuHidden_; }
   QAction* actionOf(int command) const;
   QMenuBar* menuBar() const { return menuBar_; }
-  const ButtonLayout& buttons() const { return buttons_; }
+  const screen::ButtonLayout& buttons() const { return buttons_; }
   QRect mapArea() const;
   int paints() const { return paints_; }
   std::optional<QPoint> marker() const;
@@ -96,7 +96,7 @@ class MainScreen : public QDialog {
   void PanBy(int dx, int dy);
   void ZoomBy(double factor);
   void TapMap(QPoint point);
-  void PressButton(Button button);
+  void PressButton(screen::Button button);
   int Dpi() const { return dpi_; }
 
   AppContext& context_;
@@ -118,8 +118,8 @@ class MainScreen : public QDialog {
   int pendingCommand_ = 0;  // chosen in the quick menu, run after it closed
   int quickPage_ = 0;
 
-  ViewBinding view_;
-  ButtonLayout buttons_;
+  screen::ViewBinding view_;
+  screen::ButtonLayout buttons_;
   int sliderOffset_ = 0;
 
   // Stylus gesture.
@@ -127,7 +127,7 @@ class MainScreen : public QDialog {
   bool panned_ = false;
   QPoint penDownPoint_, lastMovePoint_;
   std::uint32_t penDownTick_ = 0, lastPanTick_ = 0;
-  Button active_ = Button::None;
+  screen::Button active_ = screen::Button::None;
 
   // Until the map view brings the screen transform, positions are map-area
   // pixels shifted by the accumulated pan.
@@ -135,4 +135,4 @@ class MainScreen : public QDialog {
   std::optional<QPoint> marker_;  // in pan-free coordinates
 };
 
-}  // namespace rovana::screen
+}  // namespace rovana::ui

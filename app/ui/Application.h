@@ -16,7 +16,7 @@
 
 #include "app/core/ProgramFolders.h"
 
-namespace rovana::screen {
+namespace rovana::ui {
 
 struct StartOptions {
   ProgramFolders folders;
@@ -60,4 +60,4 @@ class Application {
   std::unique_ptr<Objects> objects_;
 };
 
-}  // namespace rovana::screen
+}  // namespace rovana::ui

@@ -1,4 +1,4 @@
-#include "app/core/screen/BootThread.h"
+#include "app/screen/BootThread.h"
 
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"

@@ -11,7 +11,7 @@ class SettingsStore;
 class LanguageTable;
 }  // namespace rovana
 
-namespace rovana::screen {
+namespace rovana::ui {
 
 struct AppContext {
   SettingsStore& settings;
@@ -26,4 +26,4 @@ struct AppContext {
   std::function<void()> shutdown;
 };
 
-}  // namespace rovana::screen
+}  // namespace rovana::ui

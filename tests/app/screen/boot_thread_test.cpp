@@ -1,6 +1,6 @@
 // BootThread keeps the desktop awake through the screen saver of a private
 // session bus, and does nothing (logging why once) without one.
-#include "app/core/screen/BootThread.h"
+#include "app/screen/BootThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/core/screen/ScreenRules.h"
+#include "app/screen/ScreenRules.h"
 
 #include <algorithm>
 #include <cmath>

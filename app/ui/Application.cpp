@@ -1,4 +1,4 @@
-#include "app/core/screen/Application.h"
+#include "app/ui/Application.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -11,13 +11,16 @@
 #include "app/core/SettingsStore.h"
 #include "app/core/Utilities.h"
 #include "app/core/VersionBanner.h"
-#include "app/core/screen/BootThread.h"
-#include "app/core/screen/MainScreen.h"
+#include "app/screen/BootThread.h"
+#include "app/ui/MainScreen.h"
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/LoadingDialog.h"
 #include "platform/com/Runtime.h"
 
-namespace rovana::screen {
+namespace rovana::ui {
+
+using screen::BootThread;
+using screen::kCommandQuitAlt;
 namespace {
 
 namespace fs = std::filesystem;
@@ -185,4 +188,4 @@ int Application::Run() {
   return 0;
 }
 
-}  // namespace rovana::screen
+}  // namespace rovana::ui

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "app/core/LanguageEntries.h"
-#include "app/core/screen/ScreenRules.h"
+#include "app/screen/ScreenRules.h"
 #include "tests/support/TempHome.h"
 
 namespace s = rovana::screen;
