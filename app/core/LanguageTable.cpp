@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <new>
+#include <set>
 #include <system_error>
 
 #include "app/core/Log.h"
@@ -220,7 +221,10 @@ std::shared_ptr<const LanguageTable::State> LanguageTable::Cleared() {
 }
 
 LanguageTable::LanguageTable(std::filesystem::path programFolder)
-    : folder_(InProgramFolder(programFolder, "Language")), state_(Cleared()) {}
+    : LanguageTable(std::vector<std::filesystem::path>{InProgramFolder(programFolder, "Language")}) {}
+
+LanguageTable::LanguageTable(std::vector<std::filesystem::path> folders)
+    : folders_(std::move(folders)), state_(Cleared()) {}
 
 std::shared_ptr<const LanguageTable::State> LanguageTable::Snapshot() const {
   std::lock_guard lock(mutex_);
@@ -236,19 +240,22 @@ void LanguageTable::Clear() { Install(Cleared()); }
 
 std::filesystem::path LanguageTable::FileOf(std::string_view name) const {
   const std::string wanted = std::string(name) + ".txt";
-  std::filesystem::path exact = folder_ / wanted;
-  std::error_code ec;
-  if (std::filesystem::exists(exact, ec)) return exact;
-  for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string file = it->path().filename().string();
-    if (file.size() == wanted.size() && file.compare(0, name.size(), name) == 0 && EndsWithTxt(file)) return it->path();
+  for (const std::filesystem::path& folder : folders_) {
+    std::filesystem::path exact = folder / wanted;
+    std::error_code ec;
+    if (std::filesystem::exists(exact, ec)) return exact;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string file = it->path().filename().string();
+      if (file.size() == wanted.size() && file.compare(0, name.size(), name) == 0 && EndsWithTxt(file))
+        return it->path();
+    }
   }
-  return exact;
+  return folder() / wanted;
 }
 
 std::shared_ptr<const LanguageTable::State> LanguageTable::Read(std::string_view name) const {
   if (!ValidName(name)) {
-    LogMessage("Could not open language file (%s).", (folder_ / (std::string(name) + ".txt")).c_str());
+    LogMessage("Could not open language file (%s).", (folder() / (std::string(name) + ".txt")).c_str());
     return nullptr;
   }
   LanguageFile file = ReadLanguageFile(FileOf(name));
@@ -296,21 +303,29 @@ int LanguageTable::count() const { return Snapshot()->count; }
 std::string LanguageTable::language() const { return Snapshot()->language; }
 
 LanguageList LanguageTable::ListLanguages() const {
-  LogMessage("Searching language files at %s...", (folder_ / "*.txt").c_str());
   LanguageList list;
-  std::vector<std::filesystem::path> files;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string file = it->path().filename().string();
-    if (file.size() > 4 && EndsWithTxt(file)) files.push_back(it->path());
+  std::set<std::string> seen;  // names without ".txt", any case of the extension
+  for (const std::filesystem::path& folder : folders_) {
+    LogMessage("Searching language files at %s...", (folder / "*.txt").c_str());
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string file = it->path().filename().string();
+      if (file.size() > 4 && EndsWithTxt(file)) files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+      const std::string fileName = file.filename().string();
+      std::string name = fileName.substr(0, fileName.size() - 4);
+      if (seen.contains(name)) continue;  // a folder searched earlier has this language
+      LanguageFile read = ReadLanguageFile(file);
+      if (!read.ok) continue;
+      seen.insert(name);
+      list.items.push_back({std::move(name), std::move(read.entries[0])});
+    }
   }
-  std::sort(files.begin(), files.end());
-  for (const auto& file : files) {
-    LanguageFile read = ReadLanguageFile(file);
-    if (!read.ok) continue;
-    const std::string name = file.filename().string();
-    list.items.push_back({name.substr(0, name.size() - 4), std::move(read.entries[0])});
-  }
+  std::stable_sort(list.items.begin(), list.items.end(),
+                   [](const LanguageChoice& a, const LanguageChoice& b) { return a.name < b.name; });
   const auto state = Snapshot();
   if (state->count > 0) {
     for (std::size_t i = 0; i < list.items.size(); ++i) {

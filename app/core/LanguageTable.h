@@ -80,8 +80,13 @@ struct LanguageList {
 
 class LanguageTable {
  public:
-  // Starts cleared (every entry "..."); nothing is read until Load.
+  // Starts cleared (every entry "..."); nothing is read until Load. The
+  // language files are "<program folder>/Language/<name>.txt".
   explicit LanguageTable(std::filesystem::path programFolder);
+  // Language files looked up in `folders` in order: the first folder that
+  // has "<name>.txt" gives it (the home's own files before the shipped ones).
+  // An empty list is a table that never loads.
+  explicit LanguageTable(std::vector<std::filesystem::path> folders);
 
   LanguageTable(const LanguageTable&) = delete;
   LanguageTable& operator=(const LanguageTable&) = delete;
@@ -111,17 +116,19 @@ class LanguageTable {
   // File name (without ".txt") of the language in the table, empty when none.
   std::string language() const;
 
-  // Logs "Searching language files at <folder>/*.txt...", reads every file
-  // of the Language folder whose name ends in ".txt" (any case) and lists the
-  // valid ones. The table itself is not changed. A missing folder gives an
-  // empty list.
+  // Logs "Searching language files at <folder>/*.txt..." for each folder,
+  // reads every file whose name ends in ".txt" (any case) and lists the valid
+  // ones; a name found in several folders is listed once, from the first. The
+  // table itself is not changed. Missing folders give an empty list.
   LanguageList ListLanguages() const;
 
-  // "<program folder>/Language"; "/Language" for the program folder "" (the
-  // root folder).
-  const std::filesystem::path& folder() const { return folder_; }
-  // The file Load reads for `name`: "<folder>/<name>.txt", or the file whose
-  // name differs from that only in the case of ".txt" when that one is absent.
+  // The first folder searched: "<program folder>/Language" ("/Language" for
+  // the program folder "", the root folder).
+  const std::filesystem::path& folder() const { return folders_.empty() ? kNoFolder : folders_.front(); }
+  const std::vector<std::filesystem::path>& folders() const { return folders_; }
+  // The file Load reads for `name`: "<folder>/<name>.txt" of the first folder
+  // that has it, or the file whose name differs from that only in the case of
+  // ".txt"; the first folder's path when no folder has it.
   std::filesystem::path FileOf(std::string_view name) const;
 
  private:
@@ -137,7 +144,8 @@ class LanguageTable {
   std::shared_ptr<const State> Snapshot() const;
   void Install(std::shared_ptr<const State> state);
 
-  std::filesystem::path folder_;
+  static inline const std::filesystem::path kNoFolder{};
+  std::vector<std::filesystem::path> folders_;
   mutable std::mutex mutex_;  // guards state_ (the pointer, not the texts, which never change)
   std::shared_ptr<const State> state_;
 };

@@ -1,6 +1,8 @@
 #include "app/core/ProgramFolders.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -90,11 +92,61 @@ ProgramFolders FoldersUnder(std::string_view programFolder, HomeSource source) {
   return f;
 }
 
-ProgramFolders ResolveProgramFolders(std::string_view option, const char* environment,
-                                     std::string_view executablePath) {
-  if (!option.empty()) return FoldersUnder(UserFolder(option), HomeSource::Option);
-  if (environment && *environment) return FoldersUnder(UserFolder(environment), HomeSource::Environment);
-  return FoldersUnder(FolderOfPath(executablePath), HomeSource::Executable);
+std::vector<std::filesystem::path> ProgramFolders::ResourceCandidates(std::string_view name) const {
+  std::vector<std::filesystem::path> candidates{InProgramFolder(program, name)};
+  if (!resources.empty()) {
+    std::filesystem::path shipped = std::filesystem::path(resources) / name;
+    if (shipped != candidates.front()) candidates.push_back(std::move(shipped));
+  }
+  return candidates;
+}
+
+std::filesystem::path ProgramFolders::Resource(std::string_view name) const {
+  std::vector<std::filesystem::path> candidates = ResourceCandidates(name);
+  for (const auto& candidate : candidates) {
+    std::error_code ec;
+    if (std::filesystem::exists(candidate, ec)) return candidate;
+  }
+  return candidates.front();
+}
+
+ProgramFolders ResolveProgramFolders(std::string_view option, const FolderEnvironment& environment) {
+  const auto given = [](const char* value) { return value && *value; };
+  ProgramFolders f;
+  if (!option.empty()) {
+    f = FoldersUnder(UserFolder(option), HomeSource::Option);
+  } else if (given(environment.home)) {
+    f = FoldersUnder(UserFolder(environment.home), HomeSource::Environment);
+  } else {
+    // XDG: a relative XDG_DATA_HOME is invalid and must be ignored.
+    std::filesystem::path base;
+    if (given(environment.xdgDataHome) && environment.xdgDataHome[0] == '/')
+      base = environment.xdgDataHome;
+    else if (given(environment.userHome) && environment.userHome[0] == '/')
+      base = std::filesystem::path(environment.userHome) / ".local/share";
+    f = FoldersUnder(base.empty() ? std::string() : UserFolder((base / "rovana").native()), HomeSource::UserData);
+  }
+  if (given(environment.dataDir)) {
+    f.resources = UserFolder(environment.dataDir);
+  } else if (!environment.executablePath.empty()) {
+    const std::filesystem::path bin = ProgramFolderPath(FolderOfPath(environment.executablePath));
+    f.resources = WithoutTrailingSlash((bin / kResourcesBesideBin).lexically_normal().native());
+  }
+  return f;
+}
+
+FolderEnvironment FolderEnvironment::OfProcess() {
+  FolderEnvironment e;
+  e.home = std::getenv(kHomeVariable.data());  // literals, so zero-terminated
+  e.dataDir = std::getenv(kDataDirVariable.data());
+  e.xdgDataHome = std::getenv("XDG_DATA_HOME");
+  e.userHome = std::getenv("HOME");
+  if (!e.userHome || !*e.userHome) {
+    // getpwuid's record is static; start-up reads it once, on one thread.
+    if (const passwd* entry = ::getpwuid(::getuid())) e.userHome = entry->pw_dir;
+  }
+  e.executablePath = ExecutablePath();
+  return e;
 }
 
 std::string ExecutablePath() {
@@ -108,8 +160,7 @@ std::string ExecutablePath() {
 ProgramFolders ResolveProgramFolders(int argc, const char* const* argv) {
   const std::string option =
       argv && argc > 0 ? HomeOption(std::span<const char* const>(argv, static_cast<std::size_t>(argc))) : std::string();
-  const char* environment = std::getenv(kHomeVariable.data());  // a literal, so zero-terminated
-  return ResolveProgramFolders(option, environment, ExecutablePath());
+  return ResolveProgramFolders(option, FolderEnvironment::OfProcess());
 }
 
 int CreateFolder(const std::filesystem::path& folder) {

@@ -391,6 +391,32 @@ TEST_F(LanguageTableTest, ListsTheValidLanguagesOfTheFolder) {
   EXPECT_EQ(none.selected, -1);
 }
 
+// A fresh home has no Language folder: the shipped files are found in the
+// resource folder, and a file of the home's own wins over the shipped one.
+TEST_F(LanguageTableTest, HomeFilesComeFirstThenTheShippedFolder) {
+  const fs::path shipped = registry_.folder() / "share" / "Language";
+  fs::create_directories(shipped);
+  fs::copy_file(ShippedFolder() / "English.txt", shipped / "English.txt");
+  fs::copy_file(ShippedFolder() / "German.txt", shipped / "German.txt");
+  WriteBytes(File("German"), WithLine(0, u"Mein Deutsch"));  // the user's own German
+
+  LanguageTable fresh({registry_.folder() / "fresh" / "Language", shipped});
+  ASSERT_TRUE(fresh.Load("English"));
+  EXPECT_EQ(fresh.Entry(lang::kLanguageName), "English");
+  const rovana::LanguageList shippedOnly = fresh.ListLanguages();
+  ASSERT_EQ(shippedOnly.items.size(), 2u);
+  EXPECT_EQ(shippedOnly.items[1].display, "Deutsch");
+
+  LanguageTable table({home_ / "Language", shipped});
+  ASSERT_TRUE(table.Load("German"));
+  EXPECT_EQ(table.Entry(lang::kLanguageName), "Mein Deutsch");
+  const rovana::LanguageList list = table.ListLanguages();
+  ASSERT_EQ(list.items.size(), 2u) << "a language in both folders is listed once";
+  EXPECT_EQ(list.items[0].name, "English");
+  EXPECT_EQ(list.items[1].display, "Mein Deutsch");
+  EXPECT_EQ(list.selected, 1);
+}
+
 TEST_F(LanguageTableTest, LookupsOutOfRangeAreSafe) {
   CopyShipped("English");
   LanguageTable table(home_);

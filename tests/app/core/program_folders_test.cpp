@@ -123,7 +123,7 @@ TEST(ProgramFolders, EmptyProgramFolderIsTheRootForEveryPath) {
   OpenLog(temp.folder() / "log.txt");
   ScopedCurrentFolder here(work);
 
-  const ProgramFolders f = FoldersUnder("", HomeSource::Executable);
+  const ProgramFolders f = FoldersUnder("", HomeSource::UserData);
   SettingsStore store(f.program);
   EXPECT_EQ(store.folder(), "/");
   EXPECT_EQ(store.file(), "/settings.xml");
@@ -173,42 +173,90 @@ TEST(ProgramFolders, HomeOption) {
   for (const Row& r : rows) EXPECT_EQ(HomeOption(r.args), r.home) << testing::PrintToString(r.args.size());
 }
 
-TEST(ProgramFolders, PrecedenceOptionThenEnvironmentThenExecutable) {
+FolderEnvironment Environment(const char* home, const char* xdg, const char* user, const char* dataDir = nullptr,
+                              std::string exe = "/opt/rovana/bin/rovana") {
+  return FolderEnvironment{home, xdg, user, dataDir, std::move(exe)};
+}
+
+TEST(ProgramFolders, HomePrecedenceOptionThenVariableThenUserDataFolder) {
   struct Row {
+    const char* name;
     const char* option;
-    const char* environment;
+    FolderEnvironment environment;
     const char* program;
     HomeSource source;
   };
   const Row rows[] = {
-      {"/from/option", "/from/env", "/from/option", HomeSource::Option},
-      {"", "/from/env", "/from/env", HomeSource::Environment},
-      {"", "/from/env/", "/from/env", HomeSource::Environment},
-      {"", "", "/usr/lib/rovana", HomeSource::Executable},  // an empty variable counts as unset
-      {"", nullptr, "/usr/lib/rovana", HomeSource::Executable},
-      {"/a/./b/../c/", nullptr, "/a/c", HomeSource::Option},
+      {"option wins", "/from/option", Environment("/from/env", "/xdg", "/home/u"), "/from/option", HomeSource::Option},
+      {"ROVANA_HOME next", "", Environment("/from/env/", "/xdg", "/home/u"), "/from/env", HomeSource::Environment},
+      {"XDG_DATA_HOME", "", Environment(nullptr, "/xdg/", "/home/u"), "/xdg/rovana", HomeSource::UserData},
+      {"empty variables are unset", "", Environment("", "", "/home/u"), "/home/u/.local/share/rovana",
+       HomeSource::UserData},
+      {"relative XDG_DATA_HOME is ignored", "", Environment(nullptr, "rel/data", "/home/u"),
+       "/home/u/.local/share/rovana", HomeSource::UserData},
+      {"no home at all", "", Environment(nullptr, nullptr, nullptr), "", HomeSource::UserData},
+      {"option tidied", "/a/./b/../c/", Environment(nullptr, nullptr, "/home/u"), "/a/c", HomeSource::Option},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.program);
-    const ProgramFolders f = ResolveProgramFolders(r.option, r.environment, "/usr/lib/rovana/rovana");
+    SCOPED_TRACE(r.name);
+    const ProgramFolders f = ResolveProgramFolders(r.option, r.environment);
     EXPECT_EQ(f.program, r.program);
     EXPECT_EQ(f.source, r.source);
   }
-  EXPECT_EQ(ResolveProgramFolders("", nullptr, "rovana").data, "/data");
 }
 
-TEST(ProgramFolders, RelativeHomeIsTakenFromTheCurrentFolder) {
+TEST(ProgramFolders, ResourceFolderFromTheVariableElseBesideTheExecutable) {
+  struct Row {
+    const char* name;
+    FolderEnvironment environment;
+    const char* resources;
+  };
+  const Row rows[] = {
+      {"installed", Environment(nullptr, nullptr, "/h", nullptr, "/usr/bin/rovana"), "/usr/share/rovana"},
+      {"build tree", Environment(nullptr, nullptr, "/h", nullptr, "/src/build/debug/bin/rovana"),
+       "/src/build/debug/share/rovana"},
+      {"ROVANA_DATA_DIR wins", Environment(nullptr, nullptr, "/h", "/srv/res/", "/usr/bin/rovana"), "/srv/res"},
+      {"empty ROVANA_DATA_DIR is unset", Environment(nullptr, nullptr, "/h", "", "/usr/bin/rovana"),
+       "/usr/share/rovana"},
+      {"program in the root folder", Environment(nullptr, nullptr, "/h", nullptr, "/rovana"), "/share/rovana"},
+      {"unknown executable", Environment(nullptr, nullptr, "/h", nullptr, ""), ""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(ResolveProgramFolders("/home", r.environment).resources, r.resources);
+  }
+}
+
+TEST(ProgramFolders, ResourcesAreLookedUpInTheHomeFirst) {
+  testing_support::TempRegistry temp;
+  ProgramFolders f = FoldersUnder((temp.folder() / "home").native(), HomeSource::Option);
+  f.resources = (temp.folder() / "share").native();
+  fs::create_directories(temp.folder() / "home/Symbol");
+  fs::create_directories(temp.folder() / "share/Symbol");
+  fs::create_directories(temp.folder() / "share/samples");
+  EXPECT_EQ(f.Resource("Symbol"), temp.folder() / "home/Symbol") << "the user's own files win";
+  EXPECT_EQ(f.Resource("samples"), temp.folder() / "share/samples");
+  EXPECT_EQ(f.Resource("Language"), temp.folder() / "home/Language") << "the home's when neither exists";
+  EXPECT_EQ(f.ResourceCandidates("Language"),
+            (std::vector<fs::path>{temp.folder() / "home/Language", temp.folder() / "share/Language"}));
+  f.resources = f.program;
+  EXPECT_EQ(f.ResourceCandidates("Language").size(), 1u) << "one folder when both are the same";
+}
+
+TEST(ProgramFolders, RelativeFoldersAreTakenFromTheCurrentFolder) {
   testing_support::TempRegistry temp;
   const fs::path base = fs::canonical(temp.folder());
   ScopedCurrentFolder here(base);
-  EXPECT_EQ(ResolveProgramFolders("home", nullptr, "/x/y").program, (base / "home").native());
-  EXPECT_EQ(ResolveProgramFolders("", "./env/sub/..", "/x/y").program, (base / "env").native());
-  EXPECT_EQ(ResolveProgramFolders(".", nullptr, "/x/y").program, base.native());
+  EXPECT_EQ(ResolveProgramFolders("home", Environment(nullptr, nullptr, "/h")).program, (base / "home").native());
+  EXPECT_EQ(ResolveProgramFolders("", Environment("./env/sub/..", nullptr, "/h")).program, (base / "env").native());
+  EXPECT_EQ(ResolveProgramFolders(".", Environment(nullptr, nullptr, "/h")).program, base.native());
+  EXPECT_EQ(ResolveProgramFolders(".", Environment(nullptr, nullptr, "/h", "res")).resources, (base / "res").native());
 }
 
-TEST(ProgramFolders, FromArgvEnvironmentAndTheExecutable) {
+TEST(ProgramFolders, FromArgvAndTheProcessEnvironment) {
   testing_support::TempRegistry temp;
   const std::string optionHome = (temp.folder() / "opt").native(), envHome = (temp.folder() / "env").native();
+  const std::string xdg = (temp.folder() / "xdg").native();
   const char* withOption[] = {"rovana", "--home", optionHome.c_str(), nullptr};
   const char* without[] = {"rovana", nullptr};
 
@@ -216,18 +264,21 @@ TEST(ProgramFolders, FromArgvEnvironmentAndTheExecutable) {
   EXPECT_EQ(ExecutablePath(), executable.native());
   EXPECT_EQ(executable.filename(), "program_folders_test");
 
+  ScopedEnv data(kDataDirVariable.data(), nullptr);
   {
     ScopedEnv env(kHomeVariable.data(), envHome.c_str());
     EXPECT_EQ(ResolveProgramFolders(3, withOption).program, optionHome);
     const ProgramFolders f = ResolveProgramFolders(1, without);
     EXPECT_EQ(f.program, envHome);
     EXPECT_EQ(f.source, HomeSource::Environment);
+    EXPECT_EQ(f.resources, (executable.parent_path().parent_path() / "share/rovana").native());
   }
   {
     ScopedEnv env(kHomeVariable.data(), nullptr);
+    ScopedEnv xdgEnv("XDG_DATA_HOME", xdg.c_str());
     for (const ProgramFolders& f : {ResolveProgramFolders(1, without), ResolveProgramFolders(0, nullptr)}) {
-      EXPECT_EQ(f.program, executable.parent_path().native());
-      EXPECT_EQ(f.source, HomeSource::Executable);
+      EXPECT_EQ(f.program, xdg + "/rovana");
+      EXPECT_EQ(f.source, HomeSource::UserData);
     }
   }
 }
