@@ -1,9 +1,12 @@
 #include "app/ui/Application.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "app/core/LanguageTable.h"
@@ -16,6 +19,7 @@
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/LoadingDialog.h"
 #include "platform/com/Runtime.h"
+#include "platform/signals/ShutdownSignals.h"
 
 namespace rovana::ui {
 
@@ -51,6 +55,7 @@ struct Application::Objects {
   std::unique_ptr<BootThread> boot;
   std::unique_ptr<AppContext> context;
   std::unique_ptr<MainScreen> screen;
+  std::unique_ptr<QSocketNotifier> signalWatch;  // the shutdown signals' pipe
   bool comInitialised = false;
 };
 
@@ -83,7 +88,8 @@ void Application::Boot() {
 
   o.settings = std::make_unique<SettingsStore>(options_.folders.program);
   LogMessage("Settings store created");
-  o.language = std::make_unique<LanguageTable>(options_.folders.program);
+  ReportFolderProblems();
+  o.language = std::make_unique<LanguageTable>(options_.folders.ResourceCandidates("Language"));
   o.language->Load("", false, LanguageSetting{o.settings->language, o.settings->languageInit});
   LogMessage("Language table created (%s)", o.language->language().c_str());
   const bool automatic = options_.unattended();
@@ -92,7 +98,7 @@ void Application::Boot() {
       // Unattended: answer the first-start question with the configured language.
       o.language->Load("", true, LanguageSetting{o.settings->language, o.settings->languageInit});
       LogMessage("Language dialog answered automatically (%s)", o.settings->language.c_str());
-    } else {
+    } else if (!signalled_) {
       LogMessage("Language dialog at first start");
       dialogs::LanguageDialog dialog(*o.language, *o.settings, true);
       dialog.resize(options_.width, options_.height);
@@ -128,6 +134,58 @@ void Application::Boot() {
   LogMessage("boot time = %ums", static_cast<unsigned>(TickCount() - startTick_));
 }
 
+void Application::ReportFolderProblems() {
+  std::string problems;
+  for (const std::string& problem : {LogProblem(), objects_->settings->LoadProblem(), objects_->settings->SaveProblem()}) {
+    if (problem.empty()) continue;
+    LogMessage("%s", problem.c_str());
+    std::fprintf(stderr, "rovana: %s\n", problem.c_str());
+    problems += (problems.empty() ? "" : "\n\n") + problem;
+  }
+  if (problems.empty() || options_.unattended() || signalled_) return;
+  // Said once, before anything else is asked, so that nothing is lost unseen.
+  QMessageBox box(QMessageBox::Warning, "Rovana", QString::fromStdString(problems), QMessageBox::Ok);
+  box.resize(options_.width, box.sizeHint().height());
+  box.exec();
+}
+
+void Application::WatchShutdownSignals() {
+  if (!platform::ShutdownSignals::Install()) {
+    LogMessage("Shutdown signals not handled: %s", std::strerror(errno));
+    return;
+  }
+  objects_->signalWatch = std::make_unique<QSocketNotifier>(platform::ShutdownSignals::ReadFd(), QSocketNotifier::Read);
+  QObject::connect(objects_->signalWatch.get(), &QSocketNotifier::activated, [this] {
+    const int signal = platform::ShutdownSignals::Take();
+    if (signal == 0 || signalled_) return;
+    signalled_ = true;
+    LogMessage("Signal %d (%s): shutting down", signal, sigabbrev_np(signal));
+    EndWithoutQuestion();
+  });
+}
+
+// Closes the open dialogs from the top down (the loading dialog closes by
+// itself once LoadThread is done), then ends the main screen without the quit
+// question. Runs again from the event loop until every dialog has unwound.
+void Application::EndWithoutQuestion() {
+  Objects& o = *objects_;
+  for (int guard = 0; guard < 32; ++guard) {
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* dialog = qobject_cast<QDialog*>(modal);
+    if (!dialog || dialog == o.screen.get() || qobject_cast<dialogs::LoadingDialog*>(dialog)) break;
+    dialog->reject();
+  }
+  QTimer::singleShot(0, QApplication::instance(), [this] {
+    Objects& objects = *objects_;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != objects.screen.get()) {
+      if (!qobject_cast<dialogs::LoadingDialog*>(modal)) EndWithoutQuestion();
+      return;  // Run ends the session once the loading dialog is done
+    }
+    if (objects.screen) objects.screen->Quit(false);
+  });
+}
+
 void Application::Shutdown() {
   Objects& o = *objects_;
   o.settings->trackRecording = false;  // no track recorder yet, so none is being recorded
@@ -146,8 +204,17 @@ int Application::Run() {
   quit_.store(false);
   startTick_ = TickCount();
   std::srand(startTick_);
+  const std::string& home = options_.folders.program;
+  if (home.empty() && options_.folders.source == HomeSource::UserData) {
+    std::fprintf(stderr, "rovana: no home folder: set HOME or XDG_DATA_HOME, or give --home DIR\n");
+    return 2;
+  }
+  if (const int error = CreateFolder(ProgramFolderPath(home)); error != 0)
+    std::fprintf(stderr, "rovana: cannot create the home folder %s: %s\n", home.c_str(), std::strerror(error));
   OpenLog(options_.folders.logFile);
-  LogMessage("Program folder %s", ProgramFolderPath(options_.folders.program).c_str());
+  LogMessage("Program folder %s", ProgramFolderPath(home).c_str());
+  LogMessage("Resource folder %s", options_.folders.resources.empty() ? "(none)" : options_.folders.resources.c_str());
+  WatchShutdownSignals();
 
   RegisterComponentLibrary(ZenolithLibraryPath());
   const com::HRESULT init = com::CoInitializeEx(com::Apartment::Multithreaded);
@@ -161,6 +228,7 @@ int Application::Run() {
   o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, options_.unattended(),
                                                       [this] { Shutdown(); }});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
+  if (signalled_) QTimer::singleShot(0, o.screen.get(), [this] { objects_->screen->Quit(false); });
   if (options_.quitAfterMs >= 0) {
     QTimer::singleShot(options_.quitAfterMs, o.screen.get(), [this] {
       Objects& objects = *objects_;
@@ -183,6 +251,8 @@ int Application::Run() {
   o.screen.reset();
   o.position.Reset();
   if (o.comInitialised) com::CoUninitialize();
+  o.signalWatch.reset();
+  platform::ShutdownSignals::Uninstall();
   LogMessage("Log closed");
   CloseLog();
   return 0;

@@ -30,7 +30,8 @@ struct StartOptions {
   bool unattended() const { return quitAfterMs >= 0; }
 };
 
-// The library's file name beside the program or in ../lib next to its bin folder.
+// The library's file name beside the program or in ../lib next to its bin
+// folder (the build tree and an installation have the same layout).
 std::string ZenolithLibraryPath();
 
 // Loads `library`, calls its DllRegisterServer and unloads it. Logs
@@ -53,10 +54,17 @@ class Application {
   struct Objects;
   void Boot();
   void Shutdown();
+  // The log, settings load and settings save problems: logged, on stderr and
+  // in one message box (not in unattended runs).
+  void ReportFolderProblems();
+  // SIGINT, SIGTERM and SIGHUP start the normal shutdown without the question.
+  void WatchShutdownSignals();
+  void EndWithoutQuestion();
 
   StartOptions options_;
   std::atomic<bool> quit_{false};
   std::uint32_t startTick_ = 0;
+  bool signalled_ = false;  // a shutdown signal came; the session ends without asking
   std::unique_ptr<Objects> objects_;
 };
 

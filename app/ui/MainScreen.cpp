@@ -356,10 +356,10 @@ void MainScreen::OpenQuickMenu() {
   }
 }
 
-bool MainScreen::Quit() {
+bool MainScreen::Quit(bool ask) {
   if (quitting_) return true;
   StopTimer();
-  bool ok = context_.automatic;
+  bool ok = context_.automatic || !ask;
   if (!ok) {
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(context_.language.Entry(lang::kMessageCaption)),
                     QString::fromStdString(context_.language.Entry(lang::kQuitQuestion)),

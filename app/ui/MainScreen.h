@@ -48,8 +48,9 @@ class MainScreen : public QDialog {
   // and commands of rooms not built yet do nothing.
   void ExecuteCommand(int id);
 
-  // The quit question and shutdown; true when the screen ended.
-  bool Quit();
+  // The quit question (unless `ask` is false) and shutdown; true when the
+  // screen ended.
+  bool Quit(bool ask = true);
 
   // Renders the window as it is now (menu bar included) and saves it as PNG.
   bool SaveScreenshot(const QString& file);
