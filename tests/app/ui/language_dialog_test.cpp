@@ -50,3 +50,20 @@ TEST(LanguageDialog, FollowsTheOrientationOfItsOwnSize) {
   dialog.resize(240, 320);
   EXPECT_FALSE(dialog.sideBySide());
 }
+
+// Guards a fresh home: it has no Language folder of its own, and the
+// first-start dialog showed "..." and no languages until the shipped files
+// were looked up in the resource folder.
+TEST(LanguageDialog, FreshHomeListsTheShippedLanguagesWithTheirTexts) {
+  testing_support::TempRegistry registry;
+  rovana::SettingsStore settings(registry.folder() / "fresh");
+  rovana::LanguageTable language(
+      {registry.folder() / "fresh" / "Language", testing_support::SourceDir() / "data" / "Language"});
+  language.Load("", false, rovana::LanguageSetting{settings.language, settings.languageInit});
+  rovana::dialogs::LanguageDialog dialog(language, settings, true);
+  ASSERT_EQ(dialog.list()->count(), 2);
+  EXPECT_EQ(dialog.list()->item(0)->text().toStdString(), "English");
+  EXPECT_EQ(dialog.list()->item(1)->text().toStdString(), "Deutsch");
+  EXPECT_EQ(dialog.list()->currentRow(), 0);
+  EXPECT_NE(dialog.intro()->text().toStdString(), "...");
+}
