@@ -93,3 +93,35 @@ TEST(Startup, CommandLineErrorsAndHelp) {
   EXPECT_EQ(testing_support::RunProcess(ROVANA_PATH, {"--bogus"}).status, 2);
   EXPECT_EQ(testing_support::RunProcess(ROVANA_PATH, {"--quit-after", "abc"}).status, 2);
 }
+
+// Guards settings that cannot be saved: a read-only settings.xml was
+// replaced, and a home that could not be written lost the session's settings
+// without a word. Now the user is told on stderr (and in the first dialog)
+// and the file is left as it was.
+TEST(Startup, SettingsThatCannotBeSavedAreReportedAndLeftAlone) {
+  testing_support::TempHome home;
+  const std::filesystem::path file = home.folder() / "settings.xml";
+  const std::string kept = "<?xml version=\"1.0\"?>\n<settings>\n<languageInit>1</languageInit>\n</settings>\n";
+  std::ofstream(file) << kept;
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  const auto result = testing_support::RunProcess(ROVANA_PATH, {"--home", home.folder().string(), "--quit-after", "100"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("rovana: Settings will not be saved"), std::string::npos) << result.err;
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  EXPECT_EQ(bytes.str(), kept);
+  std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+}
+
+// A home that cannot be made is said on stderr; the program still runs.
+TEST(Startup, HomeThatCannotBeCreatedIsReported) {
+  testing_support::TempHome home;
+  std::ofstream(home.folder() / "file") << "not a folder";
+  const auto result = testing_support::RunProcess(
+      ROVANA_PATH, {"--home", (home.folder() / "file" / "home").string(), "--quit-after", "100"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("cannot create the home folder"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("cannot open the log"), std::string::npos) << result.err;
+}
