@@ -144,6 +144,7 @@ void Application::ReportFolderProblems() {
   }
   if (problems.empty() || options_.unattended() || signalled_) return;
   // Said once, before anything else is asked, so that nothing is lost unseen.
+  LogMessage("Folder problems shown to the user");
   QMessageBox box(QMessageBox::Warning, "Rovana", QString::fromStdString(problems), QMessageBox::Ok);
   box.resize(options_.width, box.sizeHint().height());
   box.exec();

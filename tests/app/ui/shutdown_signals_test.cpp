@@ -110,6 +110,26 @@ INSTANTIATE_TEST_SUITE_P(Signals, ShutdownSignalTest,
                                            Case{"IntInTheFirstStartDialog", SIGINT, true}),
                          [](const ::testing::TestParamInfo<Case>& row) { return std::string(row.param.name); });
 
+// Guards a damaged settings.xml: it was overwritten with defaults at quit.
+// The user is told once in a message box at start-up (here ended by a
+// signal), and the damaged file is kept beside the new one.
+TEST(ShutdownSignals, DamagedSettingsAreShownOnceAndKept) {
+  testing_support::TempRegistry registry;
+  const fs::path home = registry.folder() / "home";
+  fs::create_directories(home);
+  const std::string damaged = "<?xml version=\"1.0\"?>\n<settings>\n<languageInit>1</languageInit>\n<password>kept";
+  std::ofstream(home / "settings.xml") << damaged;
+  const pid_t pid = StartRovana(home);
+  ASSERT_GT(pid, 0);
+  const bool shown = WaitFor(home / "log.txt", "Folder problems shown to the user");
+  if (shown) std::this_thread::sleep_for(200ms);
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitForExit(pid), 0);
+  ASSERT_TRUE(shown) << ReadFile(home / "log.txt");
+  EXPECT_EQ(ReadFile(home / "settings.xml.bad"), damaged);
+  EXPECT_GT(ReadFile(home / "settings.xml").size(), 1000u) << "a whole new settings file";
+}
+
 // The first signal only wakes the event loop; a second ends the process at
 // once with 128 + its number, so a hanging shutdown can still be stopped.
 TEST(ShutdownSignals, FirstWakesTheLoopSecondEndsAtOnce) {
