@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text/SafeText.h"
+
 namespace com {
 
 namespace {
@@ -101,56 +103,6 @@ std::string FormatGuid(const Guid& g) {
   return buffer;
 }
 
-namespace {
-
-// The length of the valid UTF-8 sequence at text[i], or 0: no overlong
-// forms, no surrogates, nothing above U+10FFFF.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b = byte(i);
-  std::size_t n = 0;
-  unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-  if (b >= 0xC2 && b <= 0xDF) n = 2;
-  else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3;
-    if (b == 0xE0) low = 0xA0;
-    if (b == 0xED) high = 0x9F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4;
-    if (b == 0xF0) low = 0x90;
-    if (b == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < n; ++k)
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  return n;
-}
-
-}  // namespace
-
-std::string SafeText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b >= 0x20 && b < 0x7F) {
-      out.push_back(text[i++]);
-      continue;
-    }
-    if (const std::size_t n = b >= 0x80 ? Utf8Length(text, i) : 0) {
-      out.append(text.substr(i, n));
-      i += n;
-      continue;
-    }
-    char escaped[5];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-    out += escaped;
-    ++i;
-  }
-  return out;
-}
+std::string SafeText(std::string_view text) { return platform::SafeText(text); }
 
 }  // namespace com

@@ -76,7 +76,7 @@ COM_API std::string DescribeStatus(HRESULT hr);
 
 // Text from untrusted input made safe for messages: valid UTF-8 is kept,
 // control bytes (also tab and line feed) and bytes that are no part of valid
-// UTF-8 become "\xNN", so a message never carries a NUL byte or invalid
+// UTF-8 become "\xnn" (platform::SafeText), so a message never carries a NUL byte or invalid
 // UTF-8 into a log or a terminal.
 COM_API std::string SafeText(std::string_view text);
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/text/SafeText.h"
+
 namespace registry::detail {
 namespace {
 
@@ -24,50 +26,11 @@ void AppendHexByte(std::string* out, unsigned char c) {
   out->push_back(kHex[c & 0x0f]);
 }
 
-// The length of the valid UTF-8 sequence that starts text[i] (a byte of
-// 0x80 or more), or 0: no overlong forms, surrogates or values past U+10FFFF.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = at(i);
-  std::size_t n = 0;
-  unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    n = 2;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    n = 3;
-    if (lead == 0xe0) low = 0xa0;
-    if (lead == 0xed) high = 0x9f;
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    n = 4;
-    if (lead == 0xf0) low = 0x90;
-    if (lead == 0xf4) high = 0x8f;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size() || at(i + 1) < low || at(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < n; ++k)
-    if (at(i + k) < 0x80 || at(i + k) > 0xbf) return 0;
-  return n;
-}
-
 // Shows a piece of a bad line in an error message without flooding the log
 // or printing raw control bytes or invalid UTF-8 (both become \xHH).
 std::string Excerpt(std::string_view text) {
   constexpr std::size_t kMax = 40;
-  const std::string_view piece = text.substr(0, kMax);
-  std::string out;
-  for (std::size_t i = 0; i < piece.size();) {
-    const auto c = static_cast<unsigned char>(piece[i]);
-    const std::size_t n = c >= 0x80 ? Utf8Length(piece, i) : (IsControl(c) ? 0 : 1);
-    if (n == 0) {
-      out += "\\x";
-      AppendHexByte(&out, c);
-      ++i;
-    } else {
-      out.append(piece.substr(i, n));
-      i += n;
-    }
-  }
+  std::string out = platform::SafeText(text.substr(0, kMax));
   if (text.size() > kMax) out += "...";
   return out;
 }
