@@ -13,6 +13,7 @@
 #include "app/core/TextCodec.h"
 #include "app/core/XmlReader.h"
 #include "app/core/XmlWriter.h"
+#include "tests/app/core/XmlWriterTestSupport.h"
 #include "tests/support/LoggedFolder.h"
 
 namespace rovana {
@@ -23,34 +24,9 @@ namespace fs = std::filesystem;
 constexpr std::size_t kTextLimit = XmlWriter::kMaxTextUnits;
 const std::string kSmile = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units, four UTF-8 bytes
 
-class Writer : public XmlWriter {
- public:
-  Writer(fs::path folder, std::function<void(Writer&)> body) : XmlWriter(std::move(folder), "doc.xml"), body_(std::move(body)) {}
-  using XmlWriter::EmptyElement;
-  using XmlWriter::Raw;
-  using XmlWriter::TextElement;
-
- protected:
-  void Write() override { body_(*this); }
-
- private:
-  std::function<void(Writer&)> body_;
-};
-
-// The texts after each start tag "t" and the attribute "v" of each "e".
-class Collector : public XmlReader {
- public:
-  explicit Collector(fs::path folder) : XmlReader(std::move(folder), "doc.xml") {}
-  std::vector<std::string> texts, values;
-
- protected:
-  void Parse() override {
-    while (NextToken()) {
-      if (IsTag(XmlToken::StartTag, "t")) texts.push_back(ReadText(true));
-      if (IsTag(XmlToken::StartTag, "e")) values.push_back(Attribute("v").value_or("<none>"));
-    }
-  }
-};
+using testing_xml::Writer;
+using Collector = testing_xml::TextCollector;
+constexpr const char* kDoc = "doc.xml";  // every document of these tests
 
 std::string Repeat(const std::string& piece, std::size_t count) {
   std::string out;
@@ -103,7 +79,7 @@ TEST_F(XmlWriterBoundsTest, BoundsAreWhatTheReaderTakes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFile(c.document, c.unicode);
-    Collector reader(folder_);
+    Collector reader(folder_, kDoc);
     ASSERT_TRUE(reader.Read());
     const bool after = !reader.texts.empty() && reader.texts.back() == "after";
     EXPECT_EQ(after, c.readable);
@@ -138,14 +114,14 @@ TEST_F(XmlWriterBoundsTest, LongTextsAreCutToWhatTheReaderTakes) {
     SCOPED_TRACE(c.what);
     const std::size_t logStart = LogText().size();
     const std::string text = Repeat(c.piece, c.count);
-    Writer writer(folder_, [&](Writer& w) {
+    Writer writer(folder_, kDoc, [&](Writer& w) {
       w.Raw("<doc>\n");
       w.TextElement("t", text);
       w.TextElement("t", "after");
       w.Raw("</doc>\n");
     });
     ASSERT_TRUE(writer.Save(c.unicode));
-    Collector reader(folder_);
+    Collector reader(folder_, kDoc);
     ASSERT_TRUE(reader.Read());
     const std::string log = LogText().substr(logStart);
     const bool cut = c.kept < c.count;
@@ -176,7 +152,7 @@ TEST_F(XmlWriterBoundsTest, LongAttributeValuesAreCut) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string value = Repeat(c.piece, c.count);
-    Writer writer(folder_, [&](Writer& w) {
+    Writer writer(folder_, kDoc, [&](Writer& w) {
       w.Raw("<doc>\n");
       w.EmptyElement("link", "v", value);
       w.EmptyElement("e", "v", "after");

@@ -23,6 +23,7 @@
 #include "app/core/Log.h"
 #include "app/core/TextCodec.h"
 #include "app/core/XmlReader.h"
+#include "tests/app/core/XmlWriterTestSupport.h"
 #include "tests/support/Shell.h"
 #include "tests/support/LoggedFolder.h"
 
@@ -33,43 +34,8 @@ namespace fs = std::filesystem;
 
 constexpr double kPi = 3.14159265358979323846;
 
-// A writer whose document is a function, so each test states its own.
-class Writer : public XmlWriter {
- public:
-  Writer(fs::path folder, std::string name, std::function<void(Writer&)> body, std::optional<mode_t> mode = std::nullopt)
-      : XmlWriter(std::move(folder), std::move(name), mode), body_(std::move(body)) {}
-  using XmlWriter::BoolElement;
-  using XmlWriter::EmptyElement;
-  using XmlWriter::Format;
-  using XmlWriter::IntElement;
-  using XmlWriter::ListElement;
-  using XmlWriter::PositionElement;
-  using XmlWriter::Raw;
-  using XmlWriter::RealElement;
-  using XmlWriter::TextElement;
-
- protected:
-  void Write() override { body_(*this); }
-
- private:
-  std::function<void(Writer&)> body_;
-};
-
-// Collects the decoded text after each start tag "t" and the attribute "v"
-// of each tag "e".
-class TextCollector : public XmlReader {
- public:
-  TextCollector(fs::path folder, std::string name) : XmlReader(std::move(folder), std::move(name)) {}
-  std::vector<std::string> texts, values;
-
- protected:
-  void Parse() override {
-    while (NextToken()) {
-      if (IsTag(XmlToken::StartTag, "t")) texts.push_back(ReadText(true));
-      if (IsTag(XmlToken::StartTag, "e")) values.push_back(Attribute("v").value_or("<none>"));
-    }
-  }
-};
+using testing_xml::TextCollector;
+using testing_xml::Writer;
 
 std::string Utf16Bytes(std::u16string_view text) {
   std::string bytes = "\xFF\xFE";
