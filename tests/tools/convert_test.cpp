@@ -64,23 +64,90 @@ TEST_F(Convert, PublishedControlPoints) {
 
 TEST_F(Convert, OutputFormsAndFailingLines) {
   const ProcessResult r = Run("WGS_84", "WGS_84/UTM_NORTH", "52 9\n\n52 9 100\nnorth east\n1 2 3 4\n95 0\n");
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.status, 1) << "a failing line fails the run: " << r.err;
   EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
                               "500000.000 5761038.213 32U",
                               "500000.000 5761038.213 100.000 32U",
-                              "error: expected two or three numbers: latitude longitude [altitude]",
-                              "error: expected two or three numbers: latitude longitude [altitude]",
-                              "error: Invalid latitude. Must be between -PI/2 and PI/2",
+                              "error: line 4: expected two or three numbers: latitude longitude [altitude]",
+                              "error: line 5: expected two or three numbers: latitude longitude [altitude]",
+                              "error: line 6: Invalid latitude. Must be between -PI/2 and PI/2",
                           }));
   const ProcessResult back = Run("WGS_84/UTM_NORTH/32", "WGS_84", "500000 5761038.213\n");
+  EXPECT_EQ(back.status, 0) << back.err;
   const auto latlon = Numbers(back.out);
   ASSERT_EQ(latlon.size(), 2u) << back.out;
   EXPECT_NEAR(latlon[0], 52, 1e-7) << "a millimetre of northing is 9e-9 degrees";
   EXPECT_EQ(latlon[1], 9.0);
   const ProcessResult spcs = Run("NAD_83", "NAD_83/SPCS_83", "32.5 -86.5\n");
-  EXPECT_EQ(spcs.out, "error: Zone must be specified for this grid\n");
+  EXPECT_EQ(spcs.out, "error: line 1: Zone must be specified for this grid\n");
   const ProcessResult byNumber = Run("19", "19/31/0101", "30.5 -85.8333333333\n");
   EXPECT_EQ(byNumber.out, "200000.000 0.000 101\n");
+}
+
+// Guards the fault where nan, inf and 1e308 were converted to "nan nan" with
+// exit status 0.
+TEST_F(Convert, NonFiniteValuesAreRefusedNamingTheLine) {
+  struct Case {
+    const char* name;
+    const char* from;
+    const char* to;
+    const char* line;
+    const char* message;  // null: the library's own words or ours, after "error: line 2: "
+  };
+  const Case cases[] = {
+      {"nan latitude", "WGS_84", "WGS_84/UTM_NORTH", "nan 9", "error: line 2: 'nan' is not a finite number"},
+      {"inf longitude", "WGS_84", "WGS_84/UTM_NORTH", "52 inf", "error: line 2: 'inf' is not a finite number"},
+      {"negative infinity", "WGS_84", "WGS_84", "52 -infinity", "error: line 2: '-infinity' is not a finite number"},
+      {"nan altitude", "WGS_84", "WGS_84/UTM_NORTH", "52 9 NaN", "error: line 2: 'NaN' is not a finite number"},
+      {"beyond a double", "WGS_84", "WGS_84", "52 1e999", "error: line 2: '1e999' is out of range"},
+      {"two signs", "WGS_84", "WGS_84", "52 +-9", "error: line 2: expected two or three numbers: latitude longitude [altitude]"},
+      {"1e308 northing", "WGS_84/UTM_NORTH/32", "WGS_84", "500000 1e308", nullptr},
+      {"-1e308 easting", "WGS_84/UTM_NORTH/32", "WGS_84", "-1e308 5761038", nullptr},
+      {"1e308 latitude", "WGS_84", "WGS_84/UTM_NORTH", "1e308 9", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProcessResult r = Run(c.from, c.to, std::string("\n") + c.line + "\n");
+    if (c.message) {
+      EXPECT_EQ(std::make_pair(r.status, r.out), std::make_pair(1, std::string(c.message) + "\n")) << r.err;
+    } else {
+      EXPECT_TRUE(r.status == 1 && r.out.rfind("error: line 2: ", 0) == 0 && Lines(r.out).size() == 1)
+          << r.status << " " << r.out;
+    }
+  }
+}
+
+// Guards the fault where a folder given as FILE read as an empty input with
+// exit status 0.
+TEST_F(Convert, AFolderOrMissingFileIsReported) {
+  const ProcessResult folder = RunProcess(kTool, {"convert", "--from", "WGS_84", "--to", "WGS_84", temp_.folder()});
+  EXPECT_EQ(std::make_pair(folder.status, folder.err),
+            std::make_pair(1, "zenolith convert: " + temp_.folder().string() + ": Is a directory\n"));
+  const ProcessResult missing = RunProcess(kTool, {"convert", "--from", "WGS_84", "--to", "WGS_84", "/nonexistent"});
+  EXPECT_EQ(std::make_pair(missing.status, missing.err),
+            std::make_pair(1, std::string("zenolith convert: /nonexistent: No such file or directory\n")));
+}
+
+// Guards the fault where error messages quoted control bytes and invalid
+// UTF-8 of the input raw.
+TEST_F(Convert, MessagesShowControlBytesAndInvalidUtf8Escaped) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"argument", {"--from", "WGS_84", "--to", "WGS_84", "--x\x1b[31m\xc3"},
+       "zenolith convert: unexpected argument '--x\\x1b[31m\\xc3'\n"},
+      {"file name", {"--from", "WGS_84", "--to", "WGS_84", "/nonexistent/\x7f\xff"},
+       "zenolith convert: /nonexistent/\\x7f\\xff: No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(RunProcess(kTool, args).err, c.message);
+  }
 }
 
 TEST_F(Convert, UsageErrorsAndList) {
@@ -88,7 +155,6 @@ TEST_F(Convert, UsageErrorsAndList) {
   EXPECT_EQ(RunProcess(kTool, {"convert", "--from", "MARS_2000", "--to", "WGS_84"}).status, 2);
   EXPECT_EQ(RunProcess(kTool, {"convert", "--from", "WGS_84", "--to", "WGS_84/NOWHERE"}).status, 2);
   EXPECT_EQ(RunProcess(kTool, {"convert", "--from", "WGS_84", "--to", "WGS_84/UTM_NORTH/x"}).status, 2);
-  EXPECT_EQ(RunProcess(kTool, {"convert", "--from", "WGS_84", "--to", "WGS_84", "/nonexistent"}).status, 1);
   const ProcessResult list = RunProcess(kTool, {"convert", "--list"});
   EXPECT_EQ(list.status, 0);
   EXPECT_NE(list.out.find("  27 ED_50_DENMARK\n"), std::string::npos);

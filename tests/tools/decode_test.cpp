@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <thread>
+#include <tuple>
 #include <sstream>
 
 #include "platform/serial/SerialPort.h"
@@ -92,6 +93,30 @@ TEST_F(Decode, ARealCaptureWithUnixLineEnds) {
   }
   EXPECT_EQ(fixes, 55) << "the capture holds 55 position sentences";
   EXPECT_GT(lines, fixes);
+}
+
+// Guards the fault where a folder given as FILE read as an empty input with
+// exit status 0.
+TEST_F(Decode, AFileThatCannotBeReadIsReportedAndTheOthersAreDecoded) {
+  const std::string log = temp_.folder().string() + "/one.log";
+  std::ofstream(log, std::ios::binary) << kGga;
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"folder", temp_.folder().string(), temp_.folder().string() + ": Is a directory"},
+      {"missing", "/nonexistent.log", "/nonexistent.log: No such file or directory"},
+      {"odd name", "/nonexistent\x01.log", "/nonexistent\\x01.log: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProcessResult r = RunProcess(kTool, {"decode", c.file, log});
+    EXPECT_EQ(std::make_tuple(r.status, r.err, Lines(r.out).size()),
+              std::make_tuple(1, "zenolith decode: " + c.message + "\n", std::size_t{3}))
+        << "the readable file is still decoded";
+  }
 }
 
 TEST_F(Decode, ListenPrintsALiveReceiversEvents) {

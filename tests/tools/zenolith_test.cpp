@@ -1,6 +1,10 @@
 // The zenolith tool, run as a user runs it, against a temporary registry.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "tests/support/Process.h"
@@ -12,6 +16,7 @@ using testing_support::ProcessResult;
 using testing_support::RunProcess;
 
 const std::string kTool = ZEN_TOOL_PATH;
+const std::string kSourceDir = ZEN_SOURCE_DIR;
 
 std::vector<std::string> Lines(const std::string& text) { return testing_support::SplitLines(text); }
 
@@ -55,28 +60,7 @@ TEST_F(ZenolithTool, DescribeShowsTheMembersFromTheTypeLibrary) {
 }
 
 TEST_F(ZenolithTool, ScriptPutsGetsAndReportsFailures) {
-  const std::string script =
-      "# a datum of our own\n"
-      "d = new ZenolithCE.CustomDatum\n"
-      "print d.SemiMajorAxis\n"
-      "d.SemiMajorAxis = 6378137\n"
-      "print d.SemiMajorAxis\n"
-      "d.E2 = -0.0066   # stored without its sign\n"
-      "print d.E2\n"
-      "\n"
-      "d.DeltaX = \"-89.5\"\n"
-      "print d.DeltaX\n"
-      "print d.Flattening\n"
-      "d.DeltaY = \"north\"\n"
-      "s = new ZenolithCE.NmeaSentence\n"
-      "print s.Fields(1)\n"
-      "q = new ZenolithCE.Nothing\n"
-      "print d.ScaleFactor(1)\n"
-      "call d.SemiMajorAxis\n"
-      "a = d.SemiMajorAxis\n"
-      "print a\n"
-      "print d\n";
-  const ProcessResult r = RunProcess(kTool, {"script"}, script);
+  const ProcessResult r = RunProcess(kTool, {"script", kSourceDir + "/tests/tools/data/custom_datum.zs"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const std::vector<std::string> expected = {
@@ -120,6 +104,117 @@ TEST_F(ZenolithTool, AScriptLineThatDoesNotParseStopsTheScript) {
   }
 }
 
+// Guards the fault where an object put into a number reported "Member not
+// found" instead of a type mismatch.
+TEST_F(ZenolithTool, AnObjectPutWhereAValueGoesIsATypeMismatch) {
+  struct Case {
+    const char* name;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"number property", "d.RotX = d"},
+      {"another number property", "d.SemiMajorAxis = p"},
+      {"text property", "s.Sentence = d"},
+      {"boolean property", "n.ChecksumMandatory = s"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string script =
+        "d = new ZenolithCE.CustomDatum\np = new ZenolithCE.Position\ns = new ZenolithCE.NmeaSentence\n"
+        "n = new ZenolithCE.NmeaParser\n" + std::string(c.line) + "\n";
+    const ProcessResult r = RunProcess(kTool, {"script"}, script);
+    EXPECT_EQ(r.out.rfind("error 0x80020005: Type mismatch.", 0), 0u) << r.out << r.err;
+  }
+}
+
+// Guards the fault where a ProgID in braces (a class identifier) stopped the
+// script as an unexpected character.
+TEST_F(ZenolithTool, ScriptCreatesAnObjectByItsClassIdentifier) {
+  std::string clsid;
+  for (const std::string& line : Lines(RunProcess(kTool, {"classes"}).out)) {
+    std::istringstream fields(line);
+    std::string progId, versioned;
+    fields >> progId >> versioned >> clsid;
+    if (progId == "ZenolithCE.CustomDatum") break;
+  }
+  ASSERT_EQ(clsid.size(), 38u);
+  const ProcessResult r = RunProcess(kTool, {"script"}, "d = new " + clsid + "  # by identifier\nprint d.SemiMajorAxis\n");
+  EXPECT_EQ(std::make_pair(r.status, r.out), std::make_pair(0, std::string("0\n"))) << r.err;
+}
+
+// Guards the fault where messages quoted NUL, control bytes and invalid
+// UTF-8 of a script raw onto the terminal.
+TEST_F(ZenolithTool, ScriptMessagesShowControlBytesAndInvalidUtf8Escaped) {
+  struct Case {
+    const char* name;
+    std::string line;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"NUL in a name", std::string("print d.Ro\0X", 12), "line 2: unexpected character '\\x00'\n"},
+      {"invalid byte", "d.E2 = \xff", "line 2: unexpected character '\\xff'\n"},
+      {"escape sequence", "print d.E2 \x1b[2J", "line 2: unexpected character '\\x1b'\n"},
+      {"cut character", "d.E2 = 1 \"a\xc3\"", "line 2: unexpected 'a\\xc3'\n"},
+      {"C1 control in a text", "d.E2 = 1 \"\xc2\x9b\"", "line 2: unexpected '\\xc2\\x9b'\n"},
+      {"a character is kept", "d.E2 = \xc3\xa9", "line 2: unexpected character '\xc3\xa9'\n"},
+      {"backslashes are kept", "d.E2 = 1 \"a\\\\b\"", "line 2: unexpected 'a\\b'\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProcessResult r = RunProcess(kTool, {"script"}, "d = new ZenolithCE.CustomDatum\n" + c.line + "\n");
+    EXPECT_EQ(std::make_pair(r.status, r.err), std::make_pair(2, std::string(c.message)));
+  }
+}
+
+// Guards the faults where a damaged registry read as one without classes
+// (exit status 0) and where register failed without naming file and line.
+TEST_F(ZenolithTool, ADamagedRegistryIsReportedWithItsFileAndLine) {
+  std::ofstream(temp_.file(), std::ios::app) << "garbage \x01 line\n";
+  int lines = 0;
+  std::ifstream in(temp_.file());
+  for (std::string line; std::getline(in, line);) ++lines;
+  const std::string where = temp_.file().string() + ":" + std::to_string(lines) + ": ";
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+  };
+  const Case cases[] = {
+      {"classes", {"classes"}, "", 1},
+      {"describe", {"describe"}, "", 1},
+      {"register", {"register"}, "", 1},
+      {"unregister", {"unregister"}, "", 1},
+      {"script goes on after a failing line", {"script"}, "d = new ZenolithCE.CustomDatum\n", 0},
+      {"convert", {"convert", "--from", "WGS_84", "--to", "WGS_84"}, "52 9\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProcessResult r = RunProcess(kTool, c.args, c.input);
+    const std::string said = r.out + r.err;
+    EXPECT_TRUE(r.status == c.status && said.find(where + "unrecognised line: garbage \\x01 line") != std::string::npos)
+        << "status " << r.status << ": " << said;
+  }
+}
+
+// Guards the fault where a folder given as the script read as an empty
+// script with exit status 0.
+TEST_F(ZenolithTool, AScriptThatCannotBeReadIsReported) {
+  const ProcessResult folder = RunProcess(kTool, {"script", temp_.folder()});
+  EXPECT_EQ(std::make_pair(folder.status, folder.err),
+            std::make_pair(1, "zenolith script: " + temp_.folder().string() + ": Is a directory\n"));
+  const ProcessResult missing = RunProcess(kTool, {"script", "/nonexistent.zs"});
+  EXPECT_EQ(std::make_pair(missing.status, missing.err),
+            std::make_pair(1, std::string("zenolith script: /nonexistent.zs: No such file or directory\n")));
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+  const std::filesystem::path locked = temp_.folder() / "locked.zs";
+  std::ofstream(locked) << "print x\n";
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  const ProcessResult denied = RunProcess(kTool, {"script", locked});
+  EXPECT_EQ(std::make_pair(denied.status, denied.err),
+            std::make_pair(1, "zenolith script: " + locked.string() + ": Permission denied\n"));
+}
+
 TEST_F(ZenolithTool, UnregisterLeavesNoClasses) {
   ASSERT_EQ(RunProcess(kTool, {"unregister"}).status, 0);
   const ProcessResult r = RunProcess(kTool, {"classes"});
@@ -129,7 +224,7 @@ TEST_F(ZenolithTool, UnregisterLeavesNoClasses) {
 
 TEST(ZenolithToolUsage, EveryCommandHasHelpAndBadUsageIsRefused) {
   testing_support::TempRegistry temp;
-  for (const char* command : {"register", "unregister", "classes", "describe", "script"}) {
+  for (const char* command : {"register", "unregister", "classes", "describe", "script", "convert", "decode", "listen"}) {
     const ProcessResult r = RunProcess(kTool, {command, "--help"});
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_NE(r.out.find(std::string("usage: zenolith ") + command), std::string::npos) << command;

@@ -1,6 +1,8 @@
 #include "tools/zenolith/Automation.h"
 
 #include "platform/com/Runtime.h"
+#include "platform/registry/Registry.h"
+#include "tools/zenolith/Printable.h"
 
 namespace zenolith::tools {
 namespace {
@@ -13,11 +15,17 @@ std::string Describe(com::HRESULT hr) {
 
 }  // namespace
 
+std::string RegistryProblem() {
+  const registry::Status status = registry::Registry::Default().Check();
+  return status.ok() ? std::string() : Printable(status.message);
+}
+
 bool Automation::Create(std::string_view progId) {
   com::ClearErrorInfo();
   const com::HRESULT hr = com::CreateObject(progId, &object_);
   if (com::Succeeded(hr)) return true;
-  error_ = "cannot create " + std::string(progId) + ": " + Describe(hr);
+  error_ = "cannot create " + Printable(progId) + ": " + Describe(hr);
+  if (const std::string problem = RegistryProblem(); !problem.empty()) error_ += "; the registry cannot be read: " + problem;
   return false;
 }
 

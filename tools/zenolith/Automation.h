@@ -35,4 +35,10 @@ class Automation {
   std::string error_;
 };
 
+// Why the registry (where classes are found) cannot be read, as
+// "PATH:LINE: REASON" quoted through Printable; empty when it reads (a missing
+// registry reads as an empty one). Failures to find a class add it, since a
+// damaged registry reads as one without classes.
+std::string RegistryProblem();
+
 }  // namespace zenolith::tools

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 
 #include "platform/com/Runtime.h"
 #include "platform/com/TypeLib.h"
 #include "platform/registry/Registry.h"
+#include "tools/zenolith/Automation.h"
+#include "tools/zenolith/Input.h"
+#include "tools/zenolith/Printable.h"
 #include "tools/zenolith/ScriptHost.h"
 
 namespace zenolith::tools {
@@ -34,7 +36,7 @@ fs::path FindLibrary(const Args& args, std::string* usageError) {
       }
       return fs::absolute(args[i + 1]);
     }
-    *usageError = "unknown argument '" + args[i] + "'";
+    *usageError = "unknown argument '" + Printable(args[i]) + "'";
     return {};
   }
   if (const char* env = std::getenv("ZENOLITH_LIBRARY"); env && *env) return fs::absolute(env);
@@ -54,16 +56,18 @@ int RunServerEntry(const Args& args, bool registering) {
   std::string error;
   const com::HRESULT hr = registering ? com::RegisterServer(library, &error) : com::UnregisterServer(library, &error);
   if (com::Failed(hr)) {
-    std::cerr << "zenolith: " << (registering ? "registering " : "unregistering ") << library.string() << " failed: "
+    std::cerr << "zenolith: " << (registering ? "registering " : "unregistering ") << Printable(library.string()) << " failed: "
               << com::FormatStatus(hr);
     const std::string description = com::DescribeStatus(hr);
     if (!description.empty()) std::cerr << " " << description;
-    if (!error.empty()) std::cerr << " (" << error << ")";
+    if (!error.empty()) std::cerr << " (" << Printable(error) << ")";
+    if (const std::string problem = RegistryProblem(); !problem.empty())
+      std::cerr << "; the registry cannot be read: " << problem;
     std::cerr << "\n";
     return 1;
   }
-  std::cerr << (registering ? "registered " : "unregistered ") << library.string() << " in "
-            << registry::Registry::DefaultPath().string() << "\n";
+  std::cerr << (registering ? "registered " : "unregistered ") << Printable(library.string()) << " in "
+            << Printable(registry::Registry::DefaultPath().string()) << "\n";
   return 0;
 }
 
@@ -119,13 +123,13 @@ int Describe(const RegisteredClass& entry) {
   const auto libid = com::ParseGuid(entry.typeLib);
   std::shared_ptr<const com::TypeLib> lib;
   if (!libid || com::Failed(com::LoadRegTypeLib(*libid, 1, 0, &lib))) {
-    std::cerr << "zenolith: the type library of " << entry.progId << " is not registered or cannot be read\n";
+    std::cerr << "zenolith: the type library of " << Printable(entry.progId) << " is not registered or cannot be read\n";
     return 1;
   }
   const auto clsid = com::ParseGuid(entry.clsid);
   const com::ClassInfo* info = clsid ? lib->FindClass(*clsid) : nullptr;
   if (!info) {
-    std::cerr << "zenolith: the type library does not describe " << entry.progId << "\n";
+    std::cerr << "zenolith: the type library does not describe " << Printable(entry.progId) << "\n";
     return 1;
   }
   std::cout << entry.progId << " " << entry.clsid << " \"" << info->description << "\"\n";
@@ -173,8 +177,12 @@ int ClassesCommand(const Args& args) {
     return 0;
   }
   if (!args.empty()) {
-    std::cerr << "zenolith classes: unexpected argument '" << args[0] << "'\n";
+    std::cerr << "zenolith classes: unexpected argument '" << Printable(args[0]) << "'\n";
     return 2;
+  }
+  if (const std::string problem = RegistryProblem(); !problem.empty()) {
+    std::cerr << "zenolith: the registry cannot be read: " << problem << "\n";
+    return 1;
   }
   const auto classes = RegisteredClasses();
   if (classes.empty()) std::cerr << "zenolith: no classes are registered; run 'zenolith register'\n";
@@ -195,6 +203,10 @@ int DescribeCommand(const Args& args) {
     std::cerr << "zenolith describe: give at most one ProgID\n";
     return 2;
   }
+  if (const std::string problem = RegistryProblem(); !problem.empty()) {
+    std::cerr << "zenolith: the registry cannot be read: " << problem << "\n";
+    return 1;
+  }
   const auto classes = RegisteredClasses();
   int status = 0;
   bool found = false;
@@ -205,7 +217,7 @@ int DescribeCommand(const Args& args) {
     status = std::max(status, Describe(c));
   }
   if (!found) {
-    std::cerr << "zenolith: " << (args.empty() ? "no classes are registered" : "no registered class " + args[0])
+    std::cerr << "zenolith: " << (args.empty() ? "no classes are registered" : "no registered class " + Printable(args[0]))
               << "\n";
     return 1;
   }
@@ -232,19 +244,19 @@ int ScriptCommand(const Args& args) {
     std::cerr << "zenolith script: give at most one file\n";
     return 2;
   }
+  InputFile input(args.empty() ? std::string() : args[0]);
+  if (!input.ok()) {
+    std::cerr << "zenolith script: " << Printable(input.error()) << "\n";
+    return 1;
+  }
   com::CoInitializeEx();
   int status = 0;
   {
     ScriptHost host(std::cout, std::cerr);
-    if (args.empty()) {
-      status = host.Run(std::cin);
-    } else {
-      std::ifstream file(args[0]);
-      if (!file) {
-        std::cerr << "zenolith script: cannot open " << args[0] << "\n";
-        return 1;
-      }
-      status = host.Run(file);
+    status = host.Run(input.stream());
+    if (!input.ok()) {
+      std::cerr << "zenolith script: " << Printable(input.error()) << "\n";
+      status = 1;
     }
   }
   com::CoFreeUnusedLibraries();

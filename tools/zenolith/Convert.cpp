@@ -1,14 +1,16 @@
 // zenolith convert: a cs2cs-like converter between the library's datums and
 // grids, one coordinate per line, through Position objects created by ProgID.
-#include <charconv>
+#include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <string_view>
 
 #include "platform/com/Runtime.h"
 #include "tools/zenolith/Automation.h"
 #include "tools/zenolith/Commands.h"
+#include "tools/zenolith/ConvertLine.h"
+#include "tools/zenolith/Input.h"
+#include "tools/zenolith/Printable.h"
 #include "tools/zenolith/Systems.h"
 
 namespace zenolith::tools {
@@ -23,7 +25,9 @@ constexpr const char* kHelp =
     "Geographic lines are 'latitude longitude [altitude]' in decimal degrees (printed with\n"
     "9 decimals, the altitude with 3); grid lines are 'easting northing [altitude]' in metres\n"
     "(printed with 3 decimals and followed by the zone). The altitude is the height on the\n"
-    "datum. A line that fails prints 'error: MESSAGE' and the conversion goes on.\n"
+    "datum. Numbers are read and printed with a decimal point whatever the locale; infinities\n"
+    "and 'nan' are refused. A line that fails prints 'error: line N: MESSAGE' and the\n"
+    "conversion goes on; the exit status is then 1.\n"
     "--list prints the datums and grids with their numbers.\n";
 
 void List() {
@@ -31,22 +35,6 @@ void List() {
   for (const NamedId& d : DatumNames()) std::cout << "  " << d.id << " " << d.name << "\n";
   std::cout << "grids:\n";
   for (const NamedId& g : GridNames()) std::cout << "  " << g.id << " " << g.name << "\n";
-}
-
-// Reads two or three numbers; false when the line holds anything else.
-bool ReadNumbers(const std::string& line, double values[3], int* count) {
-  std::istringstream in(line);
-  std::string word;
-  *count = 0;
-  while (in >> word) {
-    if (*count == 3) return false;
-    double v = 0;
-    const char* first = word.data() + (word[0] == '+' ? 1 : 0);
-    auto [end, ec] = std::from_chars(first, word.data() + word.size(), v);
-    if (ec != std::errc() || end != word.data() + word.size()) return false;
-    values[(*count)++] = v;
-  }
-  return *count >= 2;
 }
 
 std::string Fixed(double v, int decimals) {
@@ -76,14 +64,28 @@ class Converter {
     return true;
   }
 
-  std::string Line(const std::string& line) {
-    double values[3] = {};
-    int count = 0;
-    if (!ReadNumbers(line, values, &count))
-      return "error: expected two or three numbers: " + std::string(from_.grid ? "easting northing" : "latitude longitude") +
-             " [altitude]";
+  // The converted line, or "error: line N: MESSAGE" (and *failed set).
+  std::string Line(std::string_view line, long number, bool* failed) {
+    std::string out;
+    if (Convert(line, &out)) return out;
+    *failed = true;
+    return "error: line " + std::to_string(number) + ": " + Printable(out);
+  }
+
+ private:
+  static bool Fail(std::string* out, std::string message) {
+    *out = std::move(message);
+    return false;
+  }
+
+  // False with the raw message in *out when the line does not convert.
+  bool Convert(std::string_view line, std::string* out) {
+    const CoordinateLine input = ParseCoordinateLine(line, from_.grid != 0);
+    if (!input.error.empty()) return Fail(out, input.error);
+    const double* values = input.values;
+    const int count = input.count;
     com::Variant copy;
-    if (!prototype_.Call("Copy", {}, &copy)) return "error: " + prototype_.error();
+    if (!prototype_.Call("Copy", {}, &copy)) return Fail(out, prototype_.error());
     com::ComPtr<com::IDispatch> object;
     copy.ToDispatch(&object);
     Automation p(object);
@@ -91,29 +93,28 @@ class Converter {
                                : p.Put("Latitude", com::Variant::R8(values[0])) &&
                                      p.Put("Longitude", com::Variant::R8(values[1]));
     if (!ok || (count == 3 && !p.Call("SetAltitude", {com::Variant::I2(1), com::Variant::R8(values[2])})))
-      return "error: " + p.error();
-    if (to_.datum != from_.datum && !p.Put("Datum", com::Variant::I2(to_.datum))) return "error: " + p.error();
-    if (to_.grid != from_.grid && !p.Put("Grid", com::Variant::I2(to_.grid))) return "error: " + p.error();
-    if (to_.hasZone && !p.Put("Zone", com::Variant::I2(to_.zone))) return "error: " + p.error();
+      return Fail(out, p.error());
+    if (to_.datum != from_.datum && !p.Put("Datum", com::Variant::I2(to_.datum))) return Fail(out, p.error());
+    if (to_.grid != from_.grid && !p.Put("Grid", com::Variant::I2(to_.grid))) return Fail(out, p.error());
+    if (to_.hasZone && !p.Put("Zone", com::Variant::I2(to_.zone))) return Fail(out, p.error());
 
     com::Variant a, b, altitude, zone;
-    std::string out;
     if (to_.grid) {
-      if (!p.Get("Easting", &a) || !p.Get("Northing", &b) || !p.Get("Zone", &zone)) return "error: " + p.error();
-      out = Fixed(a.AsR8(), 3) + " " + Fixed(b.AsR8(), 3);
-    } else {
-      if (!p.Get("Latitude", &a) || !p.Get("Longitude", &b)) return "error: " + p.error();
-      out = Fixed(a.AsR8(), 9) + " " + Fixed(b.AsR8(), 9);
+      if (!p.Get("Easting", &a) || !p.Get("Northing", &b) || !p.Get("Zone", &zone)) return Fail(out, p.error());
+    } else if (!p.Get("Latitude", &a) || !p.Get("Longitude", &b)) {
+      return Fail(out, p.error());
     }
-    if (count == 3) {
-      if (!p.Call("Altitude", {com::Variant::I2(1)}, &altitude)) return "error: " + p.error();
-      out += " " + Fixed(altitude.AsR8(), 3);
-    }
-    if (to_.grid && !zone.AsBstr().empty()) out += " " + zone.AsBstr();
-    return out;
+    if (count == 3 && !p.Call("Altitude", {com::Variant::I2(1)}, &altitude)) return Fail(out, p.error());
+    const double x = a.AsR8(), y = b.AsR8(), z = altitude.AsR8();
+    if (!std::isfinite(x) || !std::isfinite(y) || (count == 3 && !std::isfinite(z)))
+      return Fail(out, "the conversion gives no finite result");
+    if (!to_.grid && std::abs(x) > 90) return Fail(out, "the conversion gives a latitude outside -90 to 90");
+    *out = to_.grid ? Fixed(x, 3) + " " + Fixed(y, 3) : Fixed(x, 9) + " " + Fixed(y, 9);
+    if (count == 3) *out += " " + Fixed(z, 3);
+    if (to_.grid && !zone.AsBstr().empty()) *out += " " + zone.AsBstr();
+    return true;
   }
 
- private:
   CoordinateSystem from_, to_;
   Automation prototype_;
 };
@@ -141,14 +142,14 @@ int ConvertCommand(const Args& args) {
       std::string error;
       auto system = ParseSystem(args[++i], &error);
       if (!system) {
-        std::cerr << "zenolith convert: " << error << "\n";
+        std::cerr << "zenolith convert: " << Printable(error) << "\n";
         return 2;
       }
       (a == "--from" ? from : to) = system;
     } else if (file.empty() && (a.empty() || a[0] != '-')) {
       file = a;
     } else {
-      std::cerr << "zenolith convert: unexpected argument '" << a << "'\n";
+      std::cerr << "zenolith convert: unexpected argument '" << Printable(a) << "'\n";
       return 2;
     }
   }
@@ -157,15 +158,11 @@ int ConvertCommand(const Args& args) {
     return 2;
   }
 
-  std::ifstream fileStream;
-  if (!file.empty()) {
-    fileStream.open(file);
-    if (!fileStream) {
-      std::cerr << "zenolith convert: cannot open " << file << "\n";
-      return 1;
-    }
+  InputFile input(file);
+  if (!input.ok()) {
+    std::cerr << "zenolith convert: " << Printable(input.error()) << "\n";
+    return 1;
   }
-  std::istream& in = file.empty() ? std::cin : fileStream;
 
   com::CoInitializeEx();
   int status = 0;
@@ -173,13 +170,21 @@ int ConvertCommand(const Args& args) {
     Converter converter(*from, *to);
     std::string error;
     if (!converter.Prepare(&error)) {
-      std::cerr << "zenolith convert: " << error << "\n";
+      std::cerr << "zenolith convert: " << Printable(error) << "\n";
       status = 1;
     } else {
-      for (std::string line; std::getline(in, line);) {
+      bool failed = false;
+      long number = 0;
+      for (std::string line; std::getline(input.stream(), line);) {
+        ++number;
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-        std::cout << converter.Line(line) << "\n";
+        std::cout << converter.Line(line, number, &failed) << "\n";
       }
+      if (!input.ok()) {
+        std::cerr << "zenolith convert: " << Printable(input.error()) << "\n";
+        failed = true;
+      }
+      status = failed ? 1 : 0;
     }
   }
   com::CoFreeUnusedLibraries();

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -18,6 +17,8 @@
 #include "platform/com/TypeLib.h"
 #include "tools/zenolith/Automation.h"
 #include "tools/zenolith/Commands.h"
+#include "tools/zenolith/Input.h"
+#include "tools/zenolith/Printable.h"
 
 namespace zenolith::tools {
 namespace {
@@ -256,7 +257,7 @@ bool ParseInt(const std::string& text, long lo, long hi, long* out) {
 // Returns 0 when the options parse, else the exit status (with a message).
 int ParseOptions(const Args& args, bool listen, Options* o) {
   auto fail = [&](const std::string& message) {
-    std::cerr << "zenolith " << (listen ? "listen" : "decode") << ": " << message << "\n";
+    std::cerr << "zenolith " << (listen ? "listen" : "decode") << ": " << Printable(message) << "\n";
     return 2;
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -311,7 +312,7 @@ int ParseOptions(const Args& args, bool listen, Options* o) {
 bool SetUp(const Options& o, Automation* parser, JsonSink* sink, com::ComPtr<com::IConnectionPoint>* point,
            std::uint32_t* cookie) {
   if (!parser->Create("ZenolithCE.NmeaParser")) {
-    std::cerr << "zenolith: " << parser->error() << "\n";
+    std::cerr << "zenolith: " << Printable(parser->error()) << "\n";
     return false;
   }
   bool ok = parser->Put("AllEventsGeneric", com::Variant::Bool(o.allGeneric)) &&
@@ -320,7 +321,7 @@ bool SetUp(const Options& o, Automation* parser, JsonSink* sink, com::ComPtr<com
   for (const auto& [event, ms] : o.intervals)
     if (ok) ok = parser->Call("EventInterval", {com::Variant::I4(ms), com::Variant::I2(event)});
   if (!ok) {
-    std::cerr << "zenolith: " << parser->error() << "\n";
+    std::cerr << "zenolith: " << Printable(parser->error()) << "\n";
     return false;
   }
   // The event interface is found by name in the class's type library, as a
@@ -371,16 +372,8 @@ int WithParser(const Options& o, const std::function<int(Automation&)>& body) {
 
 // Feeds one file (or standard input for "-") through Parse; false on failure.
 bool DecodeFile(Automation& parser, const std::string& file) {
-  std::ifstream stream;
-  std::istream* in = &std::cin;
-  if (file != "-") {
-    stream.open(file, std::ios::binary);
-    if (!stream) {
-      std::cerr << "zenolith decode: cannot open " << file << "\n";
-      return false;
-    }
-    in = &stream;
-  }
+  InputFile input(file);
+  std::istream* in = &input.stream();
   std::vector<char> chunk(64 * 1024);
   bool lastWasCr = false;
   while (in->read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in->gcount() > 0) {
@@ -395,9 +388,13 @@ bool DecodeFile(Automation& parser, const std::string& file) {
       lastWasCr = c == '\r';
     }
     if (!parser.Call("Parse", {com::Variant::Bstr(std::move(text))})) {
-      std::cerr << "zenolith decode: " << parser.error() << "\n";
+      std::cerr << "zenolith decode: " << Printable(parser.error()) << "\n";
       return false;
     }
+  }
+  if (!input.ok()) {
+    std::cerr << "zenolith decode: " << Printable(input.error()) << "\n";
+    return false;
   }
   return true;
 }
@@ -440,7 +437,7 @@ int ListenCommand(const Args& args) {
       ok = parser.Put("PortEnabled", com::Variant::Bool(true));
     }
     if (!ok) {
-      std::cerr << "zenolith listen: " << parser.error() << "\n";
+      std::cerr << "zenolith listen: " << Printable(parser.error()) << "\n";
       return 1;
     }
     const auto start = std::chrono::steady_clock::now();

@@ -15,15 +15,19 @@
 //
 // A failing member prints "error 0xXXXXXXXX: DESCRIPTION" and the script goes
 // on; a line that does not parse (or names an unknown NAME) stops the script
-// with "line N: MESSAGE" on the error stream.
+// with "line N: MESSAGE" on the error stream. Both messages show control
+// bytes and malformed UTF-8 of the line as \xHH escapes.
 #pragma once
 
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/com/Unknown.h"
 #include "platform/com/Variant.h"
+#include "tools/zenolith/ScriptParser.h"
 
 namespace zenolith::tools {
 
@@ -38,6 +42,18 @@ class ScriptHost {
   bool RunLine(std::string_view line, int number);
 
  private:
+  bool Execute(const Statement& statement, int number);
+  // Prints "line N: MESSAGE" and returns false.
+  bool Stop(int number, const std::string& message);
+  const com::Variant* ValueOf(const Operand& operand) const;
+  // The object a name holds; null (after Stop) when the name is undefined or
+  // holds no object.
+  com::IDispatch* ObjectOf(const std::string& name, int number);
+  // Runs a call; nothing when it succeeded (*result and the out arguments in
+  // *outs filled), else whether the script goes on.
+  std::optional<bool> RunCall(const Call& call, int number, com::Variant* result, std::string* outs);
+  bool Put(const Statement& statement, int number);
+
   std::ostream& out_;
   std::ostream& err_;
   std::map<std::string, com::Variant, std::less<>> names_;

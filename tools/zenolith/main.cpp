@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "tools/zenolith/Commands.h"
+#include "tools/zenolith/Printable.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
   const Args args(argv + 2, argv + argc);
   for (const Subcommand& s : kSubcommands)
     if (s.name == command) return s.run(args);
-  std::cerr << "zenolith: unknown command '" << command << "'\n";
+  std::cerr << "zenolith: unknown command '" << zenolith::tools::Printable(command) << "'\n";
   Usage(std::cerr);
   return 2;
 }
