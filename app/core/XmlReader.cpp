@@ -333,7 +333,9 @@ XmlReader::Scan XmlReader::ScanToken(bool final) {
     while (q < filled_ && IsSeparator(window_[q])) ++q;
     if (q >= filled_) {
       if (endReached_) return Scan::End;
-      next_ = q;  // only separators so far: drop them and look further
+      // Only separators so far: they lead a text or are blanks before a tag,
+      // which the next read tells. Kept, unless they fill the whole window.
+      if (final) next_ = q;
       return Scan::NeedMore;
     }
     if (window_[q] != u'<') return ScanText(p, final);

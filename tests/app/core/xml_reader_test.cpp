@@ -296,6 +296,42 @@ TEST_F(XmlReaderTest, TokensAcrossTheWindowEdge) {
   EXPECT_EQ(failures, 0);
 }
 
+// Hands out its bytes at most `piece` at a time, as a pipe or a slow card can.
+class PieceSource final : public XmlSource {
+ public:
+  PieceSource(std::string bytes, std::size_t piece) : XmlSource("/pieces", "pieces.xml"), bytes_(std::move(bytes)), piece_(piece) {}
+  bool Open() override { return true; }
+  long Read(void* buffer, std::size_t size) override {
+    const std::size_t n = std::min({size, piece_, bytes_.size() - at_});
+    std::memcpy(buffer, bytes_.data() + at_, n);
+    at_ += n;
+    return static_cast<long>(n);
+  }
+  void Close() override {}
+
+ private:
+  std::string bytes_;
+  std::size_t piece_, at_ = 0;
+};
+
+// Guards texts that begin with blanks or quotes: when a read ended inside
+// those leading separators, the reader dropped them from the text.
+TEST_F(XmlReaderTest, TextsKeepTheirLeadingSeparatorsWhereverAReadEnds) {
+  const std::string doc = "<?xml version=\"1.0\"?>\n<s><p>  \t two blanks and a tab</p><q>\"=? quoted</q></s>";
+  for (const bool unicode : {false, true}) {
+    const std::string bytes = unicode ? Utf16File(Utf8ToUtf16(doc)) : doc;
+    const std::vector<Token> whole = Tokens(bytes);
+    ASSERT_EQ(whole.size(), 9u);
+    EXPECT_EQ(whole[3], Text("  \t two blanks and a tab"));
+    for (std::size_t piece = 1; piece < bytes.size(); ++piece) {
+      SCOPED_TRACE("unicode " + std::to_string(unicode) + ", pieces of " + std::to_string(piece));
+      Recorder r(std::make_unique<PieceSource>(bytes, piece));
+      ASSERT_TRUE(r.Read());
+      EXPECT_EQ(Describe(r.tokens), Describe(whole));
+    }
+  }
+}
+
 TEST_F(XmlReaderTest, LongestTokensThatFit) {
   // 8000 characters fit in the window wherever they start: right at the
   // start, before the first compaction (which waits for 4097 consumed bytes)
