@@ -25,6 +25,10 @@ constexpr const char* kNoGeodetic =
     "The easting and northing have no latitude and longitude on this grid (the result is not a finite number).";
 constexpr const char* kNoGrid =
     "The latitude and longitude have no easting and northing on this grid (the result is not a finite number).";
+constexpr const char* kBeyondPole =
+    "The easting and northing have no latitude on this grid (it would lie beyond a pole).";
+// Inverse projections may land a hair past a pole through rounding.
+constexpr double kPoleSlack = 1e-12;
 constexpr const char* kNoShift = "The position cannot be shifted to this datum (the result is not a finite number).";
 
 // Real arguments of the position are coordinates, angles, distances and
@@ -163,6 +167,10 @@ bool Position::RefreshGeodetic() {
   }
   if (!AllFinite({work.latitude, work.longitude})) {
     error_.Set(kErrorInvalidArgument, kNoGeodetic);
+    return false;
+  }
+  if (std::abs(work.latitude) > kPi / 2 + kPoleSlack) {
+    error_.Set(kErrorInvalidArgument, kBeyondPole);
     return false;
   }
   record_.latitude = work.latitude;

@@ -439,6 +439,9 @@ TEST(PositionLimits, HugeInputsNeverReadAsNaN) {
       const Variant v = p.Get(read);
       const std::string error = Obj::Error();
       if (com::Succeeded(p.last()) && !std::isfinite(v.AsR8())) problems += std::string(read) + " reads non-finite; ";
+      // A latitude beyond a pole is as meaningless as NaN (a UTM northing of 1e308 read 9e62°).
+      if (com::Succeeded(p.last()) && std::string(read) == "Latitude" && std::abs(v.AsR8()) > 90 + 1e-9)
+        problems += "Latitude beyond a pole; ";
       if (com::Failed(p.last()) && error.empty()) problems += std::string(read) + " fails without a message; ";
     }
     Obj other = PlacedPosition();
