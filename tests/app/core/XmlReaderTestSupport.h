@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -102,6 +105,27 @@ inline Token Start(std::string name, std::vector<std::pair<std::string, std::str
 inline Token End(std::string name) { return Token{XmlToken::EndTag, std::move(name), {}}; }
 inline Token Text(std::string text) { return Token{XmlToken::Text, std::move(text), {}}; }
 inline Token Decl(std::string text) { return Token{XmlToken::Declaration, std::move(text), {}}; }
+
+// Hands out its bytes at most `piece` at a time, as a pipe or a slow card
+// can, and fails every read from byte `failAt` on.
+class PieceSource final : public XmlSource {
+ public:
+  PieceSource(std::string bytes, std::size_t piece, std::size_t failAt = SIZE_MAX)
+      : XmlSource("/pieces", "pieces.xml"), bytes_(std::move(bytes)), piece_(piece), failAt_(failAt) {}
+  bool Open() override { return true; }
+  long Read(void* buffer, std::size_t size) override {
+    if (at_ >= failAt_) return -1;
+    const std::size_t n = std::min({size, piece_, bytes_.size() - at_, failAt_ - at_});
+    std::memcpy(buffer, bytes_.data() + at_, n);
+    at_ += n;
+    return static_cast<long>(n);
+  }
+  void Close() override {}
+
+ private:
+  std::string bytes_;
+  std::size_t piece_, failAt_, at_ = 0;
+};
 
 class XmlReaderTest : public testing_support::LoggedFolderTest {
  protected:

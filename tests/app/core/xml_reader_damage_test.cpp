@@ -264,36 +264,15 @@ TEST_F(XmlReaderTest, ReadResultAndLoggedReasons) {
   EXPECT_FALSE(none.Read());
 }
 
-// A source that fails once it has handed out `failAt` bytes.
-class FailingSource : public XmlSource {
- public:
-  FailingSource(std::string bytes, std::size_t failAt)
-      : XmlSource("/nowhere", "failing.xml"), bytes_(std::move(bytes)), failAt_(failAt) {}
-  bool Open() override { return true; }
-  long Read(void* buffer, std::size_t size) override {
-    if (position_ >= failAt_) return -1;
-    const std::size_t n = std::min({size, bytes_.size() - position_, failAt_ - position_});
-    std::memcpy(buffer, bytes_.data() + position_, n);
-    position_ += n;
-    return static_cast<long>(n);
-  }
-  void Close() override {}
-
- private:
-  std::string bytes_;
-  std::size_t failAt_;
-  std::size_t position_ = 0;
-};
-
 TEST_F(XmlReaderTest, FailedBlockReadKeepsWhatWasRead) {
   std::string doc = "<r>";
   for (int i = 0; i < 2000; ++i) doc += "<v>" + std::to_string(i) + "</v>";  // longer than one window
-  Recorder r(std::make_unique<FailingSource>(doc, 20000));
+  Recorder r(std::make_unique<PieceSource>(doc, SIZE_MAX, 20000));
   EXPECT_TRUE(r.Read());
   EXPECT_GT(r.tokens.size(), 100u);
   EXPECT_LT(r.tokens.size(), 1 + 3 * 2000u);  // the end of the document was never seen
   EXPECT_EQ(r.tokens[2], Text("0"));
-  EXPECT_NE(LogText().find("Error reading file /nowhere/failing.xml"), std::string::npos);
+  EXPECT_NE(LogText().find("Error reading file /pieces/pieces.xml"), std::string::npos);
 }
 
 // problem() tells a reader that read everything from one that stopped early
@@ -317,7 +296,7 @@ TEST_F(XmlReaderTest, ProblemSaysWhatEndedTheReadingEarly) {
       {"attribute too long", memory("<r a='" + std::string(20000, 'x') + "'/>"), "an XML token too long to read"},
       {"cut inside a tag", memory("<r><ab"), "the data ends inside a token"},
       {"cut inside a comment", memory("<r><!-- no end"), "the data ends inside a token"},
-      {"read error", [&] { return std::make_unique<FailingSource>(longDoc, 20000); }, "a read error"},
+      {"read error", [&] { return std::make_unique<PieceSource>(longDoc, SIZE_MAX, 20000); }, "a read error"},
       {"missing file", [&] { return std::make_unique<XmlFileSource>(folder_, "missing.xml"); }, "No such file or directory"},
       {"a folder", [&] { return std::make_unique<XmlFileSource>(folder_, "folder.xml"); }, "not a regular file"},
       {"one byte", [&] { return std::make_unique<XmlFileSource>(folder_, "one.xml"); }, "it is too short to hold XML"},

@@ -296,24 +296,6 @@ TEST_F(XmlReaderTest, TokensAcrossTheWindowEdge) {
   EXPECT_EQ(failures, 0);
 }
 
-// Hands out its bytes at most `piece` at a time, as a pipe or a slow card can.
-class PieceSource final : public XmlSource {
- public:
-  PieceSource(std::string bytes, std::size_t piece) : XmlSource("/pieces", "pieces.xml"), bytes_(std::move(bytes)), piece_(piece) {}
-  bool Open() override { return true; }
-  long Read(void* buffer, std::size_t size) override {
-    const std::size_t n = std::min({size, piece_, bytes_.size() - at_});
-    std::memcpy(buffer, bytes_.data() + at_, n);
-    at_ += n;
-    return static_cast<long>(n);
-  }
-  void Close() override {}
-
- private:
-  std::string bytes_;
-  std::size_t piece_, at_ = 0;
-};
-
 // Guards texts that begin with blanks or quotes: when a read ended inside
 // those leading separators, the reader dropped them from the text.
 TEST_F(XmlReaderTest, TextsKeepTheirLeadingSeparatorsWhereverAReadEnds) {
