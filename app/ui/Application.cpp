@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

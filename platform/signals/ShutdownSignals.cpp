@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 
 namespace platform {
 namespace {
