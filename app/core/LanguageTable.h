@@ -125,7 +125,6 @@ class LanguageTable {
   // The first folder searched: "<program folder>/Language" ("/Language" for
   // the program folder "", the root folder).
   const std::filesystem::path& folder() const { return folders_.empty() ? kNoFolder : folders_.front(); }
-  const std::vector<std::filesystem::path>& folders() const { return folders_; }
   // The file Load reads for `name`: "<folder>/<name>.txt" of the first folder
   // that has it, or the file whose name differs from that only in the case of
   // ".txt"; the first folder's path when no folder has it.

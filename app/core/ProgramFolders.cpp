@@ -101,15 +101,6 @@ std::vector<std::filesystem::path> ProgramFolders::ResourceCandidates(std::strin
   return candidates;
 }
 
-std::filesystem::path ProgramFolders::Resource(std::string_view name) const {
-  std::vector<std::filesystem::path> candidates = ResourceCandidates(name);
-  for (const auto& candidate : candidates) {
-    std::error_code ec;
-    if (std::filesystem::exists(candidate, ec)) return candidate;
-  }
-  return candidates.front();
-}
-
 ProgramFolders ResolveProgramFolders(std::string_view option, const FolderEnvironment& environment) {
   const auto given = [](const char* value) { return value && *value; };
   ProgramFolders f;

@@ -62,8 +62,6 @@ struct ProgramFolders {
   // may be: the home's, then the resource folder's; one entry when both are
   // the same or there is no resource folder.
   std::vector<std::filesystem::path> ResourceCandidates(std::string_view name) const;
-  // The first of those that exists; the home's when none does.
-  std::filesystem::path Resource(std::string_view name) const;
 };
 
 // What the folders are resolved from: the environment and the running

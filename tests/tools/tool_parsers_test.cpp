@@ -1,4 +1,4 @@
-// The zenolith tool's parsers and its message helper, called directly: the
+// The zenolith tool's parsers, called directly: the
 // tool's own tests run the binary; these pin the pieces the fuzz targets
 // exercise.
 #include <gtest/gtest.h>
@@ -9,39 +9,11 @@
 #include <variant>
 
 #include "tools/zenolith/ConvertLine.h"
-#include "tools/zenolith/Printable.h"
 #include "tools/zenolith/ScriptParser.h"
 
 namespace {
 
 using namespace zenolith::tools;
-
-// Guards the fault where messages quoted control bytes and invalid UTF-8 raw.
-TEST(ZenolithPrintable, EscapesControlBytesAndMalformedUtf8Only) {
-  struct Case {
-    const char* name;
-    std::string in, out;
-  };
-  const Case cases[] = {
-      {"plain", "d.RotX = 1", "d.RotX = 1"},
-      {"NUL", std::string("a\0b", 3), "a\\x00b"},
-      {"line feed and tab", "a\nb\tc", "a\\x0ab\\x09c"},
-      {"delete", "\x7f", "\\x7f"},
-      {"C1 control", "\xc2\x85", "\\xc2\\x85"},
-      {"two-byte character", "K\xc3\xb6ln", "K\xc3\xb6ln"},
-      {"four-byte character", "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
-      {"lone continuation", "\x80", "\\x80"},
-      {"cut sequence", "\xe2\x82", "\\xe2\\x82"},
-      {"overlong", "\xc0\xaf", "\\xc0\\xaf"},
-      {"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
-      {"above U+10FFFF", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
-      {"backslash kept", "C:\\x", "C:\\x"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Printable(c.in), c.out);
-  }
-}
 
 // Guards the fault where "nan", "inf" and "+-5" read as numbers.
 TEST(ZenolithConvertLine, ReadsTwoOrThreeFiniteNumbers) {

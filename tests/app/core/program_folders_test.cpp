@@ -228,19 +228,14 @@ TEST(ProgramFolders, ResourceFolderFromTheVariableElseBesideTheExecutable) {
 }
 
 TEST(ProgramFolders, ResourcesAreLookedUpInTheHomeFirst) {
-  testing_support::TempRegistry temp;
-  ProgramFolders f = FoldersUnder((temp.folder() / "home").native(), HomeSource::Option);
-  f.resources = (temp.folder() / "share").native();
-  fs::create_directories(temp.folder() / "home/Symbol");
-  fs::create_directories(temp.folder() / "share/Symbol");
-  fs::create_directories(temp.folder() / "share/samples");
-  EXPECT_EQ(f.Resource("Symbol"), temp.folder() / "home/Symbol") << "the user's own files win";
-  EXPECT_EQ(f.Resource("samples"), temp.folder() / "share/samples");
-  EXPECT_EQ(f.Resource("Language"), temp.folder() / "home/Language") << "the home's when neither exists";
+  ProgramFolders f = FoldersUnder("/home/u/rovana", HomeSource::Option);
+  f.resources = "/usr/share/rovana";
   EXPECT_EQ(f.ResourceCandidates("Language"),
-            (std::vector<fs::path>{temp.folder() / "home/Language", temp.folder() / "share/Language"}));
+            (std::vector<fs::path>{"/home/u/rovana/Language", "/usr/share/rovana/Language"}));
   f.resources = f.program;
   EXPECT_EQ(f.ResourceCandidates("Language").size(), 1u) << "one folder when both are the same";
+  f.resources.clear();
+  EXPECT_EQ(f.ResourceCandidates("Language").size(), 1u) << "no resource folder";
 }
 
 TEST(ProgramFolders, RelativeFoldersAreTakenFromTheCurrentFolder) {

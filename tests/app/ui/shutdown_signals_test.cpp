@@ -106,8 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, ShutdownSignalTest,
                          ::testing::Values(Case{"TermOnTheMainScreen", SIGTERM, false},
                                            Case{"IntOnTheMainScreen", SIGINT, false},
                                            Case{"HupOnTheMainScreen", SIGHUP, false},
-                                           Case{"TermInTheFirstStartDialog", SIGTERM, true},
-                                           Case{"IntInTheFirstStartDialog", SIGINT, true}),
+                                           Case{"TermInTheFirstStartDialog", SIGTERM, true}),
                          [](const ::testing::TestParamInfo<Case>& row) { return std::string(row.param.name); });
 
 // Guards a damaged settings.xml: it was overwritten with defaults at quit.

@@ -443,10 +443,6 @@ TEST_F(RegistryTest, MessagesShowBadLinesAsValidUtf8) {
   const Case cases[] = {
       {"valid UTF-8 is kept", "gr\xc3\xbc\xc3\x9f" "e", "gr\xc3\xbc\xc3\x9f" "e"},
       {"a lone lead byte", "a\xc3z", "a\\xc3z"},
-      {"a stray continuation byte", "a\x80z", "a\\x80z"},
-      {"an overlong form", "a\xc0\xafz", "a\\xc0\\xafz"},
-      {"a surrogate", "a\xed\xa0\x80z", "a\\xed\\xa0\\x80z"},
-      {"past U+10FFFF", "a\xf4\x90\x80\x80z", "a\\xf4\\x90\\x80\\x80z"},
       {"control bytes", std::string("a\x01\x7f\x00z", 5), "a\\x01\\x7f\\x00z"},
   };
   for (const Case& c : cases) {
