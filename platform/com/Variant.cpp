@@ -496,88 +496,11 @@ std::string FormatNumber(double v) {
   return result;
 }
 
-Variant::Variant(Storage s) : value_(std::move(s)) {}
-
-Variant::Variant(const Variant& other) : value_(other.value_) {
-  if (IDispatch* const* d = std::get_if<IDispatch*>(&value_); d && *d) (*d)->AddRef();
-}
-
-Variant::Variant(Variant&& other) noexcept : value_(std::exchange(other.value_, Storage{})) {}
-
-Variant& Variant::operator=(const Variant& other) {
-  // Copy first, release after: assigning a variant to itself, or to a value
-  // that the old object alone keeps alive, stays safe.
-  Variant copy(other);
-  std::swap(value_, copy.value_);
-  return *this;
-}
-
-Variant& Variant::operator=(Variant&& other) noexcept {
-  if (this != &other) {
-    Variant taken(std::move(other));
-    std::swap(value_, taken.value_);
-  }
-  return *this;
-}
-
-Variant::~Variant() {
-  if (IDispatch* const* d = std::get_if<IDispatch*>(&value_); d && *d) (*d)->Release();
-}
-
-Variant Variant::I2(std::int16_t v) { return Variant(Storage(std::in_place_type<std::int16_t>, v)); }
-Variant Variant::I4(std::int32_t v) { return Variant(Storage(std::in_place_type<std::int32_t>, v)); }
-Variant Variant::R8(double v) { return Variant(Storage(std::in_place_type<double>, v)); }
-Variant Variant::Bool(bool v) { return Variant(Storage(std::in_place_type<bool>, v)); }
-Variant Variant::Date(DateValue v) { return Variant(Storage(std::in_place_type<DateValue>, v)); }
-Variant Variant::Bstr(std::string v) { return Variant(Storage(std::in_place_type<std::string>, std::move(v))); }
-
-Variant Variant::Dispatch(IDispatch* v) {
-  if (v) v->AddRef();
-  return Variant(Storage(std::in_place_type<IDispatch*>, v));
-}
-
-Variant Variant::Ref(Variant* target) { return Variant(Storage(std::in_place_type<Variant*>, target)); }
-
-VarType Variant::type() const {
-  // Indexes in the order of Storage's alternatives.
-  constexpr VarType kTypes[] = {VarType::Empty, VarType::I2,   VarType::I4,       VarType::R8,   VarType::Bool,
-                                VarType::Date,  VarType::Bstr, VarType::Dispatch, VarType::ByRef};
-  static_assert(std::size(kTypes) == std::variant_size_v<Storage>);
-  return value_.valueless_by_exception() ? VarType::Empty : kTypes[value_.index()];
-}
-
-namespace {
-
-// The alternative T of a variant's storage, or the type's "nothing" value.
-template <class T, class Storage>
-T ValueOr(const Storage& storage, T fallback) {
-  const T* p = std::get_if<T>(&storage);
-  return p ? *p : fallback;
-}
-
-}  // namespace
-
-std::int16_t Variant::AsI2() const { return ValueOr<std::int16_t>(value_, 0); }
-std::int32_t Variant::AsI4() const { return ValueOr<std::int32_t>(value_, 0); }
-double Variant::AsR8() const { return ValueOr<double>(value_, 0); }
-bool Variant::AsBool() const { return ValueOr<bool>(value_, false); }
-DateValue Variant::AsDate() const { return ValueOr<DateValue>(value_, DateValue{}); }
-IDispatch* Variant::AsDispatch() const { return ValueOr<IDispatch*>(value_, nullptr); }
-Variant* Variant::AsRef() const { return ValueOr<Variant*>(value_, nullptr); }
 const std::string& Variant::AsBstr() const {
   const auto* p = std::get_if<std::string>(&value_);
   return p ? *p : kNoText;
 }
 
-Variant& Variant::Deref() {
-  Variant* target = AsRef();
-  return target ? *target : *this;
-}
-
-const Variant& Variant::Deref() const {
-  const Variant* target = AsRef();
-  return target ? *target : *this;
-}
 
 HRESULT Variant::ChangeType(VarType to, Variant* out) const {
   if (!out) return E_POINTER;

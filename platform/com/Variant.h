@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "platform/com/Types.h"
@@ -57,39 +58,76 @@ COM_API bool DateToCivil(DateValue date, CivilTime* civil);
 
 class COM_API Variant {
  public:
+  // The members every call copies, moves and reads are defined here, inline:
+  // a dispatch call handles several variants, and a call into the runtime's
+  // shared library for each would cost more than the work itself.
   Variant() = default;
-  Variant(const Variant& other);
-  Variant(Variant&& other) noexcept;
-  Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept;
-  ~Variant();
+  Variant(const Variant& other) : value_(other.value_) {
+    if (IDispatch* const* d = std::get_if<IDispatch*>(&value_); d && *d) (*d)->AddRef();
+  }
+  Variant(Variant&& other) noexcept : value_(std::exchange(other.value_, Storage{})) {}
+  Variant& operator=(const Variant& other) {
+    // Copy first, release after: assigning a variant to itself, or to a value
+    // that the old object alone keeps alive, stays safe.
+    Variant copy(other);
+    std::swap(value_, copy.value_);
+    return *this;
+  }
+  Variant& operator=(Variant&& other) noexcept {
+    if (this != &other) {
+      Variant taken(std::move(other));
+      std::swap(value_, taken.value_);
+    }
+    return *this;
+  }
+  ~Variant() {
+    if (IDispatch* const* d = std::get_if<IDispatch*>(&value_); d && *d) (*d)->Release();
+  }
 
-  static Variant I2(std::int16_t v);
-  static Variant I4(std::int32_t v);
-  static Variant R8(double v);
-  static Variant Bool(bool v);
-  static Variant Date(DateValue v);
-  static Variant Bstr(std::string v);
-  static Variant Dispatch(IDispatch* v);  // adds a reference; null allowed
-  static Variant Ref(Variant* target);    // an out slot; target must outlive it
+  static Variant I2(std::int16_t v) { return Variant(Storage(std::in_place_type<std::int16_t>, v)); }
+  static Variant I4(std::int32_t v) { return Variant(Storage(std::in_place_type<std::int32_t>, v)); }
+  static Variant R8(double v) { return Variant(Storage(std::in_place_type<double>, v)); }
+  static Variant Bool(bool v) { return Variant(Storage(std::in_place_type<bool>, v)); }
+  static Variant Date(DateValue v) { return Variant(Storage(std::in_place_type<DateValue>, v)); }
+  static Variant Bstr(std::string v) { return Variant(Storage(std::in_place_type<std::string>, std::move(v))); }
+  // Adds a reference; null allowed.
+  static Variant Dispatch(IDispatch* v) {
+    if (v) v->AddRef();
+    return Variant(Storage(std::in_place_type<IDispatch*>, v));
+  }
+  // An out slot; target must outlive it.
+  static Variant Ref(Variant* target) { return Variant(Storage(std::in_place_type<Variant*>, target)); }
 
-  VarType type() const;  // ByRef for a slot, never Variant or Void
+  // ByRef for a slot, never Variant or Void.
+  VarType type() const {
+    // Indexes in the order of Storage's alternatives.
+    constexpr VarType kTypes[] = {VarType::Empty, VarType::I2,   VarType::I4,       VarType::R8,   VarType::Bool,
+                                  VarType::Date,  VarType::Bstr, VarType::Dispatch, VarType::ByRef};
+    static_assert(std::size(kTypes) == std::variant_size_v<Storage>);
+    return value_.valueless_by_exception() ? VarType::Empty : kTypes[value_.index()];
+  }
   bool IsEmpty() const { return type() == VarType::Empty; }
   bool IsByRef() const { return type() == VarType::ByRef; }
 
   // Accessors for a value of exactly that type; 0, false, "" or null otherwise.
-  std::int16_t AsI2() const;
-  std::int32_t AsI4() const;
-  double AsR8() const;
-  bool AsBool() const;
-  DateValue AsDate() const;
+  std::int16_t AsI2() const { return ValueOr<std::int16_t>(0); }
+  std::int32_t AsI4() const { return ValueOr<std::int32_t>(0); }
+  double AsR8() const { return ValueOr<double>(0); }
+  bool AsBool() const { return ValueOr<bool>(false); }
+  DateValue AsDate() const { return ValueOr<DateValue>(DateValue{}); }
   const std::string& AsBstr() const;
-  IDispatch* AsDispatch() const;  // no reference added
-  Variant* AsRef() const;
+  IDispatch* AsDispatch() const { return ValueOr<IDispatch*>(nullptr); }  // no reference added
+  Variant* AsRef() const { return ValueOr<Variant*>(nullptr); }
 
   // The slot's target for a by-reference variant, else this variant itself.
-  Variant& Deref();
-  const Variant& Deref() const;
+  Variant& Deref() {
+    Variant* target = AsRef();
+    return target ? *target : *this;
+  }
+  const Variant& Deref() const {
+    const Variant* target = AsRef();
+    return target ? *target : *this;
+  }
 
   // Converts (through a by-reference slot) to `to`. Dispatch to a value type
   // reads the object's default member: DISP_E_TYPEMISMATCH for a null object
@@ -121,7 +159,12 @@ class COM_API Variant {
  private:
   using Storage = std::variant<std::monostate, std::int16_t, std::int32_t, double, bool, DateValue,
                                std::string, IDispatch*, Variant*>;
-  explicit Variant(Storage s);
+  explicit Variant(Storage s) : value_(std::move(s)) {}
+  template <class T>
+  T ValueOr(T fallback) const {
+    const T* p = std::get_if<T>(&value_);
+    return p ? *p : fallback;
+  }
   Storage value_;
 };
 
