@@ -27,7 +27,7 @@ bool FiniteArgument(Invocation& call, std::size_t i, double* out) {
 }
 
 DispatchObject::DispatchObject(const com::IID& iid, std::string_view progId)
-    : iid_(iid), progId_(progId), info_(LibraryInterface(iid)) {
+    : iid_(iid), progId_(progId), index_(LibraryInterfaceIndex(iid)) {
   ObjectCreated();
 }
 
@@ -63,23 +63,24 @@ std::uint32_t DispatchObject::Release() {
 
 com::HRESULT DispatchObject::GetTypeInfo(std::shared_ptr<const com::InterfaceInfo>* info) {
   if (!info) return com::E_POINTER;
-  *info = info_;
-  return info_ ? com::S_OK : com::TYPE_E_ELEMENTNOTFOUND;
+  *info = index_ ? std::shared_ptr<const com::InterfaceInfo>(LibraryTypeLib(), &index_->info()) : nullptr;
+  return index_ ? com::S_OK : com::TYPE_E_ELEMENTNOTFOUND;
 }
 
 com::HRESULT DispatchObject::GetIDsOfNames(std::span<const std::string_view> names, com::DispId* ids) {
   if (!ids) return com::E_POINTER;
   if (names.empty()) return com::E_INVALIDARG;
   for (std::size_t i = 0; i < names.size(); ++i) ids[i] = com::kDispIdUnknown;
-  if (!info_) return com::DISP_E_UNKNOWNNAME;
-  const auto id = info_->IdOfName(names[0]);
+  if (!index_) return com::DISP_E_UNKNOWNNAME;
+  const com::InterfaceInfo& info = index_->info();
+  const auto id = info.IdOfName(names[0]);
   if (!id) return com::DISP_E_UNKNOWNNAME;
   ids[0] = *id;
   bool allKnown = true;
   for (std::size_t i = 1; i < names.size(); ++i) {
     // Parameter names are looked up among the members of that name (a get
     // and a put share one identifier but may name their arguments apart).
-    for (const com::MemberInfo& member : info_->members) {
+    for (const com::MemberInfo& member : info.members) {
       if (member.id != *id) continue;
       for (std::size_t p = 0; p < member.params.size() && ids[i] == com::kDispIdUnknown; ++p) {
         const std::string& name = member.params[p].name;
@@ -96,45 +97,87 @@ com::HRESULT DispatchObject::GetIDsOfNames(std::span<const std::string_view> nam
 }
 
 com::HRESULT DispatchObject::Fail(com::HRESULT hr, std::string_view description) {
-  com::SetErrorInfo({std::string(description), iid_, progId_});
+  com::SetErrorInfo({std::string(description), iid_, std::string(progId_)});
   return hr;
 }
+
+namespace {
+
+// True when the arguments can reach the class as they are: one for every
+// parameter, none of them out, each already of its declared type (a VARIANT
+// parameter takes any value that is not a by-reference slot).
+bool ArgumentsFit(const com::MemberInfo& member, std::span<const com::Variant> args) {
+  if (args.size() != member.params.size()) return false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const com::ParamInfo& param = member.params[i];
+    const com::VarType type = args[i].type();
+    if (param.out || type == com::VarType::ByRef || (param.type != com::VarType::Variant && param.type != type))
+      return false;
+  }
+  return true;
+}
+
+// Room for the converted arguments of a call: on the stack for the usual few,
+// on the heap beyond.
+class ArgumentSlots {
+ public:
+  explicit ArgumentSlots(std::size_t count) : count_(count) {
+    if (count > kInline) heap_.resize(2 * count);
+  }
+  std::span<com::Variant> converted() { return {base(), count_}; }
+  com::Variant& local(std::size_t i) { return base()[count_ + i]; }
+
+ private:
+  static constexpr std::size_t kInline = 8;
+  com::Variant* base() { return heap_.empty() ? inline_ : heap_.data(); }
+  std::size_t count_;
+  com::Variant inline_[2 * kInline];
+  std::vector<com::Variant> heap_;
+};
+
+}  // namespace
 
 com::HRESULT DispatchObject::Invoke(com::DispId id, std::uint16_t flags, std::span<com::Variant> args,
                                     com::Variant* result) {
   com::ClearErrorInfo();
-  if (!info_) return Fail(com::TYPE_E_CANTLOADLIBRARY, "The type library does not describe this interface.");
-  const com::MemberInfo* member = info_->Find(id, flags);
+  if (!index_) return Fail(com::TYPE_E_CANTLOADLIBRARY, "The type library does not describe this interface.");
+  const com::MemberInfo* member = index_->Find(id, flags);
   if (!member) return Fail(com::DISP_E_MEMBERNOTFOUND, com::DescribeStatus(com::DISP_E_MEMBERNOTFOUND));
-
-  std::size_t required = 0;
-  for (const com::ParamInfo& p : member->params)
-    if (!p.optional) ++required;
-  if (args.size() < required || args.size() > member->params.size())
-    return Fail(com::DISP_E_BADPARAMCOUNT, "Wrong number of arguments for " + member->name + ": " +
-                                               std::to_string(args.size()) + " given, " +
-                                               std::to_string(member->params.size()) + " expected.");
-
-  // Arguments of the declared types; out arguments keep the caller's slot or
-  // get a local one when the caller passed a plain value.
-  std::vector<com::Variant> converted(member->params.size());
-  std::vector<com::Variant> localSlots(member->params.size());
-  for (std::size_t i = 0; i < member->params.size(); ++i) {
-    const com::ParamInfo& param = member->params[i];
-    if (param.out) {
-      converted[i] = (i < args.size() && args[i].IsByRef()) ? args[i] : com::Variant::Ref(&localSlots[i]);
-      continue;
-    }
-    if (i >= args.size()) continue;  // a missing optional argument stays empty
-    const com::HRESULT hr = args[i].ChangeType(param.type, &converted[i]);
-    if (com::Failed(hr))
-      return Fail(hr, com::DescribeStatus(hr) + " Argument " + param.name + " of " + member->name + ".");
-  }
-
   com::Variant value;
-  Invocation call{*member, converted, value, error_};
-  error_.Clear();
-  const com::HRESULT hr = Call(call);
+  com::HRESULT hr = com::S_OK;
+  if (ArgumentsFit(*member, args)) {
+    // The common case: the caller's values are passed on without a copy.
+    Invocation call{*member, args, value, error_};
+    error_.Clear();
+    hr = Call(call);
+  } else {
+    std::size_t required = 0;
+    for (const com::ParamInfo& p : member->params)
+      if (!p.optional) ++required;
+    if (args.size() < required || args.size() > member->params.size())
+      return Fail(com::DISP_E_BADPARAMCOUNT, "Wrong number of arguments for " + member->name + ": " +
+                                                 std::to_string(args.size()) + " given, " +
+                                                 std::to_string(member->params.size()) + " expected.");
+
+    // Arguments of the declared types; out arguments keep the caller's slot
+    // or get a local one when the caller passed a plain value.
+    ArgumentSlots slots(member->params.size());
+    std::span<com::Variant> converted = slots.converted();
+    for (std::size_t i = 0; i < member->params.size(); ++i) {
+      const com::ParamInfo& param = member->params[i];
+      if (param.out) {
+        converted[i] = (i < args.size() && args[i].IsByRef()) ? args[i] : com::Variant::Ref(&slots.local(i));
+        continue;
+      }
+      if (i >= args.size()) continue;  // a missing optional argument stays empty
+      hr = args[i].ChangeType(param.type, &converted[i]);
+      if (com::Failed(hr))
+        return Fail(hr, com::DescribeStatus(hr) + " Argument " + param.name + " of " + member->name + ".");
+    }
+    Invocation call{*member, converted, value, error_};
+    error_.Clear();
+    hr = Call(call);
+  }
   if (com::Failed(hr)) return Fail(hr, com::DescribeStatus(hr));
   if (error_.IsSet()) return ReportError(error_, iid_, progId_);
   if (result) *result = std::move(value);

@@ -15,6 +15,7 @@
 // rich error information (source: the class's ProgID).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,7 @@
 #include <string_view>
 
 #include "lib/component/ErrorRecord.h"
+#include "lib/component/LibraryTypeLib.h"
 #include "platform/com/TypeLib.h"
 #include "platform/com/Unknown.h"
 #include "platform/com/Variant.h"
@@ -65,16 +67,53 @@ struct MemberRow {
 template <class T>
 using MemberTable = std::span<const MemberRow<T>>;
 
+// The rows of one class's table indexed by dispatch identifier and kind
+// (identifiers 0 to 63; rows beyond are found by scanning).
+template <class T>
+class MemberRowIndex {
+ public:
+  explicit MemberRowIndex(std::span<const MemberRow<T>> rows) : rows_(rows) {
+    for (const MemberRow<T>& row : rows)
+      if (row.id >= 0 && row.id < kDirectIds) {
+        const MemberRow<T>*& slot = at_[static_cast<std::size_t>(row.id)][static_cast<std::size_t>(row.kind)];
+        if (!slot) slot = &row;
+      }
+  }
+  bool Indexes(std::span<const MemberRow<T>> rows) const {
+    return rows.data() == rows_.data() && rows.size() == rows_.size();
+  }
+  const MemberRow<T>* Find(com::DispId id, com::MemberKind kind) const {
+    if (id >= 0 && id < kDirectIds) return at_[static_cast<std::size_t>(id)][static_cast<std::size_t>(kind)];
+    for (const MemberRow<T>& row : rows_)
+      if (row.id == id && row.kind == kind) return &row;
+    return nullptr;
+  }
+
+ private:
+  static constexpr com::DispId kDirectIds = 64;
+  std::span<const MemberRow<T>> rows_;
+  std::array<std::array<const MemberRow<T>*, 4>, kDirectIds> at_{};
+};
+
 // Runs the row matching the invoked member; a type library member without a
-// row fails with E_NOTIMPL.
+// row fails with E_NOTIMPL. The class's table is indexed at its first call.
 template <class T>
 com::HRESULT Dispatch(T* self, std::span<const MemberRow<T>> rows, Invocation& call) {
-  for (const MemberRow<T>& row : rows)
-    if (row.id == call.member.id && row.kind == call.member.kind) {
-      (self->*row.handler)(call);
-      return com::S_OK;
-    }
-  return com::E_NOTIMPL;
+  static const MemberRowIndex<T> index(rows);
+  const MemberRow<T>* row = nullptr;
+  if (index.Indexes(rows)) {
+    row = index.Find(call.member.id, call.member.kind);
+  } else {
+    // A class dispatching through a second table: scanned each time.
+    for (const MemberRow<T>& candidate : rows)
+      if (candidate.id == call.member.id && candidate.kind == call.member.kind) {
+        row = &candidate;
+        break;
+      }
+  }
+  if (!row) return com::E_NOTIMPL;
+  (self->*row->handler)(call);
+  return com::S_OK;
 }
 
 class DispatchObject : public com::IDispatch {
@@ -95,7 +134,8 @@ class DispatchObject : public com::IDispatch {
 
  protected:
   // `iid` names the class's dispatch interface in the type library; `progId`
-  // is the class's source text in rich error information.
+  // (a string that outlives the object, normally a literal) is the class's
+  // source text in rich error information.
   DispatchObject(const com::IID& iid, std::string_view progId);
   virtual ~DispatchObject();
 
@@ -115,8 +155,8 @@ class DispatchObject : public com::IDispatch {
 
   std::atomic<std::uint32_t> refs_{1};
   com::IID iid_;
-  std::string progId_;
-  std::shared_ptr<const com::InterfaceInfo> info_;
+  std::string_view progId_;        // a literal of the class
+  const InterfaceIndex* index_;   // null when the type library lacks the interface
 };
 
 // Creates a T (its constructor takes no arguments) and hands out `iid`.

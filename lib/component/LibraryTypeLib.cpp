@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <vector>
+
 #include "lib/component/Identifiers.h"
 
 namespace zenolith {
@@ -22,6 +24,26 @@ std::shared_ptr<const com::TypeLib> Load() {
 std::shared_ptr<const com::TypeLib> LibraryTypeLib() {
   static const std::shared_ptr<const com::TypeLib> lib = Load();
   return lib;
+}
+
+InterfaceIndex::InterfaceIndex(const com::InterfaceInfo& info) : info_(&info) {
+  static_assert(static_cast<int>(com::MemberKind::Method) == 0 && static_cast<int>(com::MemberKind::PropPutRef) == 3);
+  for (const com::MemberInfo& member : info.members) {
+    if (member.id < 0 || member.id >= kDirectIds) continue;
+    const com::MemberInfo*& slot = members_[static_cast<std::size_t>(member.id)][static_cast<std::size_t>(member.kind)];
+    if (!slot) slot = &member;  // the first of a kind wins, as in Find
+  }
+}
+
+const InterfaceIndex* LibraryInterfaceIndex(const com::IID& iid) {
+  static const std::vector<InterfaceIndex> indexes = [] {
+    std::vector<InterfaceIndex> all;
+    for (const com::InterfaceInfo& info : LibraryTypeLib()->interfaces) all.emplace_back(info);
+    return all;
+  }();
+  for (const InterfaceIndex& index : indexes)
+    if (index.info().iid == iid) return &index;
+  return nullptr;
 }
 
 std::shared_ptr<const com::InterfaceInfo> LibraryInterface(const com::IID& iid) {
