@@ -4,6 +4,7 @@
 
 #include "lib/component/DispatchObject.h"
 #include "lib/component/Identifiers.h"
+#include "lib/component/LibraryTypeLib.h"
 #include "lib/component/ServerLifetime.h"
 #include "platform/com/Runtime.h"
 
@@ -85,3 +86,20 @@ TEST(DispatchObject, ObjectsCountTowardsTheServerLifetime) {
 }
 
 }  // namespace
+
+// The index every call goes through finds the member the type library's own
+// lookup finds, for every identifier in use (and some not), every
+// combination of invoke flags and every interface of the library.
+TEST(InterfaceIndex, FindsWhatTheTypeLibraryFinds) {
+  const auto lib = zenolith::LibraryTypeLib();
+  ASSERT_FALSE(lib->interfaces.empty());
+  for (const com::InterfaceInfo& info : lib->interfaces) {
+    const zenolith::InterfaceIndex* index = zenolith::LibraryInterfaceIndex(info.iid);
+    ASSERT_NE(index, nullptr) << info.name;
+    EXPECT_EQ(&index->info(), &info);
+    for (com::DispId id = -2; id <= 66; ++id)
+      for (std::uint16_t flags = 0; flags < 16; ++flags)
+        EXPECT_EQ(index->Find(id, flags), info.Find(id, flags)) << info.name << " " << id << " " << flags;
+  }
+  EXPECT_EQ(zenolith::LibraryInterfaceIndex(com::IID_IDispatch), nullptr);
+}
