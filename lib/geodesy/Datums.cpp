@@ -108,6 +108,45 @@ constexpr std::array<std::string_view, 28> kDatumNames = {
     "AMERSFOORT", "ROME_40",       "NGO_48",           "ED_50_DENMARK",
 };
 
+// The latitude and height of a point at distance p from the axis and z from
+// the equatorial plane: fixed-point iteration on the latitude, bounded so
+// that NaN or a degenerate ellipsoid cannot hang.
+//
+// Away from the axis the iteration runs on tan(latitude), the same fixed
+// point without a sine and an arc tangent each round (the result differs
+// only in the last bits of the latitude); on or near the axis, and for an
+// ellipsoid that is no ellipsoid, it runs on the latitude itself.
+void GeocentricToGeodetic(double p, double z, double a, double e2, double* latitude, double* height) {
+  // |tan(latitude)| below this (within about 0.00006 degrees of a pole)
+  // keeps the tangent's square far from overflowing.
+  constexpr double kMaxTangent = 1e6;
+  if (p > 0 && std::abs(z) < kMaxTangent * p && e2 >= 0 && e2 < 1 && std::isfinite(a)) {
+    double t = z / (p * (1 - e2));
+    double n = 0;
+    for (int round = 0; round < kMaxLatitudeRounds; ++round) {
+      const double s = t / std::sqrt(1 + t * t);
+      n = a / std::sqrt(1 - e2 * s * s);
+      const double next = (z + e2 * n * s) / p;
+      if (next == t) break;
+      t = next;
+    }
+    *latitude = std::atan(t);
+    *height = p * std::sqrt(1 + t * t) - n;
+    return;
+  }
+  double lat = std::atan2(z, p * (1 - e2));
+  double n = 0;
+  for (int round = 0; round < kMaxLatitudeRounds; ++round) {
+    const double s = std::sin(lat);
+    n = a / std::sqrt(1 - e2 * s * s);
+    const double next = std::atan2(z + e2 * n * s, p);
+    if (next == lat) break;
+    lat = next;
+  }
+  *latitude = lat;
+  *height = p / std::cos(lat) - n;
+}
+
 bool HasShift(const DatumParameters& d) {
   return d.dx != 0 || d.dy != 0 || d.dz != 0 || d.rx != 0 || d.ry != 0 || d.rz != 0 || d.scale != 0;
 }
@@ -158,22 +197,10 @@ void ShiftDatum(double* latitude, double* longitude, double* height, const Datum
     z = ((z - to.dz) + to.ry * x - to.rx * y) / k;
   }
 
-  // Geocentric to geodetic on the target ellipsoid: fixed-point iteration on
-  // the latitude, bounded so that NaN or a degenerate ellipsoid cannot hang.
-  const double e2 = to.e2;
+  // Geocentric to geodetic on the target ellipsoid.
   const double p = std::sqrt(x * x + y * y);
-  double lat = std::atan2(z, p * (1 - e2));
-  double n = 0;
-  for (int round = 0; round < kMaxLatitudeRounds; ++round) {
-    const double s = std::sin(lat);
-    n = to.semiMajorAxis / std::sqrt(1 - e2 * s * s);
-    const double next = std::atan2(z + e2 * n * s, p);
-    if (next == lat) break;
-    lat = next;
-  }
-  *latitude = lat;
+  GeocentricToGeodetic(p, z, to.semiMajorAxis, to.e2, latitude, height);
   *longitude = std::atan2(y, x);
-  *height = p / std::cos(lat) - n;
 }
 
 }  // namespace zenolith

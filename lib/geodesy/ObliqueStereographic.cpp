@@ -2,7 +2,9 @@
 // (EPSG method 9809, IOGP Guidance Note 7-2): the ellipsoid is mapped
 // conformally onto the Gauss sphere of radius √(ρ0·ν0), which is then
 // projected stereographically from the antipode of the origin.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "lib/geodesy/Algorithms.h"
@@ -23,6 +25,8 @@ struct GaussSphere {
   double n = 0;       // ratio of sphere to ellipsoid longitudes
   double c = 0;       // scale of the conformal mapping
   double chi0 = 0;    // conformal latitude of the origin, radians
+  double sinChi0 = 0, cosChi0 = 0;
+  double tanChi0 = 0, tanHalfColatitude0 = 0;  // tan(chi0), tan(pi/4 - chi0/2)
 };
 
 // (1 − e·sinφ)/(1 + e·sinφ), the ellipsoid's factor in the conformal mapping.
@@ -49,34 +53,61 @@ GaussSphere MakeSphere(const GridRecord& grid, const Ellipsoid& ellipsoid) {
   s.c = (s.n + sin0) * (1.0 - sinChi0) / ((s.n - sin0) * (1.0 + sinChi0));
   const double w2 = s.c * w1;
   s.chi0 = std::asin((w2 - 1.0) / (w2 + 1.0));
+  s.sinChi0 = std::sin(s.chi0);
+  s.cosChi0 = std::cos(s.chi0);
+  s.tanChi0 = std::tan(s.chi0);
+  s.tanHalfColatitude0 = std::tan(kQuarterPi - s.chi0 / 2.0);
   return s;
+}
+
+// The sphere of the grid and ellipsoid last asked for on this thread: the
+// points of one conversion share it, so it is built once for all of them.
+// The inputs are compared bit for bit, so the sphere is always the one
+// MakeSphere gives.
+const GaussSphere& SphereOf(const GridRecord& grid, const Ellipsoid& ellipsoid) {
+  struct Cache {
+    std::uint64_t key[4] = {};
+    bool valid = false;
+    GaussSphere sphere;
+  };
+  thread_local Cache cache;
+  const std::uint64_t key[4] = {std::bit_cast<std::uint64_t>(grid.latitudeOfOrigin),
+                                std::bit_cast<std::uint64_t>(grid.scale), std::bit_cast<std::uint64_t>(ellipsoid.a),
+                                std::bit_cast<std::uint64_t>(ellipsoid.e2)};
+  if (!cache.valid || key[0] != cache.key[0] || key[1] != cache.key[1] || key[2] != cache.key[2] ||
+      key[3] != cache.key[3]) {
+    cache.sphere = MakeSphere(grid, ellipsoid);
+    for (int i = 0; i < 4; ++i) cache.key[i] = key[i];
+    cache.valid = true;
+  }
+  return cache.sphere;
 }
 
 }  // namespace
 
 PlanePoint ObliqueStereographicForward(const GridRecord& grid, const Ellipsoid& ellipsoid, GeoCoord point) {
-  const GaussSphere s = MakeSphere(grid, ellipsoid);
+  const GaussSphere& s = SphereOf(grid, ellipsoid);
   const double sinPhi = std::sin(point.latitude);
   const double w =
       s.c * std::pow((1.0 + sinPhi) / (1.0 - sinPhi) * std::pow(EccentricityRatio(s.e, point.latitude), s.e), s.n);
   const double chi = std::asin((w - 1.0) / (w + 1.0));
   // Λ − λ0: the longitude on the sphere, counted from the origin.
   const double dLambda = s.n * (point.longitude - grid.longitudeOfOrigin);
-  const double b = 1.0 + std::sin(chi) * std::sin(s.chi0) + std::cos(chi) * std::cos(s.chi0) * std::cos(dLambda);
+  const double b = 1.0 + std::sin(chi) * s.sinChi0 + std::cos(chi) * s.cosChi0 * std::cos(dLambda);
   PlanePoint out;
   out.easting = grid.falseEasting + s.twoRk0 * std::cos(chi) * std::sin(dLambda) / b;
   out.northing = grid.falseNorthing +
-                 s.twoRk0 * (std::sin(chi) * std::cos(s.chi0) - std::cos(chi) * std::sin(s.chi0) * std::cos(dLambda)) / b;
+                 s.twoRk0 * (std::sin(chi) * s.cosChi0 - std::cos(chi) * s.sinChi0 * std::cos(dLambda)) / b;
   return out;
 }
 
 GeoCoord ObliqueStereographicInverse(const GridRecord& grid, const Ellipsoid& ellipsoid, PlanePoint point) {
-  const GaussSphere s = MakeSphere(grid, ellipsoid);
+  const GaussSphere& s = SphereOf(grid, ellipsoid);
   const double x = point.easting - grid.falseEasting;
   const double y = point.northing - grid.falseNorthing;
   // Stereographic plane back to the sphere.
-  const double g = s.twoRk0 * std::tan(kQuarterPi - s.chi0 / 2.0);
-  const double h = 2.0 * s.twoRk0 * std::tan(s.chi0) + g;
+  const double g = s.twoRk0 * s.tanHalfColatitude0;
+  const double h = 2.0 * s.twoRk0 * s.tanChi0 + g;
   const double i = std::atan2(x, h + y);
   const double j = std::atan2(x, g - y) - i;
   const double chi = s.chi0 + 2.0 * std::atan((y - x * std::tan(j / 2.0)) / s.twoRk0);

@@ -13,6 +13,20 @@
 namespace zenolith {
 namespace {
 
+// Sines of 2x, 4x, 6x and 8x from the sine and cosine of x.
+struct MultipleAngles {
+  double sin2, sin4, sin6, sin8;
+
+  MultipleAngles(double sinX, double cosX) {
+    sin2 = 2 * sinX * cosX;
+    const double cos2 = (cosX - sinX) * (cosX + sinX);
+    sin4 = 2 * sin2 * cos2;
+    const double cos4 = 1 - 2 * sin2 * sin2;
+    sin6 = sin4 * cos2 + cos4 * sin2;
+    sin8 = 2 * sin4 * cos4;
+  }
+};
+
 // Coefficients of the meridian arc (Snyder 3-21) for one eccentricity.
 struct MeridianArc {
   double c0, c2, c4, c6;
@@ -25,10 +39,14 @@ struct MeridianArc {
     c6 = 35 * e6 / 3072;
   }
 
-  // Distance along the meridian from the equator to latitude phi, metres.
-  double At(double a, double phi) const {
-    return a * (c0 * phi - c2 * std::sin(2 * phi) + c4 * std::sin(4 * phi) - c6 * std::sin(6 * phi));
+  // Distance along the meridian from the equator to latitude phi, metres,
+  // given phi's sine and cosine: the multiple angles come from the
+  // double-angle formulas rather than three more sines.
+  double At(double a, double phi, double sinPhi, double cosPhi) const {
+    const MultipleAngles m(sinPhi, cosPhi);
+    return a * (c0 * phi - c2 * m.sin2 + c4 * m.sin4 - c6 * m.sin6);
   }
+  double At(double a, double phi) const { return At(a, phi, std::sin(phi), std::cos(phi)); }
 };
 
 }  // namespace
@@ -40,12 +58,12 @@ PlanePoint TransverseMercatorForward(const GridRecord& grid, const Ellipsoid& el
   const MeridianArc arc(e2);
 
   const double phi = point.latitude;
-  const double sinPhi = std::sin(phi), cosPhi = std::cos(phi), tanPhi = std::tan(phi);
+  const double sinPhi = std::sin(phi), cosPhi = std::cos(phi), tanPhi = sinPhi / cosPhi;
   const double n = a / std::sqrt(1 - e2 * sinPhi * sinPhi);
   const double t = tanPhi * tanPhi;
   const double c = ep2 * cosPhi * cosPhi;
   const double aa = (point.longitude - grid.longitudeOfOrigin) * cosPhi;
-  const double m = arc.At(a, phi);
+  const double m = arc.At(a, phi, sinPhi, cosPhi);
   const double m0 = arc.At(a, grid.latitudeOfOrigin);
 
   const double a2 = aa * aa, a3 = a2 * aa, a4 = a3 * aa, a5 = a4 * aa, a6 = a5 * aa;
@@ -71,11 +89,11 @@ GeoCoord TransverseMercatorInverse(const GridRecord& grid, const Ellipsoid& elli
   const double root = std::sqrt(1 - e2);
   const double e1 = (1 - root) / (1 + root);
   const double e1_2 = e1 * e1, e1_3 = e1_2 * e1, e1_4 = e1_3 * e1;
-  const double phi1 = mu + (3 * e1 / 2 - 27 * e1_3 / 32) * std::sin(2 * mu) +
-                      (21 * e1_2 / 16 - 55 * e1_4 / 32) * std::sin(4 * mu) + (151 * e1_3 / 96) * std::sin(6 * mu) +
-                      (1097 * e1_4 / 512) * std::sin(8 * mu);
+  const MultipleAngles angles(std::sin(mu), std::cos(mu));
+  const double phi1 = mu + (3 * e1 / 2 - 27 * e1_3 / 32) * angles.sin2 + (21 * e1_2 / 16 - 55 * e1_4 / 32) * angles.sin4 +
+                      (151 * e1_3 / 96) * angles.sin6 + (1097 * e1_4 / 512) * angles.sin8;
 
-  const double sin1 = std::sin(phi1), cos1 = std::cos(phi1), tan1 = std::tan(phi1);
+  const double sin1 = std::sin(phi1), cos1 = std::cos(phi1), tan1 = sin1 / cos1;
   const double c1 = ep2 * cos1 * cos1;
   const double t1 = tan1 * tan1;
   const double w = 1 - e2 * sin1 * sin1;
