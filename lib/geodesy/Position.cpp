@@ -175,8 +175,6 @@ bool Position::RefreshGeodetic() {
   }
   record_.latitude = work.latitude;
   record_.longitude = work.longitude;
-  latitudeDms_ = LatitudeDms(record_.latitude);
-  longitudeDms_ = LongitudeDms(record_.longitude);
   geodeticStale_ = false;
   return true;
 }
@@ -206,7 +204,6 @@ bool Position::PutLatitude(double latitude, bool checkRange, ErrorRecord& error)
   }
   Touch();
   record_.latitude = latitude;
-  latitudeDms_ = LatitudeDms(latitude);
   geodeticStale_ = false;
   gridStale_ = true;
   Count();
@@ -216,7 +213,6 @@ bool Position::PutLatitude(double latitude, bool checkRange, ErrorRecord& error)
 void Position::PutLongitude(double longitude) {
   Touch();
   record_.longitude = NormaliseLongitude(longitude);
-  longitudeDms_ = LongitudeDms(record_.longitude);
   geodeticStale_ = false;
   gridStale_ = true;
   Count();
@@ -271,9 +267,7 @@ bool Position::PutDatum(std::int16_t datum, com::IDispatch* custom, ErrorRecord&
       error.Set(kErrorInvalidArgument, kNoShift);
       return false;
     }
-    latitudeDms_ = LatitudeDms(record_.latitude);
-    longitudeDms_ = LongitudeDms(record_.longitude);
-    gridStale_ = true;
+        gridStale_ = true;
   }
   record_.datum = datum;
   if (datum == kCustomDatumId)
@@ -338,18 +332,20 @@ bool Position::PutZone(std::int16_t zone, ErrorRecord& error) {
 void Position::LatitudeDMS(Invocation& call) {
   Touch();
   if (!RefreshGeodetic()) return;
-  call.SetOut(0, com::Variant::I2(latitudeDms_.degrees));
-  call.SetOut(1, com::Variant::I2(latitudeDms_.minutes));
-  call.SetOut(2, com::Variant::R8(latitudeDms_.seconds));
+  const Dms latitudeDms = LatitudeDms(record_.latitude);
+  call.SetOut(0, com::Variant::I2(latitudeDms.degrees));
+  call.SetOut(1, com::Variant::I2(latitudeDms.minutes));
+  call.SetOut(2, com::Variant::R8(latitudeDms.seconds));
   call.SetOut(3, com::Variant::Bstr(record_.latitude < 0 ? "S" : "N"));
 }
 
 void Position::LongitudeDMS(Invocation& call) {
   Touch();
   if (!RefreshGeodetic()) return;
-  call.SetOut(0, com::Variant::I2(longitudeDms_.degrees));
-  call.SetOut(1, com::Variant::I2(longitudeDms_.minutes));
-  call.SetOut(2, com::Variant::R8(longitudeDms_.seconds));
+  const Dms longitudeDms = LongitudeDms(record_.longitude);
+  call.SetOut(0, com::Variant::I2(longitudeDms.degrees));
+  call.SetOut(1, com::Variant::I2(longitudeDms.minutes));
+  call.SetOut(2, com::Variant::R8(longitudeDms.seconds));
   call.SetOut(3, com::Variant::Bstr(record_.longitude < 0 ? "W" : "E"));
 }
 
@@ -359,8 +355,8 @@ void Position::LatitudeString(Invocation& call) {
   if (format != 0 && format != 1) return call.Fail(kErrorInvalidArgument, kInvalidParameter);
   Touch();
   if (!RefreshGeodetic()) return;
-  call.result = com::Variant::Bstr(format == 0 ? DmsText(latitudeDms_, record_.latitude < 0 ? 'S' : 'N')
-                                               : DmsDecimalMinutes(latitudeDms_, 2));
+  call.result = com::Variant::Bstr(format == 0 ? DmsText(LatitudeDms(record_.latitude), record_.latitude < 0 ? 'S' : 'N')
+                                               : DmsDecimalMinutes(LatitudeDms(record_.latitude), 2));
 }
 
 void Position::LongitudeString(Invocation& call) {
@@ -369,8 +365,8 @@ void Position::LongitudeString(Invocation& call) {
   if (format != 0 && format != 1) return call.Fail(kErrorInvalidArgument, kInvalidParameter);
   Touch();
   if (!RefreshGeodetic()) return;
-  call.result = com::Variant::Bstr(format == 0 ? DmsText(longitudeDms_, record_.longitude < 0 ? 'W' : 'E')
-                                               : DmsDecimalMinutes(longitudeDms_, 3));
+  call.result = com::Variant::Bstr(format == 0 ? DmsText(LongitudeDms(record_.longitude), record_.longitude < 0 ? 'W' : 'E')
+                                               : DmsDecimalMinutes(LongitudeDms(record_.longitude), 3));
 }
 
 void Position::Altitude(Invocation& call) {

@@ -38,7 +38,7 @@ struct Dms {
   double seconds = 0;
 };
 
-// The caches as the position builds them from an angle in radians; the
+// Degrees, minutes and seconds of an angle in radians, built when read; the
 // latitude form adds 5e-11 before each truncation, the longitude form does not.
 Dms LatitudeDms(double latitude);
 Dms LongitudeDms(double longitude);
@@ -137,7 +137,6 @@ class Position final : public DispatchObject {
   com::ComPtr<com::IDispatch> customDatum_;
   com::ComPtr<com::IDispatch> customGrid_;
   double altitude0_ = 0;  // above mean sea level: stored and returned, never shifted
-  Dms latitudeDms_, longitudeDms_;
   bool geodeticStale_ = false;
   bool gridStale_ = false;
   bool empty_ = true;

@@ -49,8 +49,6 @@ com::ComPtr<com::IDispatch> Position::MakeCopy() const {
   }
   if (CustomGrid* grid = CustomGrid::From(customGrid_.get())) p->AttachCustomGrid(grid->Clone().get());
   p->altitude0_ = altitude0_;
-  p->latitudeDms_ = latitudeDms_;
-  p->longitudeDms_ = longitudeDms_;
   p->geodeticStale_ = geodeticStale_;
   p->gridStale_ = gridStale_;
   p->empty_ = empty_;
