@@ -518,6 +518,10 @@ namespace {
 template <class T, class Read>
 HRESULT ConvertTo(const Variant& self, VarType to, T* out, Read read) {
   if (!out) return E_POINTER;
+  if (self.type() == to) {  // nothing to convert
+    *out = read(self);
+    return S_OK;
+  }
   Variant v;
   const HRESULT hr = self.ChangeType(to, &v);
   if (Succeeded(hr)) *out = read(v);

@@ -65,7 +65,7 @@ class COM_API Variant {
   Variant(const Variant& other) : value_(other.value_) {
     if (IDispatch* const* d = std::get_if<IDispatch*>(&value_); d && *d) (*d)->AddRef();
   }
-  Variant(Variant&& other) noexcept : value_(std::exchange(other.value_, Storage{})) {}
+  Variant(Variant&& other) noexcept : value_(std::move(other.value_)) { other.value_.emplace<std::monostate>(); }
   Variant& operator=(const Variant& other) {
     // Copy first, release after: assigning a variant to itself, or to a value
     // that the old object alone keeps alive, stays safe.
@@ -75,8 +75,12 @@ class COM_API Variant {
   }
   Variant& operator=(Variant&& other) noexcept {
     if (this != &other) {
-      Variant taken(std::move(other));
-      std::swap(value_, taken.value_);
+      // The old object is released last: it may own `other`.
+      IDispatch* const* held = std::get_if<IDispatch*>(&value_);
+      IDispatch* old = held ? *held : nullptr;
+      value_ = std::move(other.value_);
+      other.value_.emplace<std::monostate>();
+      if (old) old->Release();
     }
     return *this;
   }
