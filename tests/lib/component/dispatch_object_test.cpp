@@ -20,7 +20,7 @@ class Probe final : public zenolith::DispatchObject {
   Probe() : DispatchObject(zenolith::IID_ICustomDatum, "ZenolithCE.Probe") {}
 
  protected:
-  com::HRESULT Call(Invocation& call) override { return zenolith::Dispatch<Probe>(this, kRows, call); }
+  com::HRESULT Call(Invocation& call) override;
 
  private:
   void PutAxis(Invocation& call) {
@@ -32,15 +32,17 @@ class Probe final : public zenolith::DispatchObject {
   void GetAxis(Invocation& call) { call.result = Variant::R8(axis_); }
   void GetE2(Invocation& call) { call.Fail(zenolith::kErrorIndexOutOfBounds, "Index out of bounds"); }
 
-  static const zenolith::MemberRow<Probe> kRows[3];
+  static const zenolith::MemberRow<Probe> kRows[];
   double axis_ = 0;
 };
 
-const zenolith::MemberRow<Probe> Probe::kRows[3] = {
+const zenolith::MemberRow<Probe> Probe::kRows[] = {
     {1, com::MemberKind::PropPut, &Probe::PutAxis},
     {1, com::MemberKind::PropGet, &Probe::GetAxis},
     {2, com::MemberKind::PropGet, &Probe::GetE2},
 };
+
+com::HRESULT Probe::Call(Invocation& call) { return zenolith::Dispatch<Probe>(this, kRows, call); }
 
 TEST(ErrorRecord, NumbersBecomeStatusesInTheLibraryRange) {
   EXPECT_EQ(static_cast<std::uint32_t>(zenolith::StatusForError(10003)), 0x80042713u);

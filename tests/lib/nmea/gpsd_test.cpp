@@ -28,7 +28,7 @@
 
 #include "lib/nmea/LineBuffer.h"
 #include "lib/nmea/PortLink.h"
-#include "platform/serial/SerialPort.h"
+#include "platform/serial/PortTable.h"
 #include "tests/support/FakeReceiver.h"
 #include "tests/support/TempRegistry.h"
 
