@@ -5,11 +5,13 @@
 // invoke kind, checks the number of arguments, converts every in-argument to
 // its declared type (VARIANT arguments arrive as they are, by-reference slots
 // resolved), gives out-arguments a slot, clears the object's error record and
-// calls the class. A class implements Call, normally with a MemberTable:
+// calls the class. Arguments that already have their declared types are
+// passed on as they are, without a copy. A class implements Call with a
+// MemberTable, normally through ClassBase (ClassBase.h), which also supplies
+// creation, From and the library lock:
 //
-//   const MemberTable<CustomDatum> kMembers = {
+//   const MemberRow<CustomDatum> CustomDatum::kMembers[] = {
 //       {1, com::MemberKind::PropGet, &CustomDatum::GetSemiMajorAxis}, ...};
-//   com::HRESULT Call(Invocation& call) override { return Dispatch(this, kMembers, call); }
 //
 // A filled error record after Call becomes the call's status and the thread's
 // rich error information (source: the class's ProgID).
