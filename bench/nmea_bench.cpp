@@ -9,7 +9,7 @@
 #include <string>
 
 #include "lib/component/Identifiers.h"
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/NmeaParser.h"
 #include "platform/com/ConnectionPoint.h"
 #include "platform/com/Runtime.h"

@@ -20,7 +20,7 @@
 
 #include "lib/component/DispatchObject.h"
 #include "lib/nmea/Decoder.h"
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 #include "platform/com/ConnectionPoint.h"
 
 namespace zenolith {
