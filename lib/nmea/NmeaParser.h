@@ -21,6 +21,7 @@
 #include "lib/component/DispatchObject.h"
 #include "lib/nmea/Decoder.h"
 #include "lib/nmea/NmeaLineBuffer.h"
+#include "lib/nmea/NmeaParserEvents.h"
 #include "platform/com/ConnectionPoint.h"
 
 namespace zenolith {
@@ -74,7 +75,7 @@ class NmeaParser final : public DispatchObject, public com::IConnectionPointCont
   void OnMovement(com::IDispatch* movement) override;
   void OnQuality(com::IDispatch* quality) override;
   void OnComStatus(com::IDispatch* status) override;
-  void Fire(com::DispId id, com::IDispatch* first, com::IDispatch* second = nullptr);
+  void Fire(NmeaParserEvent id, com::IDispatch* first, com::IDispatch* second = nullptr);
 
   void Parse(Invocation& call);
   void PutAllEventsGeneric(Invocation& call);
