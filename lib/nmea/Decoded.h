@@ -1,5 +1,5 @@
-// The objects decoded from NMEA 0183 sentences, and the field readers the
-// decoders share.
+// The objects decoded from NMEA 0183 sentences (built from the plain records
+// of SentenceRecords.h), and the UTC and speed helpers they share.
 //
 // Decoded sentences (one per received sentence, handed to the sentence
 // events): NmeaGGA, NmeaGLL, NmeaRMC (ProgIDs "ZenolithCE.NmeaGGA", ...) and
@@ -17,7 +17,8 @@
 //
 // Decoding never fails: a missing or malformed field reads as 0 or empty.
 // Every member call runs under the library lock, so a writer and a reader of
-// the same object on two threads do not meet halfway.
+// the same object on two threads do not meet halfway. The Position objects of
+// decoded sentences and fixes are made when a client first asks for one.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,7 @@
 
 #include "lib/component/DispatchObject.h"
 #include "lib/nmea/NmeaSentence.h"
+#include "lib/nmea/SentenceRecords.h"
 #include "lib/nmea/SentenceText.h"
 
 namespace zenolith {
@@ -42,24 +44,8 @@ inline constexpr com::IID IID_SatellitesObject = com::MakeGuid("7E31A3DD-E574-43
 inline constexpr com::IID IID_SatelliteObject = com::MakeGuid("FA8360A9-1FE1-45B7-BB60-83DC3E1A8B29");
 inline constexpr com::IID IID_ComStatusObject = com::MakeGuid("B7332ED2-A94F-45DE-9CFD-3A4251274904");
 
-// ------------------------------------------------------------ field readers
+// ------------------------------------------------------------ UTC and speed
 
-// Decimal text up to the first character that cannot continue the number
-// (leading blanks skipped, "4807.038x" reads 4807.038); 0 for empty text and
-// for anything that is no decimal number ("nan", "0x1A" reads 0).
-double ParseReal(std::string_view text);
-// The same for integers, saturated to the 32-bit range.
-std::int32_t ParseInt32(std::string_view text);
-// A field of `sentence`: absent fields read as empty (0, '\0').
-double FieldReal(NmeaSentence& sentence, int index);
-std::int32_t FieldInt32(NmeaSentence& sentence, int index);
-std::int16_t FieldInt16(NmeaSentence& sentence, int index);  // the low 16 bits of FieldInt32
-char FieldFirst(NmeaSentence& sentence, int index);
-
-// hhmmss.sss as a real number; year, month and day stay 0.
-UtcTime DecodeTime(double hhmmss);
-// ddmmyy as an integer into `utc`: years below 80 are 20yy, else 19yy.
-void DecodeDate(std::int32_t ddmmyy, UtcTime& utc);
 bool HasDate(const UtcTime& utc);  // any of year, month, day non-zero
 // The automation date of a UTC value: with its date when it has a valid one,
 // else the time of day alone (date part 0); 0 when the time is out of range.
@@ -72,19 +58,6 @@ long long UtcMilliseconds(const UtcTime& utc);
 // per second, 2 kilometres per hour, 3 miles per hour. Nothing outside 0..3.
 std::optional<double> KnotsTo(double knots, int unit);
 
-// A position as decoded, before it becomes a Position object.
-struct Place {
-  double latitude = 0;       // radians, north positive
-  double longitude = 0;      // radians, east positive
-  double aboveSeaLevel = 0;  // metres above mean sea level
-  double datumHeight = 0;    // metres above the ellipsoid
-};
-// Latitude, hemisphere, longitude, hemisphere from four fields starting at
-// `first`: ddmm.mmmm read as degrees and minutes; "S" and "W" negate. Empty
-// fields read as 0. Nullopt when either angle is impossible: minutes of 60 or
-// more, beyond 90 degrees of latitude or 180 of longitude, or not finite; the
-// decoders then report the sentence not Valid, with the place of empty fields.
-std::optional<Place> DecodePlace(NmeaSentence& sentence, int first);
 // A new Position holding `place` with datum label `datum`; null only when
 // out of memory.
 com::ComPtr<com::IDispatch> MakePosition(const Place& place, std::int16_t datum);
@@ -104,7 +77,7 @@ class DecodedSentence : public DispatchObject {
 
   bool valid() const { return valid_; }
   const std::optional<UtcTime>& utc() const { return utc_; }
-  bool has_position() const { return static_cast<bool>(position_); }
+  bool has_position() const { return hasPlace_; }
   const Place& place() const { return place_; }
   std::int16_t datum() const { return datum_; }
   bool modified() const { return modified_; }
@@ -118,6 +91,17 @@ class DecodedSentence : public DispatchObject {
   DecodedSentence(const com::IID& iid, std::string_view progId);
   // Takes the sentence and the common values; `sentence` is kept as it is.
   void Keep(com::IDispatch* sentence, bool valid, const UtcTime& utc, const Place& place, std::int16_t datum);
+  // A decoded sentence of type T (null only when out of memory) keeping
+  // `sentence`, filled from `record` by T::Fill.
+  template <class T, class Record>
+  static com::ComPtr<T> MakeFrom(com::IDispatch* sentence, const Record& record, std::int16_t datum) {
+    com::ComPtr<T> decoded = com::ComPtr<T>::Adopt(new (std::nothrow) T());
+    if (decoded) {
+      decoded->Keep(sentence, record.valid, record.utc, record.place, datum);
+      decoded->Fill(record);
+    }
+    return decoded;
+  }
   void Touch() { modified_ = true; }
   // Fills a fresh sentence with the command and fields of this type.
   virtual void Write(NmeaSentence& out) const = 0;
@@ -131,10 +115,11 @@ class DecodedSentence : public DispatchObject {
 
  private:
   com::ComPtr<com::IDispatch> sentence_;
-  com::ComPtr<com::IDispatch> position_;  // built from place_; handed out only as copies
+  com::ComPtr<com::IDispatch> position_;  // built from place_ when first asked for; handed out only as copies
   std::optional<UtcTime> utc_;
   Place place_;
   std::int16_t datum_ = 1;
+  bool hasPlace_ = false;
   bool valid_ = false;
   bool modified_ = false;
 };
@@ -149,6 +134,11 @@ class NmeaGGA final : public DecodedSentence {
   // Decodes a GGA NmeaSentence; positions get datum label `datum`. Null only
   // when out of memory.
   static com::ComPtr<NmeaGGA> Decode(com::IDispatch* sentence, std::int16_t datum);
+  // The same from the record of `sentence`, read already.
+  static com::ComPtr<NmeaGGA> Make(com::IDispatch* sentence, const GgaRecord& record, std::int16_t datum) {
+    return MakeFrom<NmeaGGA>(sentence, record, datum);
+  }
+  void Fill(const GgaRecord& record);
 
   std::int16_t satellites_in_view() const { return satellitesInView_; }
   double hdop() const { return hdop_; }
@@ -176,6 +166,10 @@ class NmeaGLL final : public DecodedSentence {
   static com::HRESULT Create(const com::IID& iid, void** object);
   static NmeaGLL* From(com::IDispatch* object);
   static com::ComPtr<NmeaGLL> Decode(com::IDispatch* sentence, std::int16_t datum);
+  static com::ComPtr<NmeaGLL> Make(com::IDispatch* sentence, const GllRecord& record, std::int16_t datum) {
+    return MakeFrom<NmeaGLL>(sentence, record, datum);
+  }
+  void Fill(const GllRecord&) {}
 
  protected:
   com::HRESULT Call(Invocation& call) override;
@@ -195,6 +189,10 @@ class NmeaRMC final : public DecodedSentence {
   static com::HRESULT Create(const com::IID& iid, void** object);
   static NmeaRMC* From(com::IDispatch* object);
   static com::ComPtr<NmeaRMC> Decode(com::IDispatch* sentence, std::int16_t datum);
+  static com::ComPtr<NmeaRMC> Make(com::IDispatch* sentence, const RmcRecord& record, std::int16_t datum) {
+    return MakeFrom<NmeaRMC>(sentence, record, datum);
+  }
+  void Fill(const RmcRecord& record);
 
   double knots() const { return knots_; }
   double heading() const { return heading_; }
@@ -224,6 +222,7 @@ class NmeaRMC final : public DecodedSentence {
 class NmeaVTG {
  public:
   static NmeaVTG Decode(com::IDispatch* sentence);
+  static NmeaVTG Make(com::IDispatch* sentence, const VtgRecord& record);
 
   bool valid() const { return valid_; }
   double heading() const { return heading_; }  // true heading, degrees
@@ -254,11 +253,13 @@ class GpsFix final : public DispatchObject {
   GpsFix();
   static com::HRESULT Create(const com::IID& iid, void** object);
   static GpsFix* From(com::IDispatch* object);
-  static com::ComPtr<GpsFix> Make(std::int16_t fixType, const UtcTime& utc, com::ComPtr<com::IDispatch> position);
+  // Its Position (datum label `datum`) is made when first asked for.
+  static com::ComPtr<GpsFix> Make(std::int16_t fixType, const UtcTime& utc, const Place& place, std::int16_t datum);
 
   std::int16_t fix_type() const { return fixType_; }
   const UtcTime& utc() const { return utc_; }
-  com::IDispatch* position() const { return position_.get(); }  // the object's own, not a copy
+  const Place& place() const { return place_; }
+  std::int16_t datum() const { return datum_; }
 
  protected:
   com::HRESULT Call(Invocation& call) override;
@@ -272,7 +273,10 @@ class GpsFix final : public DispatchObject {
 
   std::int16_t fixType_ = 0;
   UtcTime utc_;
-  com::ComPtr<com::IDispatch> position_;
+  Place place_;
+  std::int16_t datum_ = 1;
+  bool hasPlace_ = false;
+  com::ComPtr<com::IDispatch> position_;  // built from place_ when first asked for; handed out only as copies
 };
 
 // Movement (interface IMovement): Heading (degrees), Speed(frm) (error 10003

@@ -46,12 +46,14 @@ com::HRESULT GpsFix::Create(const com::IID& iid, void** object) { return CreateI
 GpsFix* GpsFix::From(com::IDispatch* object) { return Unwrap<GpsFix>(object, IID_GpsFixObject); }
 com::HRESULT GpsFix::QueryExtra(const com::IID& iid, void** object) { return Expose(this, IID_GpsFixObject, iid, object); }
 
-com::ComPtr<GpsFix> GpsFix::Make(std::int16_t fixType, const UtcTime& utc, com::ComPtr<com::IDispatch> position) {
+com::ComPtr<GpsFix> GpsFix::Make(std::int16_t fixType, const UtcTime& utc, const Place& place, std::int16_t datum) {
   com::ComPtr<GpsFix> fix = New<GpsFix>();
   if (!fix) return fix;
   fix->fixType_ = fixType;
   fix->utc_ = utc;
-  fix->position_ = std::move(position);
+  fix->place_ = place;
+  fix->datum_ = datum;
+  fix->hasPlace_ = true;
   return fix;
 }
 
@@ -61,8 +63,12 @@ com::HRESULT GpsFix::Call(Invocation& call) {
 }
 
 void GpsFix::GetUtc(Invocation& call) { call.result = com::Variant::Date(UtcToDate(utc_)); }
-// A copy, so that a client moving or re-projecting it leaves the fix as it was.
-void GpsFix::GetPosition(Invocation& call) { call.result = com::Variant::Dispatch(CopyPosition(position_.get()).get()); }
+// A copy, so that a client moving or re-projecting it leaves the fix as it
+// was; the first request builds the object that every request then copies.
+void GpsFix::GetPosition(Invocation& call) {
+  if (hasPlace_ && !position_) position_ = MakePosition(place_, datum_);
+  call.result = com::Variant::Dispatch(CopyPosition(position_.get()).get());
+}
 void GpsFix::GetFixType(Invocation& call) { call.result = com::Variant::I2(fixType_); }
 
 // ------------------------------------------------------------------ Movement

@@ -327,8 +327,8 @@ void NmeaParser::Parse(Invocation& call) {
   for (std::size_t at = 0; at < text.size(); at += kPiece) {
     if (!parseBuffer_.Append(text.data() + at, std::min(kPiece, text.size() - at))) continue;
     while (parseBuffer_.FindNext()) {
-      com::ComPtr<com::IDispatch> sentence = NmeaSentence::Make(parseBuffer_.TakeText());
-      if (sentence) decoder_.ProcessSentence(sentence.get());
+      com::ComPtr<NmeaSentence> sentence = NmeaSentence::MakeObject(parseBuffer_.TakeText());
+      if (sentence) decoder_.ProcessSentence(*sentence.get());
     }
   }
 }

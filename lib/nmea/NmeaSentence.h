@@ -28,6 +28,7 @@ class NmeaSentence final : public DispatchObject {
   static com::HRESULT Create(const com::IID& iid, void** object);
   // A new sentence holding `text` (as a Sentence put); null only when out of memory.
   static com::ComPtr<com::IDispatch> Make(std::string_view text);
+  static com::ComPtr<NmeaSentence> MakeObject(std::string_view text);  // the same as its C++ object
   static NmeaSentence* From(com::IDispatch* object);
 
   void SetText(std::string_view text);  // clears first; under 6 characters the sentence stays empty
@@ -44,7 +45,7 @@ class NmeaSentence final : public DispatchObject {
   // Field `index` (1-based): empty text for a field not present up to
   // FieldsCount, nothing above it (or below 1). The view lives until the
   // sentence is changed.
-  std::optional<std::string_view> Field(int index);
+  std::optional<std::string_view> Field(int index) const;
   // Stores field `index` (1 to kMaxFields; other indexes are ignored) and
   // raises FieldsCount to `index` when it was lower; fields in between read
   // as empty. The text is rebuilt when next read.
@@ -64,7 +65,8 @@ class NmeaSentence final : public DispatchObject {
 
  private:
   // Implementation details are the sentence room's own.
-  void Split();
+  void Split() const;
+  void Own();
   void Rebuild();
   void StoreField(int index, std::string value);
 
@@ -78,13 +80,23 @@ class NmeaSentence final : public DispatchObject {
   void SetFieldMember(Invocation& call);
   void GetFullCommand(Invocation& call);
 
+  // A received text's fields are places in text_, found while it is set:
+  // reading them copies nothing. A text with more fields than fit, and every
+  // sentence once edited, keeps its fields as texts of their own instead.
+  struct Span {
+    std::uint16_t begin, length;
+  };
+  static constexpr int kSpanFields = 24;
+
   std::string text_;
   std::string textWithLineEnd_;
   std::string command_, fullCommand_;
-  std::vector<std::pair<int, std::string>> fields_;  // tagged with their numbers, kept in number order
+  Span spans_[kSpanFields];
+  bool spanned_ = false;                                     // the fields are spans_
+  mutable std::vector<std::pair<int, std::string>> fields_;  // tagged with their numbers, kept in number order
   std::int16_t fieldsCount_ = 0;
   bool dirty_ = false;
-  bool split_ = true;
+  mutable bool split_ = true;
 };
 
 }  // namespace zenolith
