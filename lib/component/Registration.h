@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <span>
 
-#include "lib/component/ClassTable.h"
+#include "lib/component/ClassEntry.h"
 #include "platform/registry/Registry.h"
 
 namespace zenolith {

@@ -10,7 +10,7 @@ namespace {
 using Kind = com::MemberKind;
 }  // namespace
 
-const MemberRow<CustomDatum> CustomDatum::kMembers[18] = {
+const MemberRow<CustomDatum> CustomDatum::kMembers[] = {
     {1, Kind::PropGet, &CustomDatum::GetSemiMajorAxis}, {1, Kind::PropPut, &CustomDatum::PutSemiMajorAxis},
     {2, Kind::PropGet, &CustomDatum::GetE2},            {2, Kind::PropPut, &CustomDatum::PutE2},
     {3, Kind::PropGet, &CustomDatum::GetDeltaX},        {3, Kind::PropPut, &CustomDatum::PutDeltaX},
@@ -22,23 +22,7 @@ const MemberRow<CustomDatum> CustomDatum::kMembers[18] = {
     {9, Kind::PropGet, &CustomDatum::GetScaleFactor},   {9, Kind::PropPut, &CustomDatum::PutScaleFactor},
 };
 
-CustomDatum::CustomDatum() : DispatchObject(IID_ICustomDatum, "ZenolithCE.CustomDatum") {}
-
-com::HRESULT CustomDatum::Create(const com::IID& iid, void** object) { return CreateInstanceOf<CustomDatum>(iid, object); }
-
-CustomDatum* CustomDatum::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_CustomDatumObject, &self))) return nullptr;
-  return static_cast<CustomDatum*>(self);
-}
-
-com::HRESULT CustomDatum::QueryExtra(const com::IID& iid, void** object) {
-  if (iid == IID_CustomDatumObject) {
-    *object = this;  // internal access only: no reference is handed out
-    return com::S_OK;
-  }
-  return com::E_NOINTERFACE;
-}
+CustomDatum::CustomDatum() : ClassBase(IID_ICustomDatum, "ZenolithCE.CustomDatum", kMembers) {}
 
 // Positions read the values under the library lock; puts take it too so a
 // position never sees a half-written datum.
@@ -48,7 +32,7 @@ com::HRESULT CustomDatum::Call(Invocation& call) {
   // back out of every position on this datum.
   double value = 0;
   if (call.member.kind == com::MemberKind::PropPut && !FiniteArgument(call, 0, &value)) return com::S_OK;
-  return Dispatch<CustomDatum>(this, kMembers, call);
+  return DispatchMember(call);
 }
 
 void CustomDatum::GetSemiMajorAxis(Invocation& call) { call.result = com::Variant::R8(params_.semiMajorAxis); }

@@ -13,7 +13,7 @@
 // library lock, as do the geodesy operations that use the values.
 #pragma once
 
-#include "lib/component/DispatchObject.h"
+#include "lib/component/ClassBase.h"
 #include "lib/geodesy/DatumParameters.h"
 
 namespace zenolith {
@@ -21,24 +21,19 @@ namespace zenolith {
 // Asks a CustomDatum of this library for its C++ object (no reference added).
 inline constexpr com::IID IID_CustomDatumObject = com::MakeGuid("5A0E9C6B-2F61-4C0B-9B0E-6F2C1D7A3E41");
 
-class CustomDatum final : public DispatchObject {
+class CustomDatum final : public ClassBase<CustomDatum, IID_CustomDatumObject> {
  public:
   CustomDatum();
-
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  // The library's own object behind a dispatch reference, or null for a
-  // foreign object.
-  static CustomDatum* From(com::IDispatch* object);
 
   const DatumParameters& parameters() const { return params_; }
   void set_parameters(const DatumParameters& params) { params_ = params; }
 
  protected:
+  // Refuses a put of NaN or an infinity, then runs the member (library lock held).
   com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
 
  private:
-  static const MemberRow<CustomDatum> kMembers[18];
+  static const MemberRow<CustomDatum> kMembers[];
 
   void GetSemiMajorAxis(Invocation& call);
   void PutSemiMajorAxis(Invocation& call);

@@ -3,7 +3,6 @@
 #include <numbers>
 
 #include "lib/component/Identifiers.h"
-#include "lib/component/LibraryLock.h"
 #include "lib/geodesy/CustomDatum.h"
 
 namespace zenolith {
@@ -18,7 +17,7 @@ bool Number(Invocation& call, double* out) { return FiniteArgument(call, 0, out)
 
 }  // namespace
 
-const MemberRow<CustomGrid> CustomGrid::kMembers[20] = {
+const MemberRow<CustomGrid> CustomGrid::kMembers[] = {
     {1, Kind::PropGet, &CustomGrid::GetDatum},
     {1, Kind::PropPut, &CustomGrid::PutDatum},
     {2, Kind::PropGet, &CustomGrid::GetCustomDatum},
@@ -41,29 +40,7 @@ const MemberRow<CustomGrid> CustomGrid::kMembers[20] = {
     {10, Kind::PropPut, &CustomGrid::PutLatitudeSP2},
 };
 
-CustomGrid::CustomGrid() : DispatchObject(IID_ICustomGrid, "ZenolithCE.CustomGrid") {}
-
-com::HRESULT CustomGrid::Create(const com::IID& iid, void** object) { return CreateInstanceOf<CustomGrid>(iid, object); }
-
-CustomGrid* CustomGrid::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_CustomGridObject, &self))) return nullptr;
-  return static_cast<CustomGrid*>(self);
-}
-
-com::HRESULT CustomGrid::QueryExtra(const com::IID& iid, void** object) {
-  if (iid == IID_CustomGridObject) {
-    *object = this;  // internal access only: no reference is handed out
-    return com::S_OK;
-  }
-  return com::E_NOINTERFACE;
-}
-
-// Positions read the values under the library lock, so changes take it too.
-com::HRESULT CustomGrid::Call(Invocation& call) {
-  std::lock_guard lock(LibraryLock());
-  return Dispatch<CustomGrid>(this, kMembers, call);
-}
+CustomGrid::CustomGrid() : ClassBase(IID_ICustomGrid, "ZenolithCE.CustomGrid", kMembers) {}
 
 com::ComPtr<com::IDispatch> CustomGrid::Clone() const {
   com::ComPtr<com::IDispatch> copy;

@@ -11,34 +11,28 @@
 //   ScaleFactor         scale at origin (1.0)
 //   LatitudeSP1, LatitudeSP2              degrees, kept in radians (0)
 //
-// Like CustomDatum, a CustomGrid is shared by the positions it is handed to.
+// Like CustomDatum, a CustomGrid is shared by the positions it is handed to;
+// positions read the values under the library lock, and the members run under it.
 #pragma once
 
-#include "lib/component/DispatchObject.h"
+#include "lib/component/ClassBase.h"
 #include "lib/geodesy/GridProjection.h"
 
 namespace zenolith {
 
 inline constexpr com::IID IID_CustomGridObject = com::MakeGuid("C2B7E0D4-8A3F-4E61-9D25-7B0F3A6C1E52");
 
-class CustomGrid final : public DispatchObject {
+class CustomGrid final : public ClassBase<CustomGrid, IID_CustomGridObject> {
  public:
   CustomGrid();
-
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static CustomGrid* From(com::IDispatch* object);
 
   // The values, with customDatum pointing into the attached CustomDatum.
   const CustomGridParameters& parameters() const { return params_; }
   // A new CustomGrid with the same values and a copy of the custom datum.
   com::ComPtr<com::IDispatch> Clone() const;
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<CustomGrid> kMembers[20];
+  static const MemberRow<CustomGrid> kMembers[];
 
   void AttachDatum(com::IDispatch* datum);
 

@@ -71,7 +71,7 @@ bool ArgZone(Invocation& call, std::size_t i, std::int16_t* out) {
 
 }  // namespace
 
-const MemberRow<Position> Position::kMembers[37] = {
+const MemberRow<Position> Position::kMembers[] = {
     {1, Kind::Method, &Position::LatitudeDMS},
     {2, Kind::Method, &Position::LongitudeDMS},
     {3, Kind::Method, &Position::LatitudeString},
@@ -111,28 +111,12 @@ const MemberRow<Position> Position::kMembers[37] = {
     {28, Kind::PropPutRef, &Position::PutCustomGrid},
 };
 
-Position::Position() : DispatchObject(IID_IPosition, "ZenolithCE.Position") {}
+Position::Position() : ClassBase(IID_IPosition, "ZenolithCE.Position", kMembers) {}
 Position::~Position() = default;
-
-com::HRESULT Position::Create(const com::IID& iid, void** object) { return CreateInstanceOf<Position>(iid, object); }
-
-Position* Position::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_PositionObject, &self))) return nullptr;
-  return static_cast<Position*>(self);
-}
-
-com::HRESULT Position::QueryExtra(const com::IID& iid, void** object) {
-  if (iid == IID_PositionObject) {
-    *object = this;  // internal access only: no reference is handed out
-    return com::S_OK;
-  }
-  return com::E_NOINTERFACE;
-}
 
 com::HRESULT Position::Call(Invocation& call) {
   std::lock_guard lock(LibraryLock());
-  const com::HRESULT hr = Dispatch<Position>(this, kMembers, call);
+  const com::HRESULT hr = DispatchMember(call);
   // The last line of defence: no member hands out NaN or an infinity as if
   // it were a result.
   if (com::Succeeded(hr) && !call.error.IsSet() && call.result.type() == com::VarType::R8 &&

@@ -24,7 +24,7 @@
 #include <cstdint>
 #include <string>
 
-#include "lib/component/DispatchObject.h"
+#include "lib/component/ClassBase.h"
 #include "lib/geodesy/GridProjection.h"
 
 namespace zenolith {
@@ -52,13 +52,10 @@ double NormaliseLongitude(double longitude);
 // "32U" for UTM grids, the zone number for DHDN, the number or "" elsewhere.
 std::string ZoneText(std::int16_t grid, std::int16_t zone, double latitude);
 
-class Position final : public DispatchObject {
+class Position final : public ClassBase<Position, IID_PositionObject> {
  public:
   Position();
   ~Position() override;
-
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Position* From(com::IDispatch* object);
 
   // Direct access for the library's own classes (the NMEA decoders), under
   // the library lock: set latitude/longitude in radians, the two altitudes
@@ -67,11 +64,11 @@ class Position final : public DispatchObject {
   void SetAltitudes(double aboveSeaLevel, double datumHeight);
 
  protected:
+  // Runs the member under the library lock and refuses a result of NaN or an infinity.
   com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
 
  private:
-  static const MemberRow<Position> kMembers[37];
+  static const MemberRow<Position> kMembers[];
 
   // Refreshes: false (and the error record filled) when the projection fails.
   bool RefreshGeodetic();

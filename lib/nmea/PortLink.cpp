@@ -14,6 +14,7 @@
 #include "lib/nmea/GpsdChannel.h"
 #include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/NmeaSentence.h"
+#include "platform/serial/PortTable.h"
 #include "platform/serial/SerialPort.h"
 
 namespace zenolith {

@@ -7,6 +7,8 @@
 //            HKEY_LOCAL_MACHINE, whose "FriendlyName" describes the device)
 // which is the layout Windows CE keeps for its active drivers, so tools that
 // know that layout read ours too.
+#include "platform/serial/PortTable.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -19,8 +21,7 @@
 #include <system_error>
 
 #include "platform/registry/Registry.h"
-#include "platform/serial/PortTable.h"
-#include "platform/serial/SerialPort.h"
+#include "platform/serial/PortDiscovery.h"
 
 namespace platform {
 

@@ -1,19 +1,37 @@
-// Internals of the serial port table shared by SerialPort.cpp and the tests:
-// discovery over given folders, so a test can hand it a fake /dev.
+// The serial port table: port names and numbers, and the registry's list of
+// active ports (HKEY_LOCAL_MACHINE\Drivers\Active\<n> with "Name" = "COMn:"
+// and "Device" = the device path) through which SerialPort finds the device
+// of a port number.
 #pragma once
 
-#include <filesystem>
+#include <cstdint>
+#include <string>
+#include <vector>
 
-namespace platform::serial_detail {
+namespace platform {
 
-// Registry key whose subkeys are the table's entries.
-inline constexpr const char* kActivePortsKey = "HKEY_LOCAL_MACHINE\\Drivers\\Active";
+// "COM4:" for 4; 4 for "COM4:" or "COM4" or "\\.\COM4"; -1 otherwise.
+std::string PortName(std::int32_t number);
+std::int32_t PortNumber(const std::string& name);
 
-// Adds the serial devices found in `devFolder` (ttyUSB<n>, ttyACM<n>,
-// rfcomm<n>, ttyS<n>, in that order, then by <n>) to the free port numbers
-// 1..9, skipping devices already in the table. A ttyS<n> counts only when
-// `sysTtyFolder`/ttyS<n>/type names a known UART (not 0): most PCs list 32 of
-// them whether or not the hardware exists. Returns how many were added.
-int DiscoverPortsIn(const std::filesystem::path& devFolder, const std::filesystem::path& sysTtyFolder);
+struct ActivePort {
+  std::int32_t number;
+  std::string text;  // "COM4:" or, with friendly names, "COM4: <FriendlyName>"
+};
+// The active ports of the serial port table, sorted by number, no duplicates
+// (the first entry for a number wins). An entry's "Name" gives the port by
+// its single digit after "COM", so only ports 0..9 are listed; "COM10:" and
+// above are left out. A missing friendly name leaves the text "COM4:".
+std::vector<ActivePort> ListActivePorts(bool friendlyNames);
+// The device path for a port number from the table (any number, also 10 and
+// above); empty when unknown.
+std::string DevicePathOf(std::int32_t number);
+// Adds or replaces a table entry (tests register pseudo-terminals this way).
+bool RegisterPort(std::int32_t number, const std::string& devicePath, const std::string& friendlyName = "");
+// Fills the free port numbers 1..9 of the table from /dev/ttyUSB*,
+// /dev/ttyACM*, /dev/rfcomm*, /dev/ttyS* (in that order; ttyS only when sysfs
+// shows a UART behind it), skipping devices already listed; the friendly name
+// is the device's file name. Returns how many were added.
+int DiscoverPorts();
 
-}  // namespace platform::serial_detail
+}  // namespace platform

@@ -23,6 +23,8 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/serial/PortTable.h"
+
 namespace platform {
 
 namespace {

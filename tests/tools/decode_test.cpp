@@ -11,7 +11,7 @@
 #include <tuple>
 #include <sstream>
 
-#include "platform/serial/SerialPort.h"
+#include "platform/serial/PortTable.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempRegistry.h"
 

@@ -28,7 +28,7 @@
 
 #include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/PortLink.h"
-#include "platform/serial/SerialPort.h"
+#include "platform/serial/PortTable.h"
 #include "tests/support/FakeReceiver.h"
 #include "tests/support/TempRegistry.h"
 

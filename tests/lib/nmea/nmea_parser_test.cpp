@@ -14,7 +14,7 @@
 #include "lib/nmea/NmeaParser.h"
 #include "platform/com/MessageQueue.h"
 #include "platform/com/Runtime.h"
-#include "platform/serial/SerialPort.h"
+#include "platform/serial/PortTable.h"
 #include "tests/support/TempRegistry.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/serial/SerialPort.h"
+#include "platform/serial/PortTable.h"
 #include "tests/support/FakeReceiver.h"
 #include "tests/support/TempRegistry.h"
 

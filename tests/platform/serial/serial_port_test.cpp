@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/registry/Registry.h"
+#include "platform/serial/PortDiscovery.h"
 #include "platform/serial/PortTable.h"
 #include "tests/support/TempRegistry.h"
 

@@ -1,4 +1,4 @@
-#include "lib/component/ClassTable.h"
+#include "lib/ClassTable.h"
 
 #include "lib/component/Identifiers.h"
 #include "lib/geodesy/CustomDatum.h"

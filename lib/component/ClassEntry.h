@@ -1,7 +1,7 @@
-// The library's creatable classes, in registration order.
+// One creatable class as the entry points and the registration see it; the
+// library's table of them is lib/ClassTable.h.
 #pragma once
 
-#include <span>
 #include <string_view>
 
 #include "lib/component/ClassFactory.h"
@@ -17,8 +17,5 @@ struct ClassEntry {
   std::string_view threadingModel;  // "Free", or empty when the class names none
   CreateFunction create;            // null while the class is not available
 };
-
-std::span<const ClassEntry> Classes();
-const ClassEntry* FindClass(const com::CLSID& clsid);
 
 }  // namespace zenolith

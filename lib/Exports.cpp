@@ -1,7 +1,7 @@
 // The four entry points of the library, with C linkage. Everything else in the
 // library is hidden (see the linker version script beside this file).
+#include "lib/ClassTable.h"
 #include "lib/component/ClassFactory.h"
-#include "lib/component/ClassTable.h"
 #include "lib/component/LibraryTypeLib.h"
 #include "lib/component/Registration.h"
 #include "lib/component/ServerLifetime.h"
