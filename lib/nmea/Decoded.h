@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/component/DispatchObject.h"
+#include "lib/component/ClassBase.h"
 #include "lib/nmea/NmeaSentence.h"
 #include "lib/nmea/SentenceRecords.h"
 #include "lib/nmea/SentenceText.h"
@@ -95,7 +95,7 @@ class DecodedSentence : public DispatchObject {
   // `sentence`, filled from `record` by T::Fill.
   template <class T, class Record>
   static com::ComPtr<T> MakeFrom(com::IDispatch* sentence, const Record& record, std::int16_t datum) {
-    com::ComPtr<T> decoded = com::ComPtr<T>::Adopt(new (std::nothrow) T());
+    com::ComPtr<T> decoded = T::New();
     if (decoded) {
       decoded->Keep(sentence, record.valid, record.utc, record.place, datum);
       decoded->Fill(record);
@@ -126,11 +126,9 @@ class DecodedSentence : public DispatchObject {
 
 // NmeaGGA (interface INmeaGGA): Position, Valid, UTC (time only),
 // SatellitesInView, HDOP.
-class NmeaGGA final : public DecodedSentence {
+class NmeaGGA final : public ClassBase<NmeaGGA, IID_NmeaGGAObject, DecodedSentence> {
  public:
   NmeaGGA();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static NmeaGGA* From(com::IDispatch* object);
   // Decodes a GGA NmeaSentence; positions get datum label `datum`. Null only
   // when out of memory.
   static com::ComPtr<NmeaGGA> Decode(com::IDispatch* sentence, std::int16_t datum);
@@ -146,12 +144,10 @@ class NmeaGGA final : public DecodedSentence {
   void set_hdop(double hdop);
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
   void Write(NmeaSentence& out) const override;
 
  private:
-  static const MemberRow<NmeaGGA> kMembers[5];
+  static const MemberRow<NmeaGGA> kMembers[];
   void GetSatellitesInView(Invocation& call);
   void GetHdop(Invocation& call);
 
@@ -160,11 +156,9 @@ class NmeaGGA final : public DecodedSentence {
 };
 
 // NmeaGLL (interface INmeaGLL): Position, Valid, UTC (time only).
-class NmeaGLL final : public DecodedSentence {
+class NmeaGLL final : public ClassBase<NmeaGLL, IID_NmeaGLLObject, DecodedSentence> {
  public:
   NmeaGLL();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static NmeaGLL* From(com::IDispatch* object);
   static com::ComPtr<NmeaGLL> Decode(com::IDispatch* sentence, std::int16_t datum);
   static com::ComPtr<NmeaGLL> Make(com::IDispatch* sentence, const GllRecord& record, std::int16_t datum) {
     return MakeFrom<NmeaGLL>(sentence, record, datum);
@@ -172,22 +166,18 @@ class NmeaGLL final : public DecodedSentence {
   void Fill(const GllRecord&) {}
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
   void Write(NmeaSentence& out) const override;
 
  private:
-  static const MemberRow<NmeaGLL> kMembers[3];
+  static const MemberRow<NmeaGLL> kMembers[];
 };
 
 // NmeaRMC (interface INmeaRMC): GroundSpeed(frm) (knots for a unit outside
 // 0..3), Position, Valid, UTC (with date), Heading (degrees),
 // MagneticVariation (degrees, west negative).
-class NmeaRMC final : public DecodedSentence {
+class NmeaRMC final : public ClassBase<NmeaRMC, IID_NmeaRMCObject, DecodedSentence> {
  public:
   NmeaRMC();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static NmeaRMC* From(com::IDispatch* object);
   static com::ComPtr<NmeaRMC> Decode(com::IDispatch* sentence, std::int16_t datum);
   static com::ComPtr<NmeaRMC> Make(com::IDispatch* sentence, const RmcRecord& record, std::int16_t datum) {
     return MakeFrom<NmeaRMC>(sentence, record, datum);
@@ -202,12 +192,10 @@ class NmeaRMC final : public DecodedSentence {
   void set_magnetic_variation(double degrees);
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
   void Write(NmeaSentence& out) const override;
 
  private:
-  static const MemberRow<NmeaRMC> kMembers[6];
+  static const MemberRow<NmeaRMC> kMembers[];
   void GetGroundSpeed(Invocation& call);
   void GetHeading(Invocation& call);
   void GetMagneticVariation(Invocation& call);
@@ -248,11 +236,9 @@ class NmeaVTG {
 
 // GpsFix (interface IGpsFix): UTC, Position, FixType (0 none, 2 without
 // altitude, 3 with altitude).
-class GpsFix final : public DispatchObject {
+class GpsFix final : public ClassBase<GpsFix, IID_GpsFixObject> {
  public:
   GpsFix();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static GpsFix* From(com::IDispatch* object);
   // Its Position (datum label `datum`) is made when first asked for.
   static com::ComPtr<GpsFix> Make(std::int16_t fixType, const UtcTime& utc, const Place& place, std::int16_t datum);
 
@@ -261,12 +247,8 @@ class GpsFix final : public DispatchObject {
   const Place& place() const { return place_; }
   std::int16_t datum() const { return datum_; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<GpsFix> kMembers[3];
+  static const MemberRow<GpsFix> kMembers[];
   void GetUtc(Invocation& call);
   void GetPosition(Invocation& call);
   void GetFixType(Invocation& call);
@@ -281,11 +263,9 @@ class GpsFix final : public DispatchObject {
 
 // Movement (interface IMovement): Heading (degrees), Speed(frm) (error 10003
 // "Invalid parameter!" for a unit outside 0..3), MagneticVariation (degrees).
-class Movement final : public DispatchObject {
+class Movement final : public ClassBase<Movement, IID_MovementObject> {
  public:
   Movement();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Movement* From(com::IDispatch* object);
   static com::ComPtr<Movement> Make(double knots, double heading, double magneticVariation, bool valid);
 
   double knots() const { return knots_; }
@@ -293,12 +273,8 @@ class Movement final : public DispatchObject {
   double magnetic_variation() const { return magneticVariation_; }
   bool valid() const { return valid_; }  // not exposed: an invalid movement is never delivered
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Movement> kMembers[3];
+  static const MemberRow<Movement> kMembers[];
   void GetHeading(Invocation& call);
   void GetSpeed(Invocation& call);
   void GetMagneticVariation(Invocation& call);
@@ -308,23 +284,17 @@ class Movement final : public DispatchObject {
 };
 
 // Quality (interface IQuality): PDOP, HDOP, VDOP.
-class Quality final : public DispatchObject {
+class Quality final : public ClassBase<Quality, IID_QualityObject> {
  public:
   Quality();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Quality* From(com::IDispatch* object);
   static com::ComPtr<Quality> Make(double pdop, double hdop, double vdop);
 
   double pdop() const { return pdop_; }
   double hdop() const { return hdop_; }
   double vdop() const { return vdop_; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Quality> kMembers[3];
+  static const MemberRow<Quality> kMembers[];
   void GetPdop(Invocation& call);
   void GetHdop(Invocation& call);
   void GetVdop(Invocation& call);
@@ -334,11 +304,9 @@ class Quality final : public DispatchObject {
 
 // Satellite (interface ISatellite): ID, Elevation and Azimuth (degrees), SNR
 // (dB), UsedForFix (false when created).
-class Satellite final : public DispatchObject {
+class Satellite final : public ClassBase<Satellite, IID_SatelliteObject> {
  public:
   Satellite();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Satellite* From(com::IDispatch* object);
 
   std::int16_t id() const { return id_; }
   std::int16_t elevation() const { return elevation_; }
@@ -349,12 +317,8 @@ class Satellite final : public DispatchObject {
   void set_view(std::int16_t elevation, std::int16_t azimuth, std::int16_t snr);
   void set_used_for_fix(bool used) { usedForFix_ = used; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Satellite> kMembers[5];
+  static const MemberRow<Satellite> kMembers[];
   void GetId(Invocation& call);
   void GetElevation(Invocation& call);
   void GetAzimuth(Invocation& call);
@@ -369,11 +333,9 @@ class Satellite final : public DispatchObject {
 // (else error 10004 "Index out of bounds"), in order of first appearance.
 // While the decoder assembles it, it also keeps the number of the next
 // expected GSV message (1 when created).
-class Satellites final : public DispatchObject {
+class Satellites final : public ClassBase<Satellites, IID_SatellitesObject> {
  public:
   Satellites();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Satellites* From(com::IDispatch* object);
 
   std::size_t count() const { return items_.size(); }
   Satellite* item(std::size_t index) const { return items_[index].satellite; }  // 0-based, index < count()
@@ -389,12 +351,8 @@ class Satellites final : public DispatchObject {
   std::int16_t expected_message() const { return expected_; }
   void set_expected_message(std::int16_t number) { expected_ = number; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Satellites> kMembers[2];
+  static const MemberRow<Satellites> kMembers[];
   void GetCount(Invocation& call);
   void GetItem(Invocation& call);
 
@@ -416,21 +374,15 @@ struct ComStatusValues {
 };
 
 // ComStatus (interface IComStatus): ValidNmea, ComPort, BaudRate, ValidFix.
-class ComStatus final : public DispatchObject {
+class ComStatus final : public ClassBase<ComStatus, IID_ComStatusObject> {
  public:
   ComStatus();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static ComStatus* From(com::IDispatch* object);
   static com::ComPtr<ComStatus> Make(const ComStatusValues& values);
 
   const ComStatusValues& values() const { return values_; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<ComStatus> kMembers[4];
+  static const MemberRow<ComStatus> kMembers[];
   void GetValidNmea(Invocation& call);
   void GetComPort(Invocation& call);
   void GetBaudRate(Invocation& call);

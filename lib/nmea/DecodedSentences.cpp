@@ -59,10 +59,10 @@ void WriteHeading(NmeaSentence& out, int index, double heading) {
 // A new sentence filled by `write`; null only when out of memory.
 template <class Writer>
 com::ComPtr<com::IDispatch> NewSentence(Writer&& write) {
-  com::ComPtr<com::IDispatch> object;
-  if (com::Failed(NmeaSentence::Create(IID_INmeaSentence, object.PutVoid()))) return {};
-  if (NmeaSentence* sentence = NmeaSentence::From(object.get())) write(*sentence);
-  return object;
+  com::ComPtr<NmeaSentence> sentence = NmeaSentence::New();
+  if (!sentence) return {};
+  write(*sentence.get());
+  return com::ComPtr<com::IDispatch>::Adopt(sentence.Detach());
 }
 
 }  // namespace
@@ -102,13 +102,11 @@ std::optional<double> KnotsTo(double knots, int unit) {
 }
 
 com::ComPtr<com::IDispatch> MakePosition(const Place& place, std::int16_t datum) {
-  com::ComPtr<com::IDispatch> object;
-  if (com::Failed(Position::Create(IID_IPosition, object.PutVoid()))) return {};
-  if (Position* position = Position::From(object.get())) {
-    position->SetGeodetic(place.latitude, place.longitude, datum);
-    position->SetAltitudes(place.aboveSeaLevel, place.datumHeight);
-  }
-  return object;
+  com::ComPtr<Position> position = Position::New();
+  if (!position) return {};
+  position->SetGeodetic(place.latitude, place.longitude, datum);
+  position->SetAltitudes(place.aboveSeaLevel, place.datumHeight);
+  return com::ComPtr<com::IDispatch>::Adopt(position.Detach());
 }
 
 com::ComPtr<com::IDispatch> CopyPosition(com::IDispatch* position) {
@@ -198,7 +196,6 @@ void DecodedSentence::GetUtc(Invocation& call) { call.result = DateVariant(utc_)
 // ---------------------------------------------------------------------- GGA
 
 // The fields are read by ParseGga (SentenceRecords.cpp).
-NmeaGGA::NmeaGGA() : DecodedSentence(IID_INmeaGGA, "ZenolithCE.NmeaGGA") {}
 
 // An object that is no NmeaSentence decodes as an empty record.
 com::ComPtr<NmeaGGA> NmeaGGA::Decode(com::IDispatch* sentence, std::int16_t datum) {
@@ -243,30 +240,13 @@ void NmeaGGA::set_hdop(double hdop) {
   Touch();
 }
 
-const MemberRow<NmeaGGA> NmeaGGA::kMembers[5] = {
+const MemberRow<NmeaGGA> NmeaGGA::kMembers[] = {
     {1, Kind::PropGet, &NmeaGGA::GetPosition},         {2, Kind::PropGet, &NmeaGGA::GetValid},
     {3, Kind::PropGet, &NmeaGGA::GetUtc},              {4, Kind::PropGet, &NmeaGGA::GetSatellitesInView},
     {5, Kind::PropGet, &NmeaGGA::GetHdop},
 };
 
-com::HRESULT NmeaGGA::Create(const com::IID& iid, void** object) { return CreateInstanceOf<NmeaGGA>(iid, object); }
-
-NmeaGGA* NmeaGGA::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_NmeaGGAObject, &self))) return nullptr;
-  return static_cast<NmeaGGA*>(self);
-}
-
-com::HRESULT NmeaGGA::QueryExtra(const com::IID& iid, void** object) {
-  if (iid != IID_NmeaGGAObject) return com::E_NOINTERFACE;
-  *object = this;  // internal access only: no reference is handed out
-  return com::S_OK;
-}
-
-com::HRESULT NmeaGGA::Call(Invocation& call) {
-  std::lock_guard lock(LibraryLock());
-  return Dispatch<NmeaGGA>(this, kMembers, call);
-}
+NmeaGGA::NmeaGGA() : ClassBase(IID_INmeaGGA, "ZenolithCE.NmeaGGA", kMembers) {}
 
 void NmeaGGA::GetSatellitesInView(Invocation& call) { call.result = com::Variant::I2(satellitesInView_); }
 void NmeaGGA::GetHdop(Invocation& call) { call.result = com::Variant::R8(hdop_); }
@@ -274,7 +254,6 @@ void NmeaGGA::GetHdop(Invocation& call) { call.result = com::Variant::R8(hdop_);
 // ---------------------------------------------------------------------- GLL
 
 // The fields are read by ParseGll.
-NmeaGLL::NmeaGLL() : DecodedSentence(IID_INmeaGLL, "ZenolithCE.NmeaGLL") {}
 
 com::ComPtr<NmeaGLL> NmeaGLL::Decode(com::IDispatch* sentence, std::int16_t datum) {
   const NmeaSentence* s = NmeaSentence::From(sentence);
@@ -288,35 +267,17 @@ void NmeaGLL::Write(NmeaSentence& out) const {
   out.SetField(6, std::string_view(valid() ? "A" : "V"));
 }
 
-const MemberRow<NmeaGLL> NmeaGLL::kMembers[3] = {
+const MemberRow<NmeaGLL> NmeaGLL::kMembers[] = {
     {1, Kind::PropGet, &NmeaGLL::GetPosition},
     {2, Kind::PropGet, &NmeaGLL::GetValid},
     {3, Kind::PropGet, &NmeaGLL::GetUtc},
 };
 
-com::HRESULT NmeaGLL::Create(const com::IID& iid, void** object) { return CreateInstanceOf<NmeaGLL>(iid, object); }
-
-NmeaGLL* NmeaGLL::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_NmeaGLLObject, &self))) return nullptr;
-  return static_cast<NmeaGLL*>(self);
-}
-
-com::HRESULT NmeaGLL::QueryExtra(const com::IID& iid, void** object) {
-  if (iid != IID_NmeaGLLObject) return com::E_NOINTERFACE;
-  *object = this;
-  return com::S_OK;
-}
-
-com::HRESULT NmeaGLL::Call(Invocation& call) {
-  std::lock_guard lock(LibraryLock());
-  return Dispatch<NmeaGLL>(this, kMembers, call);
-}
+NmeaGLL::NmeaGLL() : ClassBase(IID_INmeaGLL, "ZenolithCE.NmeaGLL", kMembers) {}
 
 // ---------------------------------------------------------------------- RMC
 
 // The fields are read by ParseRmc.
-NmeaRMC::NmeaRMC() : DecodedSentence(IID_INmeaRMC, "ZenolithCE.NmeaRMC") {}
 
 com::ComPtr<NmeaRMC> NmeaRMC::Decode(com::IDispatch* sentence, std::int16_t datum) {
   const NmeaSentence* s = NmeaSentence::From(sentence);
@@ -359,30 +320,13 @@ void NmeaRMC::set_magnetic_variation(double degrees) {
   Touch();
 }
 
-const MemberRow<NmeaRMC> NmeaRMC::kMembers[6] = {
+const MemberRow<NmeaRMC> NmeaRMC::kMembers[] = {
     {1, Kind::PropGet, &NmeaRMC::GetGroundSpeed}, {2, Kind::PropGet, &NmeaRMC::GetPosition},
     {3, Kind::PropGet, &NmeaRMC::GetValid},       {4, Kind::PropGet, &NmeaRMC::GetUtc},
     {5, Kind::PropGet, &NmeaRMC::GetHeading},     {6, Kind::PropGet, &NmeaRMC::GetMagneticVariation},
 };
 
-com::HRESULT NmeaRMC::Create(const com::IID& iid, void** object) { return CreateInstanceOf<NmeaRMC>(iid, object); }
-
-NmeaRMC* NmeaRMC::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_NmeaRMCObject, &self))) return nullptr;
-  return static_cast<NmeaRMC*>(self);
-}
-
-com::HRESULT NmeaRMC::QueryExtra(const com::IID& iid, void** object) {
-  if (iid != IID_NmeaRMCObject) return com::E_NOINTERFACE;
-  *object = this;
-  return com::S_OK;
-}
-
-com::HRESULT NmeaRMC::Call(Invocation& call) {
-  std::lock_guard lock(LibraryLock());
-  return Dispatch<NmeaRMC>(this, kMembers, call);
-}
+NmeaRMC::NmeaRMC() : ClassBase(IID_INmeaRMC, "ZenolithCE.NmeaRMC", kMembers) {}
 
 // Unlike Movement.Speed, an unknown unit is no error here: it reads knots.
 void NmeaRMC::GetGroundSpeed(Invocation& call) {

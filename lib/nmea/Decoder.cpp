@@ -357,7 +357,7 @@ void DecoderEngine::DeliverMovement(double knots, double heading, double magneti
 }
 
 Satellites* DecoderEngine::Pending() {
-  if (!pending_) pending_ = com::ComPtr<Satellites>::Adopt(new (std::nothrow) Satellites());
+  if (!pending_) pending_ = Satellites::New();
   return pending_.get();
 }
 

@@ -90,7 +90,7 @@ struct NmeaParser::Worker {
   std::atomic<bool> noEvents{false};
 };
 
-const MemberRow<NmeaParser> NmeaParser::kMembers[15] = {
+const MemberRow<NmeaParser> NmeaParser::kMembers[] = {
     {1, Kind::Method, &NmeaParser::Parse},
     {2, Kind::PropPut, &NmeaParser::PutAllEventsGeneric},
     {3, Kind::PropPut, &NmeaParser::PutGpsDatum},

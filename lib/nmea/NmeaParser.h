@@ -57,7 +57,7 @@ class NmeaParser final : public DispatchObject, public com::IConnectionPointCont
   com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
 
  private:
-  static const MemberRow<NmeaParser> kMembers[15];
+  static const MemberRow<NmeaParser> kMembers[];  // size from the .cpp
   struct Worker;
 
   bool Start(std::string* error);  // window and thread

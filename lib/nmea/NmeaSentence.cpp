@@ -38,7 +38,7 @@ bool SameLetters(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-const MemberRow<NmeaSentence> NmeaSentence::kMembers[9] = {
+const MemberRow<NmeaSentence> NmeaSentence::kMembers[] = {
     {1, Kind::PropGet, &NmeaSentence::GetFields},      {2, Kind::PropGet, &NmeaSentence::GetFieldsCount},
     {3, Kind::PropGet, &NmeaSentence::GetCommand},     {4, Kind::PropGet, &NmeaSentence::GetSentence},
     {3, Kind::PropPut, &NmeaSentence::PutCommand},     {4, Kind::PropPut, &NmeaSentence::PutSentence},
@@ -46,11 +46,7 @@ const MemberRow<NmeaSentence> NmeaSentence::kMembers[9] = {
     {6, Kind::PropPut, &NmeaSentence::PutCommand},
 };
 
-NmeaSentence::NmeaSentence() : DispatchObject(IID_INmeaSentence, "ZenolithCE.NmeaSentence") {}
-
-com::HRESULT NmeaSentence::Create(const com::IID& iid, void** object) {
-  return CreateInstanceOf<NmeaSentence>(iid, object);
-}
+NmeaSentence::NmeaSentence() : ClassBase(IID_INmeaSentence, "ZenolithCE.NmeaSentence", kMembers) {}
 
 com::ComPtr<com::IDispatch> NmeaSentence::Make(std::string_view text) {
   com::ComPtr<NmeaSentence> sentence = MakeObject(text);
@@ -58,9 +54,9 @@ com::ComPtr<com::IDispatch> NmeaSentence::Make(std::string_view text) {
 }
 
 com::ComPtr<NmeaSentence> NmeaSentence::MakeObject(std::string_view text) {
-  NmeaSentence* sentence = new (std::nothrow) NmeaSentence();
-  if (!sentence) return {};
-  auto result = com::ComPtr<NmeaSentence>::Adopt(sentence);  // takes the creation reference
+  com::ComPtr<NmeaSentence> result = New();
+  if (!result) return {};
+  NmeaSentence* sentence = result.get();
   try {
     sentence->SetText(text);
   } catch (const std::bad_alloc&) {
@@ -69,22 +65,8 @@ com::ComPtr<NmeaSentence> NmeaSentence::MakeObject(std::string_view text) {
   return result;
 }
 
-NmeaSentence* NmeaSentence::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_NmeaSentenceObject, &self))) return nullptr;
-  return static_cast<NmeaSentence*>(self);
-}
-
-com::HRESULT NmeaSentence::QueryExtra(const com::IID& iid, void** object) {
-  if (iid == IID_NmeaSentenceObject) {
-    *object = this;  // internal access only: no reference is handed out
-    return com::S_OK;
-  }
-  return com::E_NOINTERFACE;
-}
-
 // No lock: a sentence belongs to one thread at a time.
-com::HRESULT NmeaSentence::Call(Invocation& call) { return Dispatch<NmeaSentence>(this, kMembers, call); }
+com::HRESULT NmeaSentence::Call(Invocation& call) { return DispatchMember(call); }
 
 void NmeaSentence::SetText(std::string_view text) {
   text_.clear();

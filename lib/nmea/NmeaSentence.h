@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/component/DispatchObject.h"
+#include "lib/component/ClassBase.h"
 
 namespace zenolith {
 
@@ -21,15 +21,13 @@ inline constexpr com::IID IID_NmeaSentenceObject = com::MakeGuid("4F1C2B7A-93D5-
 // Sentence type codes by command (case ignored).
 enum SentenceType : int { kTypeOther = 0, kTypeRMC = 1, kTypeGLL = 2, kTypeGGA = 3, kTypeGSV = 4, kTypeGSA = 5, kTypeVTG = 6 };
 
-class NmeaSentence final : public DispatchObject {
+class NmeaSentence final : public ClassBase<NmeaSentence, IID_NmeaSentenceObject> {
  public:
   NmeaSentence();
 
-  static com::HRESULT Create(const com::IID& iid, void** object);
   // A new sentence holding `text` (as a Sentence put); null only when out of memory.
   static com::ComPtr<com::IDispatch> Make(std::string_view text);
   static com::ComPtr<NmeaSentence> MakeObject(std::string_view text);  // the same as its C++ object
-  static NmeaSentence* From(com::IDispatch* object);
 
   void SetText(std::string_view text);  // clears first; under 6 characters the sentence stays empty
   const std::string& Text();            // rebuilt first when a field or the command changed
@@ -60,8 +58,7 @@ class NmeaSentence final : public DispatchObject {
   static constexpr int kMaxFields = 32767;
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
+  com::HRESULT Call(Invocation& call) override;  // without the lock
 
  private:
   // Implementation details are the sentence room's own.
@@ -70,7 +67,7 @@ class NmeaSentence final : public DispatchObject {
   void Rebuild();
   void StoreField(int index, std::string value);
 
-  static const MemberRow<NmeaSentence> kMembers[9];
+  static const MemberRow<NmeaSentence> kMembers[];
   void GetFields(Invocation& call);
   void GetFieldsCount(Invocation& call);
   void GetCommand(Invocation& call);
