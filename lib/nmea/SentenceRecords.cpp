@@ -38,6 +38,7 @@ double ParseReal(std::string_view text) {
     while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
   }
   if (digits == 0) return 0;
+  const std::size_t mantissaEnd = i;
   // An exponent counts only when digits follow it ("12e" reads 12).
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     std::size_t j = i + 1;
@@ -46,6 +47,26 @@ double ParseReal(std::string_view text) {
       while (j < text.size() && IsDigit(text[j])) ++j;
       i = j;
     }
+  }
+  // The fields of a receiver: at most 15 digits and no exponent. The digits
+  // as an integer are exact in a double, and so is 10^k up to 10^22, so one
+  // division gives the correctly rounded value from_chars would give.
+  if (i == mantissaEnd && digits <= 15) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::int64_t mantissa = 0;
+    std::size_t decimals = 0;
+    bool fraction = false;
+    for (std::size_t k = start; k < mantissaEnd; ++k) {
+      if (text[k] == '.') {
+        fraction = true;
+        continue;
+      }
+      mantissa = mantissa * 10 + (text[k] - '0');
+      decimals += fraction;
+    }
+    const double value = static_cast<double>(mantissa) / kPowers[decimals];
+    return negative ? -value : value;
   }
   double value = 0;
   const auto [end, ec] = std::from_chars(text.data() + start, text.data() + i, value);
