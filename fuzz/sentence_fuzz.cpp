@@ -45,20 +45,6 @@ void CheckRebuilt(const std::string& text, const std::string& fullCommand) {
   Check(text[text.size() - 2] == kHex[sum >> 4] && text[text.size() - 1] == kHex[sum & 15], "the checksum is the XOR");
 }
 
-void CheckState(NmeaSentence& s, bool rebuilt) {
-  Check(s.FieldsCount() >= 0 && s.FieldsCount() <= NmeaSentence::kMaxFields, "FieldsCount in range");
-  Check(!s.Field(0) && !s.Field(-1) && !s.Field(s.FieldsCount() + 1), "no field outside the count");
-  const int probe = s.FieldsCount() < 64 ? s.FieldsCount() : 64;
-  for (int i = 1; i <= probe; ++i) Check(s.Field(i).has_value(), "every field up to the count");
-  if (s.FieldsCount() > 0) Check(s.Field(s.FieldsCount()).has_value(), "the last field exists");
-  const std::string& text = s.Text();
-  if (rebuilt) CheckRebuilt(text, s.FullCommand());
-  const std::string& withEnd = s.TextWithLineEnd();
-  Check(withEnd.size() == text.size() + 2 && withEnd.compare(0, text.size(), text) == 0, "line end appended");
-  Check(s.Type() >= 0 && s.Type() <= 6, "a known type code");
-  CheckRecords(s);
-}
-
 void CheckPlace(const zenolith::Place& place) {
   Check(std::fabs(place.latitude) <= 1.5708 && std::fabs(place.longitude) <= 3.1416, "a place within its ranges");
   Check(std::isfinite(place.aboveSeaLevel) && std::isfinite(place.datumHeight), "finite altitudes");
@@ -79,6 +65,20 @@ void CheckRecords(const NmeaSentence& s) {
   const zenolith::GsvRecord gsv = zenolith::ParseGsv(s);
   Check(gsv.blocks == 0 || (gsv.blocks > 0 && 4 * gsv.blocks < s.FieldsCount()), "GSV blocks begin within the fields");
   for (int block = 0; block < gsv.blocks && block < 16; ++block) (void)zenolith::ParseGsvSatellite(s, block);
+}
+
+void CheckState(NmeaSentence& s, bool rebuilt) {
+  Check(s.FieldsCount() >= 0 && s.FieldsCount() <= NmeaSentence::kMaxFields, "FieldsCount in range");
+  Check(!s.Field(0) && !s.Field(-1) && !s.Field(s.FieldsCount() + 1), "no field outside the count");
+  const int probe = s.FieldsCount() < 64 ? s.FieldsCount() : 64;
+  for (int i = 1; i <= probe; ++i) Check(s.Field(i).has_value(), "every field up to the count");
+  if (s.FieldsCount() > 0) Check(s.Field(s.FieldsCount()).has_value(), "the last field exists");
+  const std::string& text = s.Text();
+  if (rebuilt) CheckRebuilt(text, s.FullCommand());
+  const std::string& withEnd = s.TextWithLineEnd();
+  Check(withEnd.size() == text.size() + 2 && withEnd.compare(0, text.size(), text) == 0, "line end appended");
+  Check(s.Type() >= 0 && s.Type() <= 6, "a known type code");
+  CheckRecords(s);
 }
 
 com::HRESULT Invoke(com::IDispatch* object, com::DispId id, std::uint16_t flags, Variant* args, std::size_t count) {
