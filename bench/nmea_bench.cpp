@@ -1,4 +1,5 @@
-// Sentences per second through the line buffer alone and through an
+// Sentences per second through the line buffer alone, through the line buffer
+// and the plain sentence records (no object handed out), and through an
 // NmeaParser's Parse with every event delivered to a sink, on a long mixed
 // log (GGA, RMC, GSA, GSV, VTG, GLL). bench/run compares the same log through
 // gpsd's gpsdecode in the same run.
@@ -9,8 +10,10 @@
 #include <string>
 
 #include "lib/component/Identifiers.h"
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/NmeaParser.h"
+#include "lib/nmea/NmeaSentence.h"
+#include "lib/nmea/SentenceRecords.h"
 #include "platform/com/ConnectionPoint.h"
 #include "platform/com/Runtime.h"
 
@@ -61,6 +64,40 @@ void LineBufferOnly(benchmark::State& state) {
   state.counters["sentences/s"] = benchmark::Counter(static_cast<double>(sentences), benchmark::Counter::kIsRate);
 }
 BENCHMARK(LineBufferOnly)->Unit(benchmark::kMillisecond);
+
+// Every sentence read into its record, the way the decoder reads it; one
+// sentence on the stack is set again for each line.
+void LineBufferAndRecords(benchmark::State& state) {
+  const std::string& log = Log();
+  std::size_t sentences = 0;
+  zenolith::NmeaSentence sentence;
+  for (auto _ : state) {
+    zenolith::NmeaLineBuffer buffer;
+    for (std::size_t at = 0; at < log.size(); at += 256) {
+      buffer.Append(log.data() + at, std::min<std::size_t>(256, log.size() - at));
+      while (buffer.FindNext()) {
+        sentence.SetText(buffer.TakeText());
+        switch (sentence.Type()) {
+          case zenolith::kTypeGGA: benchmark::DoNotOptimize(zenolith::ParseGga(sentence)); break;
+          case zenolith::kTypeGLL: benchmark::DoNotOptimize(zenolith::ParseGll(sentence)); break;
+          case zenolith::kTypeRMC: benchmark::DoNotOptimize(zenolith::ParseRmc(sentence)); break;
+          case zenolith::kTypeVTG: benchmark::DoNotOptimize(zenolith::ParseVtg(sentence)); break;
+          case zenolith::kTypeGSA: benchmark::DoNotOptimize(zenolith::ParseGsa(sentence)); break;
+          case zenolith::kTypeGSV: {
+            const zenolith::GsvRecord gsv = zenolith::ParseGsv(sentence);
+            for (int block = 0; block < gsv.blocks; ++block)
+              benchmark::DoNotOptimize(zenolith::ParseGsvSatellite(sentence, block));
+            break;
+          }
+          default: break;
+        }
+        ++sentences;
+      }
+    }
+  }
+  state.counters["sentences/s"] = benchmark::Counter(static_cast<double>(sentences), benchmark::Counter::kIsRate);
+}
+BENCHMARK(LineBufferAndRecords)->Unit(benchmark::kMillisecond);
 
 // Counts events; reads nothing from them, as a sink that only forwards would.
 class CountingSink final : public com::IDispatch {

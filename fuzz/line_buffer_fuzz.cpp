@@ -14,7 +14,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/NmeaSentence.h"
 
 namespace {

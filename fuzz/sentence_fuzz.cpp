@@ -5,7 +5,10 @@
 // Checks after each step: FieldsCount stays within 0..32767, every field up
 // to it exists and none above, a rebuilt text stays within 255 characters,
 // begins with "$" and the full command, and its "*hh" is the XOR of the
-// characters before it.
+// characters before it. Every record reads the sentence as it stands:
+// finite field values (a sum or difference of two fields may overflow),
+// places within their ranges, GSV blocks within the fields.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,6 +18,7 @@
 
 #include "lib/component/Identifiers.h"
 #include "lib/nmea/NmeaSentence.h"
+#include "lib/nmea/SentenceRecords.h"
 #include "platform/com/Variant.h"
 
 namespace {
@@ -42,6 +46,29 @@ void CheckRebuilt(const std::string& text, const std::string& fullCommand) {
   Check(text[text.size() - 2] == kHex[sum >> 4] && text[text.size() - 1] == kHex[sum & 15], "the checksum is the XOR");
 }
 
+void CheckPlace(const zenolith::Place& place) {
+  Check(std::fabs(place.latitude) <= 1.5708 && std::fabs(place.longitude) <= 3.1416, "a place within its ranges");
+  Check(std::isfinite(place.aboveSeaLevel), "a finite altitude");
+}
+
+void CheckRecords(const NmeaSentence& s) {
+  const zenolith::GgaRecord gga = zenolith::ParseGga(s);
+  CheckPlace(gga.place);
+  Check(std::isfinite(gga.hdop), "a finite HDOP");
+  CheckPlace(zenolith::ParseGll(s).place);
+  const zenolith::RmcRecord rmc = zenolith::ParseRmc(s);
+  CheckPlace(rmc.place);
+  Check(std::isfinite(rmc.knots) && std::isfinite(rmc.heading) && std::isfinite(rmc.magneticVariation),
+        "finite RMC values");
+  const zenolith::VtgRecord vtg = zenolith::ParseVtg(s);
+  Check(std::isfinite(vtg.knots) && std::isfinite(vtg.heading), "finite VTG values");
+  const zenolith::GsaRecord gsa = zenolith::ParseGsa(s);
+  Check(std::isfinite(gsa.pdop) && std::isfinite(gsa.hdop) && std::isfinite(gsa.vdop), "finite dilutions");
+  const zenolith::GsvRecord gsv = zenolith::ParseGsv(s);
+  Check(gsv.blocks == 0 || (gsv.blocks > 0 && 4 * gsv.blocks < s.FieldsCount()), "GSV blocks begin within the fields");
+  for (int block = 0; block < gsv.blocks && block < 16; ++block) (void)zenolith::ParseGsvSatellite(s, block);
+}
+
 void CheckState(NmeaSentence& s, bool rebuilt) {
   Check(s.FieldsCount() >= 0 && s.FieldsCount() <= NmeaSentence::kMaxFields, "FieldsCount in range");
   Check(!s.Field(0) && !s.Field(-1) && !s.Field(s.FieldsCount() + 1), "no field outside the count");
@@ -53,6 +80,7 @@ void CheckState(NmeaSentence& s, bool rebuilt) {
   const std::string& withEnd = s.TextWithLineEnd();
   Check(withEnd.size() == text.size() + 2 && withEnd.compare(0, text.size(), text) == 0, "line end appended");
   Check(s.Type() >= 0 && s.Type() <= 6, "a known type code");
+  CheckRecords(s);
 }
 
 com::HRESULT Invoke(com::IDispatch* object, com::DispId id, std::uint16_t flags, Variant* args, std::size_t count) {

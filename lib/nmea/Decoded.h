@@ -1,5 +1,5 @@
-// The objects decoded from NMEA 0183 sentences, and the field readers the
-// decoders share.
+// The objects decoded from NMEA 0183 sentences (built from the plain records
+// of SentenceRecords.h), and the UTC and speed helpers they share.
 //
 // Decoded sentences (one per received sentence, handed to the sentence
 // events): NmeaGGA, NmeaGLL, NmeaRMC (ProgIDs "ZenolithCE.NmeaGGA", ...) and
@@ -17,7 +17,8 @@
 //
 // Decoding never fails: a missing or malformed field reads as 0 or empty.
 // Every member call runs under the library lock, so a writer and a reader of
-// the same object on two threads do not meet halfway.
+// the same object on two threads do not meet halfway. The Position objects of
+// decoded sentences and fixes are made when a client first asks for one.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,9 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/component/DispatchObject.h"
+#include "lib/component/ClassBase.h"
 #include "lib/nmea/NmeaSentence.h"
+#include "lib/nmea/SentenceRecords.h"
 #include "lib/nmea/SentenceText.h"
 
 namespace zenolith {
@@ -42,24 +44,8 @@ inline constexpr com::IID IID_SatellitesObject = com::MakeGuid("7E31A3DD-E574-43
 inline constexpr com::IID IID_SatelliteObject = com::MakeGuid("FA8360A9-1FE1-45B7-BB60-83DC3E1A8B29");
 inline constexpr com::IID IID_ComStatusObject = com::MakeGuid("B7332ED2-A94F-45DE-9CFD-3A4251274904");
 
-// ------------------------------------------------------------ field readers
+// ------------------------------------------------------------ UTC and speed
 
-// Decimal text up to the first character that cannot continue the number
-// (leading blanks skipped, "4807.038x" reads 4807.038); 0 for empty text and
-// for anything that is no decimal number ("nan", "0x1A" reads 0).
-double ParseReal(std::string_view text);
-// The same for integers, saturated to the 32-bit range.
-std::int32_t ParseInt32(std::string_view text);
-// A field of `sentence`: absent fields read as empty (0, '\0').
-double FieldReal(NmeaSentence& sentence, int index);
-std::int32_t FieldInt32(NmeaSentence& sentence, int index);
-std::int16_t FieldInt16(NmeaSentence& sentence, int index);  // the low 16 bits of FieldInt32
-char FieldFirst(NmeaSentence& sentence, int index);
-
-// hhmmss.sss as a real number; year, month and day stay 0.
-UtcTime DecodeTime(double hhmmss);
-// ddmmyy as an integer into `utc`: years below 80 are 20yy, else 19yy.
-void DecodeDate(std::int32_t ddmmyy, UtcTime& utc);
 bool HasDate(const UtcTime& utc);  // any of year, month, day non-zero
 // The automation date of a UTC value: with its date when it has a valid one,
 // else the time of day alone (date part 0); 0 when the time is out of range.
@@ -72,19 +58,6 @@ long long UtcMilliseconds(const UtcTime& utc);
 // per second, 2 kilometres per hour, 3 miles per hour. Nothing outside 0..3.
 std::optional<double> KnotsTo(double knots, int unit);
 
-// A position as decoded, before it becomes a Position object.
-struct Place {
-  double latitude = 0;       // radians, north positive
-  double longitude = 0;      // radians, east positive
-  double aboveSeaLevel = 0;  // metres above mean sea level
-  double datumHeight = 0;    // metres above the ellipsoid
-};
-// Latitude, hemisphere, longitude, hemisphere from four fields starting at
-// `first`: ddmm.mmmm read as degrees and minutes; "S" and "W" negate. Empty
-// fields read as 0. Nullopt when either angle is impossible: minutes of 60 or
-// more, beyond 90 degrees of latitude or 180 of longitude, or not finite; the
-// decoders then report the sentence not Valid, with the place of empty fields.
-std::optional<Place> DecodePlace(NmeaSentence& sentence, int first);
 // A new Position holding `place` with datum label `datum`; null only when
 // out of memory.
 com::ComPtr<com::IDispatch> MakePosition(const Place& place, std::int16_t datum);
@@ -104,7 +77,7 @@ class DecodedSentence : public DispatchObject {
 
   bool valid() const { return valid_; }
   const std::optional<UtcTime>& utc() const { return utc_; }
-  bool has_position() const { return static_cast<bool>(position_); }
+  bool has_position() const { return hasPlace_; }
   const Place& place() const { return place_; }
   std::int16_t datum() const { return datum_; }
   bool modified() const { return modified_; }
@@ -118,6 +91,17 @@ class DecodedSentence : public DispatchObject {
   DecodedSentence(const com::IID& iid, std::string_view progId);
   // Takes the sentence and the common values; `sentence` is kept as it is.
   void Keep(com::IDispatch* sentence, bool valid, const UtcTime& utc, const Place& place, std::int16_t datum);
+  // A decoded sentence of type T (null only when out of memory) keeping
+  // `sentence`, filled from `record` by T::Fill.
+  template <class T, class Record>
+  static com::ComPtr<T> MakeFrom(com::IDispatch* sentence, const Record& record, std::int16_t datum) {
+    com::ComPtr<T> decoded = T::New();
+    if (decoded) {
+      decoded->Keep(sentence, record.valid, record.utc, record.place, datum);
+      decoded->Fill(record);
+    }
+    return decoded;
+  }
   void Touch() { modified_ = true; }
   // Fills a fresh sentence with the command and fields of this type.
   virtual void Write(NmeaSentence& out) const = 0;
@@ -131,24 +115,28 @@ class DecodedSentence : public DispatchObject {
 
  private:
   com::ComPtr<com::IDispatch> sentence_;
-  com::ComPtr<com::IDispatch> position_;  // built from place_; handed out only as copies
+  com::ComPtr<com::IDispatch> position_;  // built from place_ when first asked for; handed out only as copies
   std::optional<UtcTime> utc_;
   Place place_;
   std::int16_t datum_ = 1;
+  bool hasPlace_ = false;
   bool valid_ = false;
   bool modified_ = false;
 };
 
 // NmeaGGA (interface INmeaGGA): Position, Valid, UTC (time only),
 // SatellitesInView, HDOP.
-class NmeaGGA final : public DecodedSentence {
+class NmeaGGA final : public ClassBase<NmeaGGA, IID_NmeaGGAObject, DecodedSentence> {
  public:
   NmeaGGA();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static NmeaGGA* From(com::IDispatch* object);
   // Decodes a GGA NmeaSentence; positions get datum label `datum`. Null only
   // when out of memory.
   static com::ComPtr<NmeaGGA> Decode(com::IDispatch* sentence, std::int16_t datum);
+  // The same from the record of `sentence`, read already.
+  static com::ComPtr<NmeaGGA> Make(com::IDispatch* sentence, const GgaRecord& record, std::int16_t datum) {
+    return MakeFrom<NmeaGGA>(sentence, record, datum);
+  }
+  void Fill(const GgaRecord& record);
 
   std::int16_t satellites_in_view() const { return satellitesInView_; }
   double hdop() const { return hdop_; }
@@ -156,12 +144,10 @@ class NmeaGGA final : public DecodedSentence {
   void set_hdop(double hdop);
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
   void Write(NmeaSentence& out) const override;
 
  private:
-  static const MemberRow<NmeaGGA> kMembers[5];
+  static const MemberRow<NmeaGGA> kMembers[];
   void GetSatellitesInView(Invocation& call);
   void GetHdop(Invocation& call);
 
@@ -170,31 +156,33 @@ class NmeaGGA final : public DecodedSentence {
 };
 
 // NmeaGLL (interface INmeaGLL): Position, Valid, UTC (time only).
-class NmeaGLL final : public DecodedSentence {
+class NmeaGLL final : public ClassBase<NmeaGLL, IID_NmeaGLLObject, DecodedSentence> {
  public:
   NmeaGLL();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static NmeaGLL* From(com::IDispatch* object);
   static com::ComPtr<NmeaGLL> Decode(com::IDispatch* sentence, std::int16_t datum);
+  static com::ComPtr<NmeaGLL> Make(com::IDispatch* sentence, const GllRecord& record, std::int16_t datum) {
+    return MakeFrom<NmeaGLL>(sentence, record, datum);
+  }
+  void Fill(const GllRecord&) {}
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
   void Write(NmeaSentence& out) const override;
 
  private:
-  static const MemberRow<NmeaGLL> kMembers[3];
+  static const MemberRow<NmeaGLL> kMembers[];
 };
 
 // NmeaRMC (interface INmeaRMC): GroundSpeed(frm) (knots for a unit outside
 // 0..3), Position, Valid, UTC (with date), Heading (degrees),
 // MagneticVariation (degrees, west negative).
-class NmeaRMC final : public DecodedSentence {
+class NmeaRMC final : public ClassBase<NmeaRMC, IID_NmeaRMCObject, DecodedSentence> {
  public:
   NmeaRMC();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static NmeaRMC* From(com::IDispatch* object);
   static com::ComPtr<NmeaRMC> Decode(com::IDispatch* sentence, std::int16_t datum);
+  static com::ComPtr<NmeaRMC> Make(com::IDispatch* sentence, const RmcRecord& record, std::int16_t datum) {
+    return MakeFrom<NmeaRMC>(sentence, record, datum);
+  }
+  void Fill(const RmcRecord& record);
 
   double knots() const { return knots_; }
   double heading() const { return heading_; }
@@ -204,12 +192,10 @@ class NmeaRMC final : public DecodedSentence {
   void set_magnetic_variation(double degrees);
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
   void Write(NmeaSentence& out) const override;
 
  private:
-  static const MemberRow<NmeaRMC> kMembers[6];
+  static const MemberRow<NmeaRMC> kMembers[];
   void GetGroundSpeed(Invocation& call);
   void GetHeading(Invocation& call);
   void GetMagneticVariation(Invocation& call);
@@ -224,6 +210,7 @@ class NmeaRMC final : public DecodedSentence {
 class NmeaVTG {
  public:
   static NmeaVTG Decode(com::IDispatch* sentence);
+  static NmeaVTG Make(com::IDispatch* sentence, const VtgRecord& record);
 
   bool valid() const { return valid_; }
   double heading() const { return heading_; }  // true heading, degrees
@@ -249,39 +236,36 @@ class NmeaVTG {
 
 // GpsFix (interface IGpsFix): UTC, Position, FixType (0 none, 2 without
 // altitude, 3 with altitude).
-class GpsFix final : public DispatchObject {
+class GpsFix final : public ClassBase<GpsFix, IID_GpsFixObject> {
  public:
   GpsFix();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static GpsFix* From(com::IDispatch* object);
-  static com::ComPtr<GpsFix> Make(std::int16_t fixType, const UtcTime& utc, com::ComPtr<com::IDispatch> position);
+  // Its Position (datum label `datum`) is made when first asked for.
+  static com::ComPtr<GpsFix> Make(std::int16_t fixType, const UtcTime& utc, const Place& place, std::int16_t datum);
 
   std::int16_t fix_type() const { return fixType_; }
   const UtcTime& utc() const { return utc_; }
-  com::IDispatch* position() const { return position_.get(); }  // the object's own, not a copy
-
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
+  const Place& place() const { return place_; }
+  std::int16_t datum() const { return datum_; }
 
  private:
-  static const MemberRow<GpsFix> kMembers[3];
+  static const MemberRow<GpsFix> kMembers[];
   void GetUtc(Invocation& call);
   void GetPosition(Invocation& call);
   void GetFixType(Invocation& call);
 
   std::int16_t fixType_ = 0;
   UtcTime utc_;
-  com::ComPtr<com::IDispatch> position_;
+  Place place_;
+  std::int16_t datum_ = 1;
+  bool hasPlace_ = false;
+  com::ComPtr<com::IDispatch> position_;  // built from place_ when first asked for; handed out only as copies
 };
 
 // Movement (interface IMovement): Heading (degrees), Speed(frm) (error 10003
 // "Invalid parameter!" for a unit outside 0..3), MagneticVariation (degrees).
-class Movement final : public DispatchObject {
+class Movement final : public ClassBase<Movement, IID_MovementObject> {
  public:
   Movement();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Movement* From(com::IDispatch* object);
   static com::ComPtr<Movement> Make(double knots, double heading, double magneticVariation, bool valid);
 
   double knots() const { return knots_; }
@@ -289,12 +273,8 @@ class Movement final : public DispatchObject {
   double magnetic_variation() const { return magneticVariation_; }
   bool valid() const { return valid_; }  // not exposed: an invalid movement is never delivered
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Movement> kMembers[3];
+  static const MemberRow<Movement> kMembers[];
   void GetHeading(Invocation& call);
   void GetSpeed(Invocation& call);
   void GetMagneticVariation(Invocation& call);
@@ -304,23 +284,17 @@ class Movement final : public DispatchObject {
 };
 
 // Quality (interface IQuality): PDOP, HDOP, VDOP.
-class Quality final : public DispatchObject {
+class Quality final : public ClassBase<Quality, IID_QualityObject> {
  public:
   Quality();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Quality* From(com::IDispatch* object);
   static com::ComPtr<Quality> Make(double pdop, double hdop, double vdop);
 
   double pdop() const { return pdop_; }
   double hdop() const { return hdop_; }
   double vdop() const { return vdop_; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Quality> kMembers[3];
+  static const MemberRow<Quality> kMembers[];
   void GetPdop(Invocation& call);
   void GetHdop(Invocation& call);
   void GetVdop(Invocation& call);
@@ -330,11 +304,9 @@ class Quality final : public DispatchObject {
 
 // Satellite (interface ISatellite): ID, Elevation and Azimuth (degrees), SNR
 // (dB), UsedForFix (false when created).
-class Satellite final : public DispatchObject {
+class Satellite final : public ClassBase<Satellite, IID_SatelliteObject> {
  public:
   Satellite();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Satellite* From(com::IDispatch* object);
 
   std::int16_t id() const { return id_; }
   std::int16_t elevation() const { return elevation_; }
@@ -345,12 +317,8 @@ class Satellite final : public DispatchObject {
   void set_view(std::int16_t elevation, std::int16_t azimuth, std::int16_t snr);
   void set_used_for_fix(bool used) { usedForFix_ = used; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Satellite> kMembers[5];
+  static const MemberRow<Satellite> kMembers[];
   void GetId(Invocation& call);
   void GetElevation(Invocation& call);
   void GetAzimuth(Invocation& call);
@@ -365,11 +333,9 @@ class Satellite final : public DispatchObject {
 // (else error 10004 "Index out of bounds"), in order of first appearance.
 // While the decoder assembles it, it also keeps the number of the next
 // expected GSV message (1 when created).
-class Satellites final : public DispatchObject {
+class Satellites final : public ClassBase<Satellites, IID_SatellitesObject> {
  public:
   Satellites();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static Satellites* From(com::IDispatch* object);
 
   std::size_t count() const { return items_.size(); }
   Satellite* item(std::size_t index) const { return items_[index].satellite; }  // 0-based, index < count()
@@ -385,12 +351,8 @@ class Satellites final : public DispatchObject {
   std::int16_t expected_message() const { return expected_; }
   void set_expected_message(std::int16_t number) { expected_ = number; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<Satellites> kMembers[2];
+  static const MemberRow<Satellites> kMembers[];
   void GetCount(Invocation& call);
   void GetItem(Invocation& call);
 
@@ -412,21 +374,15 @@ struct ComStatusValues {
 };
 
 // ComStatus (interface IComStatus): ValidNmea, ComPort, BaudRate, ValidFix.
-class ComStatus final : public DispatchObject {
+class ComStatus final : public ClassBase<ComStatus, IID_ComStatusObject> {
  public:
   ComStatus();
-  static com::HRESULT Create(const com::IID& iid, void** object);
-  static ComStatus* From(com::IDispatch* object);
   static com::ComPtr<ComStatus> Make(const ComStatusValues& values);
 
   const ComStatusValues& values() const { return values_; }
 
- protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
-
  private:
-  static const MemberRow<ComStatus> kMembers[4];
+  static const MemberRow<ComStatus> kMembers[];
   void GetValidNmea(Invocation& call);
   void GetComPort(Invocation& call);
   void GetBaudRate(Invocation& call);

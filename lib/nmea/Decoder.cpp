@@ -37,8 +37,32 @@ std::atomic<TickSource> gTickSource{nullptr};
 enum class Out { Generic, GGA, GLL, RMC, GpsFix, Satellites, Movement, Quality, ComStatus };
 
 struct Outgoing {
-  Out kind;
+  Out kind = Out::Generic;
   com::ComPtr<com::IDispatch> first, second;
+};
+
+// The events of one call, in order: the few of a sentence fit in place, any
+// more go to the heap.
+class OutgoingList {
+ public:
+  void Add(Out kind, com::IDispatch* first, com::IDispatch* second) {
+    Outgoing event{kind, com::ComPtr<com::IDispatch>(first), com::ComPtr<com::IDispatch>(second)};
+    if (count_ < kInPlace)
+      inPlace_[count_++] = std::move(event);
+    else
+      more_.push_back(std::move(event));
+  }
+  template <class Visit>
+  void ForEach(Visit&& visit) const {
+    for (std::size_t i = 0; i < count_; ++i) visit(inPlace_[i]);
+    for (const Outgoing& event : more_) visit(event);
+  }
+
+ private:
+  static constexpr std::size_t kInPlace = 8;
+  Outgoing inPlace_[kInPlace];
+  std::size_t count_ = 0;
+  std::vector<Outgoing> more_;
 };
 
 struct SinkRow {
@@ -74,20 +98,21 @@ class DecoderEngine {
     if (event >= kEventGpsFix && event <= kEventQuality) intervals_[Slot(event)] = intervalMs < 0 ? -1 : intervalMs;
   }
 
-  void ProcessSentence(com::IDispatch* sentence);
+  void ProcessSentence(com::IDispatch* sentence, NmeaSentence* s);
   void ProcessStarted(std::int16_t port, std::int32_t baud);
   void ProcessStopped(std::int16_t port, std::int32_t baud);
   void Clear();
   com::ComPtr<com::IDispatch> Get(int event, std::int32_t timeoutMs, std::int16_t minFixType);
   com::ComPtr<com::IDispatch> GetComStatus();
 
-  // The decoders, one per routed sentence type (see kRoutes).
-  void RouteRMC(NmeaSentence& s, com::IDispatch* sentence);
-  void RouteVTG(NmeaSentence& s, com::IDispatch* sentence);
-  void RouteGLL(NmeaSentence& s, com::IDispatch* sentence);
-  void RouteGGA(NmeaSentence& s, com::IDispatch* sentence);
-  void RouteGSA(NmeaSentence& s, com::IDispatch* sentence);
-  void RouteGSV(NmeaSentence& s, com::IDispatch* sentence);
+  // The decoders, one per routed sentence type (see kRoutes); `sentence` is
+  // `s` as the object handed to the events.
+  void RouteRMC(const NmeaSentence& s, com::IDispatch* sentence);
+  void RouteVTG(const NmeaSentence& s, com::IDispatch* sentence);
+  void RouteGLL(const NmeaSentence& s, com::IDispatch* sentence);
+  void RouteGGA(const NmeaSentence& s, com::IDispatch* sentence);
+  void RouteGSA(const NmeaSentence& s, com::IDispatch* sentence);
+  void RouteGSV(const NmeaSentence& s, com::IDispatch* sentence);
 
  private:
   // The latest object of one kind for the NoEvents Get calls.
@@ -108,11 +133,11 @@ class DecoderEngine {
   bool Wanted(int event) const { return noEvents_ || intervals_[Slot(event)] >= 0; }
   bool ShouldFire(int slot) const;
   void Deliver(int event, com::IDispatch* object, std::int16_t fixType = 0);
-  void DeliverFix(const DecodedSentence& decoded, bool fromGga, bool dated);
+  void DeliverFix(bool valid, const UtcTime& decodedUtc, const Place& decodedPlace, std::int16_t datum, bool fromGga,
+                  bool dated);
   void DeliverMovement(double knots, double heading, double magneticVariation);
   Satellites* Pending();
-  void Fire(std::vector<Outgoing>& events);
-  std::vector<Outgoing> TakeOutgoing() { return std::exchange(outgoing_, {}); }
+  void Fire(const OutgoingList& events);
 
   DecoderSink& sink_;
   // Settings: written by the client's thread, read by the delivering one.
@@ -129,13 +154,26 @@ class DecoderEngine {
   std::optional<UtcTime> lastFired_[kSummaryKinds];
   ComStatusValues status_;
   Store stores_[kSummaryKinds];
-  std::vector<Outgoing> outgoing_;  // filled under the lock, fired after it
+  // The list of the running call: set and filled under the lock, fired after it.
+  OutgoingList* outgoing_ = nullptr;
+};
+
+// Points the engine's events at a list of the caller for one locked section.
+class Collecting {
+ public:
+  Collecting(OutgoingList*& target, OutgoingList& list) : target_(target) { target_ = &list; }
+  ~Collecting() { target_ = nullptr; }
+  Collecting(const Collecting&) = delete;
+  Collecting& operator=(const Collecting&) = delete;
+
+ private:
+  OutgoingList*& target_;
 };
 
 // One row per routed sentence type; every other type only raises Generic.
 struct RouteRow {
   int type;
-  void (DecoderEngine::*route)(NmeaSentence& s, com::IDispatch* sentence);
+  void (DecoderEngine::*route)(const NmeaSentence& s, com::IDispatch* sentence);
 };
 
 constexpr RouteRow kRoutes[] = {
@@ -144,13 +182,14 @@ constexpr RouteRow kRoutes[] = {
     {kTypeGSA, &DecoderEngine::RouteGSA}, {kTypeVTG, &DecoderEngine::RouteVTG},
 };
 
-void DecoderEngine::ProcessSentence(com::IDispatch* sentence) {
+// `s` is the NmeaSentence of `sentence`, null when it is none.
+void DecoderEngine::ProcessSentence(com::IDispatch* sentence, NmeaSentence* s) {
   if (!sentence) return;
-  std::vector<Outgoing> events;
+  OutgoingList events;
   {
     std::lock_guard lock(LibraryLock());
+    Collecting collecting(outgoing_, events);
     ExpireFix();
-    NmeaSentence* s = NmeaSentence::From(sentence);
     if (s && !allEventsGeneric_) {
       const int type = s->Type();
       for (const RouteRow& row : kRoutes)
@@ -160,34 +199,33 @@ void DecoderEngine::ProcessSentence(com::IDispatch* sentence) {
         }
     }
     Queue(Out::Generic, sentence);
-    events = TakeOutgoing();
   }
   Fire(events);
 }
 
 void DecoderEngine::ProcessStarted(std::int16_t port, std::int32_t baud) {
-  std::vector<Outgoing> events;
+  OutgoingList events;
   {
     std::lock_guard lock(LibraryLock());
+    Collecting collecting(outgoing_, events);
     status_.validNmea = true;
     status_.comPort = port;
     status_.baudRate = baud;
     QueueStatus();
-    events = TakeOutgoing();
   }
   Fire(events);
 }
 
 void DecoderEngine::ProcessStopped(std::int16_t port, std::int32_t baud) {
-  std::vector<Outgoing> events;
+  OutgoingList events;
   {
     std::lock_guard lock(LibraryLock());
+    Collecting collecting(outgoing_, events);
     ClearState();
     status_ = ComStatusValues{};
     status_.comPort = port;
     status_.baudRate = baud;
     QueueStatus();
-    events = TakeOutgoing();
   }
   Fire(events);
 }
@@ -230,8 +268,8 @@ com::ComPtr<com::IDispatch> DecoderEngine::GetComStatus() {
 }
 
 void DecoderEngine::Queue(Out kind, com::IDispatch* first, com::IDispatch* second) {
-  if (noEvents_ || !first) return;
-  outgoing_.push_back({kind, com::ComPtr<com::IDispatch>(first), com::ComPtr<com::IDispatch>(second)});
+  if (noEvents_ || !first || !outgoing_) return;
+  outgoing_->Add(kind, first, second);
 }
 
 // The event carries a snapshot: later changes do not show in a status the
@@ -283,15 +321,16 @@ void DecoderEngine::Deliver(int event, com::IDispatch* object, std::int16_t fixT
 // GGA: type 3 when valid. RMC and GLL: type 2, or 3 with the altitudes of the
 // last GGA when one was seen. GLL and GGA carry no date: they take the date of
 // the previous fix (not advanced at midnight), so they need an RMC first.
-void DecoderEngine::DeliverFix(const DecodedSentence& decoded, bool fromGga, bool dated) {
+void DecoderEngine::DeliverFix(bool valid, const UtcTime& decodedUtc, const Place& decodedPlace, std::int16_t datum,
+                               bool fromGga, bool dated) {
   std::int16_t fixType = 0;
-  if (decoded.valid()) fixType = fromGga || rememberedGga_ ? 3 : 2;
-  Place place = decoded.place();
+  if (valid) fixType = fromGga || rememberedGga_ ? 3 : 2;
+  Place place = decodedPlace;
   if (!fromGga && fixType == 3) {
     place.aboveSeaLevel = rememberedGga_->aboveSeaLevel;
     place.datumHeight = rememberedGga_->datumHeight;
   }
-  UtcTime utc = decoded.utc().value_or(UtcTime{});
+  UtcTime utc = decodedUtc;
   if (!dated && currentUtc_) {
     utc.year = currentUtc_->year;
     utc.month = currentUtc_->month;
@@ -307,7 +346,7 @@ void DecoderEngine::DeliverFix(const DecodedSentence& decoded, bool fromGga, boo
     SetValidFix(false);
   }
   if (fromGga) rememberedGga_ = place;  // also from an invalid GGA
-  com::ComPtr<GpsFix> fix = GpsFix::Make(fixType, utc, MakePosition(place, decoded.datum()));
+  com::ComPtr<GpsFix> fix = GpsFix::Make(fixType, utc, place, datum);
   Deliver(kEventGpsFix, fix.get(), fixType);
 }
 
@@ -318,93 +357,92 @@ void DecoderEngine::DeliverMovement(double knots, double heading, double magneti
 }
 
 Satellites* DecoderEngine::Pending() {
-  if (!pending_) pending_ = com::ComPtr<Satellites>::Adopt(new (std::nothrow) Satellites());
+  if (!pending_) pending_ = Satellites::New();
   return pending_.get();
 }
 
-void DecoderEngine::Fire(std::vector<Outgoing>& events) {
-  for (const Outgoing& event : events)
+void DecoderEngine::Fire(const OutgoingList& events) {
+  events.ForEach([this](const Outgoing& event) {
     for (const SinkRow& row : kSinkRows)
       if (row.kind == event.kind) {
         row.fire(sink_, event.first.get(), event.second.get());
         break;
       }
+  });
 }
 
-// The sentence decoders themselves (GGA, GLL, RMC, VTG fields) are in
-// DecodedSentences.cpp, each with its sample sentence.
+// The fields of every routed sentence are read into its record
+// (SentenceRecords.cpp, each with its sample sentence); the objects are built
+// from the records.
 
-void DecoderEngine::RouteRMC(NmeaSentence&, com::IDispatch* sentence) {
-  com::ComPtr<NmeaRMC> rmc = NmeaRMC::Decode(sentence, datum_);
+void DecoderEngine::RouteRMC(const NmeaSentence& s, com::IDispatch* sentence) {
+  const RmcRecord record = ParseRmc(s);
+  const std::int16_t datum = datum_;
+  com::ComPtr<NmeaRMC> rmc = NmeaRMC::Make(sentence, record, datum);
   if (!rmc) return;
   Queue(Out::RMC, rmc.get(), sentence);
-  DeliverFix(*rmc.get(), false, true);
-  if (rmc->valid()) DeliverMovement(rmc->knots(), rmc->heading(), rmc->magnetic_variation());
+  DeliverFix(record.valid, record.utc, record.place, datum, false, true);
+  if (record.valid) DeliverMovement(record.knots, record.heading, record.magneticVariation);
 }
 
-void DecoderEngine::RouteVTG(NmeaSentence&, com::IDispatch* sentence) {
-  const NmeaVTG vtg = NmeaVTG::Decode(sentence);
-  if (vtg.valid()) DeliverMovement(vtg.knots(), vtg.heading(), vtg.magnetic_variation());
+void DecoderEngine::RouteVTG(const NmeaSentence& s, com::IDispatch*) {
+  const VtgRecord vtg = ParseVtg(s);
+  if (vtg.valid) DeliverMovement(vtg.knots, vtg.heading, vtg.magneticVariation);
 }
 
-void DecoderEngine::RouteGLL(NmeaSentence&, com::IDispatch* sentence) {
-  com::ComPtr<NmeaGLL> gll = NmeaGLL::Decode(sentence, datum_);
+void DecoderEngine::RouteGLL(const NmeaSentence& s, com::IDispatch* sentence) {
+  const GllRecord record = ParseGll(s);
+  const std::int16_t datum = datum_;
+  com::ComPtr<NmeaGLL> gll = NmeaGLL::Make(sentence, record, datum);
   if (!gll) return;
   Queue(Out::GLL, gll.get(), sentence);
-  DeliverFix(*gll.get(), false, false);
+  DeliverFix(record.valid, record.utc, record.place, datum, false, false);
 }
 
-void DecoderEngine::RouteGGA(NmeaSentence&, com::IDispatch* sentence) {
-  com::ComPtr<NmeaGGA> gga = NmeaGGA::Decode(sentence, datum_);
+void DecoderEngine::RouteGGA(const NmeaSentence& s, com::IDispatch* sentence) {
+  const GgaRecord record = ParseGga(s);
+  const std::int16_t datum = datum_;
+  com::ComPtr<NmeaGGA> gga = NmeaGGA::Make(sentence, record, datum);
   if (!gga) return;
   Queue(Out::GGA, gga.get(), sentence);
-  DeliverFix(*gga.get(), true, false);
+  DeliverFix(record.valid, record.utc, record.place, datum, true, false);
 }
 
-// $GPGSA,A,3,17,28,06,01,30,20,26,13,,,,,1.8,1.1,1.5*33
-//   1  A        selection mode: A automatic, M manual
-//   2  3        fix: 1 none, 2 2D, 3 3D (not used: FixType comes from GGA/RMC/GLL)
-//   3-14        IDs of the satellites used for the fix, empty when unused
-//   15 1.8 PDOP   16 1.1 HDOP   17 1.5 VDOP
 // A GSA never completes a satellite cycle; it only marks the satellites used.
-void DecoderEngine::RouteGSA(NmeaSentence& s, com::IDispatch*) {
-  if (Wanted(kEventQuality)) {
-    com::ComPtr<Quality> quality = Quality::Make(FieldReal(s, 15), FieldReal(s, 16), FieldReal(s, 17));
-    Deliver(kEventQuality, quality.get());
+void DecoderEngine::RouteGSA(const NmeaSentence& s, com::IDispatch*) {
+  const bool quality = Wanted(kEventQuality), satellites = Wanted(kEventSatellites);
+  if (!quality && !satellites) return;
+  const GsaRecord gsa = ParseGsa(s);
+  if (quality) {
+    com::ComPtr<Quality> made = Quality::Make(gsa.pdop, gsa.hdop, gsa.vdop);
+    Deliver(kEventQuality, made.get());
   }
-  if (!Wanted(kEventSatellites)) return;
+  if (!satellites) return;
   Satellites* pending = Pending();
   if (!pending) return;
-  for (int field = 3; field <= 14; ++field) {
-    const std::int16_t id = FieldInt16(s, field);
+  for (const std::int16_t id : gsa.used) {
     if (id == 0 || pending->Find(id)) continue;  // a satellite already listed keeps its flag
     if (Satellite* satellite = pending->FindOrAdd(id)) satellite->set_used_for_fix(true);
   }
 }
 
-// $GPGSV,3,1,12,17,72,207,32,28,59,095,31,06,35,347,25,01,29,132,23*7B
-//   1  3   messages in this cycle     2  1   number of this message
-//   3  12  satellites in view (not used: the list counts itself)
-//   4-7    ID, elevation (degrees), azimuth (degrees), SNR (dB, empty when
-//          not tracked); further blocks of four follow, the last may be short
 // A message out of order (one was lost) throws the cycle away; the
 // satellites are delivered when the last message of an intact cycle arrives.
-void DecoderEngine::RouteGSV(NmeaSentence& s, com::IDispatch*) {
+void DecoderEngine::RouteGSV(const NmeaSentence& s, com::IDispatch*) {
   if (!Wanted(kEventSatellites)) return;
   Satellites* pending = Pending();
   if (!pending) return;
-  const std::int16_t messages = FieldInt16(s, 1);
-  if (FieldInt16(s, 2) != pending->expected_message()) {
+  const GsvRecord gsv = ParseGsv(s);
+  if (gsv.number != pending->expected_message()) {
     pending->Reset();
     return;
   }
-  for (int k = 4; k < s.FieldsCount(); k += 4) {
-    const std::int16_t id = FieldInt16(s, k);
-    if (id == 0) continue;
-    if (Satellite* satellite = pending->FindOrAdd(id))
-      satellite->set_view(FieldInt16(s, k + 1), FieldInt16(s, k + 2), FieldInt16(s, k + 3));
+  for (int block = 0; block < gsv.blocks; ++block) {
+    const GsvSatellite view = ParseGsvSatellite(s, block);
+    if (view.id == 0) continue;
+    if (Satellite* satellite = pending->FindOrAdd(view.id)) satellite->set_view(view.elevation, view.azimuth, view.snr);
   }
-  if (messages != pending->expected_message()) {
+  if (gsv.messages != pending->expected_message()) {
     pending->set_expected_message(static_cast<std::int16_t>(pending->expected_message() + 1));
     return;
   }
@@ -436,7 +474,10 @@ void Decoder::set_gps_datum(std::int16_t datum) { state_->engine.set_gps_datum(d
 void Decoder::set_no_events(bool on) { state_->engine.set_no_events(on); }
 void Decoder::set_interval(int event, std::int32_t intervalMs) { state_->engine.set_interval(event, intervalMs); }
 
-void Decoder::ProcessSentence(com::IDispatch* sentence) { state_->engine.ProcessSentence(sentence); }
+void Decoder::ProcessSentence(com::IDispatch* sentence) {
+  state_->engine.ProcessSentence(sentence, NmeaSentence::From(sentence));
+}
+void Decoder::ProcessSentence(NmeaSentence& sentence) { state_->engine.ProcessSentence(&sentence, &sentence); }
 void Decoder::ProcessStarted(std::int16_t port, std::int32_t baud) { state_->engine.ProcessStarted(port, baud); }
 void Decoder::ProcessStopped(std::int16_t port, std::int32_t baud) { state_->engine.ProcessStopped(port, baud); }
 void Decoder::Clear() { state_->engine.Clear(); }

@@ -16,6 +16,8 @@
 
 namespace zenolith {
 
+class NmeaSentence;
+
 // Event codes, also used by EventInterval.
 inline constexpr int kEventGeneric = 1;
 inline constexpr int kEventGpsFix = 5;
@@ -54,8 +56,10 @@ class Decoder {
   // `event` 5 to 8; a negative interval is stored as -1 (event off).
   void set_interval(int event, std::int32_t intervalMs);
 
-  // Routes one NmeaSentence: sentence events, summary objects, Generic.
+  // Routes one NmeaSentence: sentence events, summary objects, Generic. An
+  // object that is no NmeaSentence raises Generic alone.
   void ProcessSentence(com::IDispatch* sentence);
+  void ProcessSentence(NmeaSentence& sentence);  // the same without asking the object what it is
   // The reader reports that valid sentences started to flow on port/baud.
   void ProcessStarted(std::int16_t port, std::int32_t baud);
   // The reader reports that the stream stopped: state and ComStatus cleared,

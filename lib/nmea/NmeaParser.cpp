@@ -10,6 +10,7 @@
 #include "lib/component/Identifiers.h"
 #include "lib/component/LibraryLock.h"
 #include "lib/component/ServerLifetime.h"
+#include "lib/nmea/NmeaParserEvents.h"
 #include "lib/nmea/NmeaSentence.h"
 #include "lib/nmea/PortLink.h"
 #include "platform/com/MessageQueue.h"
@@ -89,7 +90,7 @@ struct NmeaParser::Worker {
   std::atomic<bool> noEvents{false};
 };
 
-const MemberRow<NmeaParser> NmeaParser::kMembers[15] = {
+const MemberRow<NmeaParser> NmeaParser::kMembers[] = {
     {1, Kind::Method, &NmeaParser::Parse},
     {2, Kind::PropPut, &NmeaParser::PutAllEventsGeneric},
     {3, Kind::PropPut, &NmeaParser::PutGpsDatum},
@@ -292,7 +293,7 @@ com::HRESULT NmeaParser::FindConnectionPoint(const com::IID& iid, com::IConnecti
 
 com::HRESULT NmeaParser::Call(Invocation& call) { return Dispatch<NmeaParser>(this, kMembers, call); }
 
-void NmeaParser::Fire(com::DispId id, com::IDispatch* first, com::IDispatch* second) {
+void NmeaParser::Fire(NmeaParserEvent id, com::IDispatch* first, com::IDispatch* second) {
   if (worker_->noEvents) return;
   if (second) {
     const com::Variant args[] = {com::Variant::Dispatch(first), com::Variant::Dispatch(second)};
@@ -303,15 +304,15 @@ void NmeaParser::Fire(com::DispId id, com::IDispatch* first, com::IDispatch* sec
   }
 }
 
-void NmeaParser::OnGeneric(com::IDispatch* sentence) { Fire(1, sentence); }
-void NmeaParser::OnGGA(com::IDispatch* gga, com::IDispatch* sentence) { Fire(2, gga, sentence); }
-void NmeaParser::OnGLL(com::IDispatch* gll, com::IDispatch* sentence) { Fire(3, gll, sentence); }
-void NmeaParser::OnRMC(com::IDispatch* rmc, com::IDispatch* sentence) { Fire(4, rmc, sentence); }
-void NmeaParser::OnSatellites(com::IDispatch* satellites) { Fire(5, satellites); }
-void NmeaParser::OnGpsFix(com::IDispatch* fix) { Fire(6, fix); }
-void NmeaParser::OnMovement(com::IDispatch* movement) { Fire(7, movement); }
-void NmeaParser::OnQuality(com::IDispatch* quality) { Fire(8, quality); }
-void NmeaParser::OnComStatus(com::IDispatch* status) { Fire(9, status); }
+void NmeaParser::OnGeneric(com::IDispatch* sentence) { Fire(kEventIdGeneric, sentence); }
+void NmeaParser::OnGGA(com::IDispatch* gga, com::IDispatch* sentence) { Fire(kEventIdGGA, gga, sentence); }
+void NmeaParser::OnGLL(com::IDispatch* gll, com::IDispatch* sentence) { Fire(kEventIdGLL, gll, sentence); }
+void NmeaParser::OnRMC(com::IDispatch* rmc, com::IDispatch* sentence) { Fire(kEventIdRMC, rmc, sentence); }
+void NmeaParser::OnSatellites(com::IDispatch* satellites) { Fire(kEventIdOnSatellites, satellites); }
+void NmeaParser::OnGpsFix(com::IDispatch* fix) { Fire(kEventIdOnGpsFix, fix); }
+void NmeaParser::OnMovement(com::IDispatch* movement) { Fire(kEventIdOnMovement, movement); }
+void NmeaParser::OnQuality(com::IDispatch* quality) { Fire(kEventIdOnQuality, quality); }
+void NmeaParser::OnComStatus(com::IDispatch* status) { Fire(kEventIdOnComStatus, status); }
 
 void NmeaParser::Parse(Invocation& call) {
   if (portEnabled_) return call.Fail(kErrorWrongState, kMustNotBeEnabled);
@@ -326,8 +327,8 @@ void NmeaParser::Parse(Invocation& call) {
   for (std::size_t at = 0; at < text.size(); at += kPiece) {
     if (!parseBuffer_.Append(text.data() + at, std::min(kPiece, text.size() - at))) continue;
     while (parseBuffer_.FindNext()) {
-      com::ComPtr<com::IDispatch> sentence = NmeaSentence::Make(parseBuffer_.TakeText());
-      if (sentence) decoder_.ProcessSentence(sentence.get());
+      com::ComPtr<NmeaSentence> sentence = NmeaSentence::MakeObject(parseBuffer_.TakeText());
+      if (sentence) decoder_.ProcessSentence(*sentence.get());
     }
   }
 }

@@ -20,7 +20,8 @@
 
 #include "lib/component/DispatchObject.h"
 #include "lib/nmea/Decoder.h"
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
+#include "lib/nmea/NmeaParserEvents.h"
 #include "platform/com/ConnectionPoint.h"
 
 namespace zenolith {
@@ -56,7 +57,7 @@ class NmeaParser final : public DispatchObject, public com::IConnectionPointCont
   com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
 
  private:
-  static const MemberRow<NmeaParser> kMembers[15];
+  static const MemberRow<NmeaParser> kMembers[];  // size from the .cpp
   struct Worker;
 
   bool Start(std::string* error);  // window and thread
@@ -74,7 +75,7 @@ class NmeaParser final : public DispatchObject, public com::IConnectionPointCont
   void OnMovement(com::IDispatch* movement) override;
   void OnQuality(com::IDispatch* quality) override;
   void OnComStatus(com::IDispatch* status) override;
-  void Fire(com::DispId id, com::IDispatch* first, com::IDispatch* second = nullptr);
+  void Fire(NmeaParserEvent id, com::IDispatch* first, com::IDispatch* second = nullptr);
 
   void Parse(Invocation& call);
   void PutAllEventsGeneric(Invocation& call);

@@ -38,7 +38,7 @@ bool SameLetters(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-const MemberRow<NmeaSentence> NmeaSentence::kMembers[9] = {
+const MemberRow<NmeaSentence> NmeaSentence::kMembers[] = {
     {1, Kind::PropGet, &NmeaSentence::GetFields},      {2, Kind::PropGet, &NmeaSentence::GetFieldsCount},
     {3, Kind::PropGet, &NmeaSentence::GetCommand},     {4, Kind::PropGet, &NmeaSentence::GetSentence},
     {3, Kind::PropPut, &NmeaSentence::PutCommand},     {4, Kind::PropPut, &NmeaSentence::PutSentence},
@@ -46,16 +46,17 @@ const MemberRow<NmeaSentence> NmeaSentence::kMembers[9] = {
     {6, Kind::PropPut, &NmeaSentence::PutCommand},
 };
 
-NmeaSentence::NmeaSentence() : DispatchObject(IID_INmeaSentence, "ZenolithCE.NmeaSentence") {}
-
-com::HRESULT NmeaSentence::Create(const com::IID& iid, void** object) {
-  return CreateInstanceOf<NmeaSentence>(iid, object);
-}
+NmeaSentence::NmeaSentence() : ClassBase(IID_INmeaSentence, "ZenolithCE.NmeaSentence", kMembers) {}
 
 com::ComPtr<com::IDispatch> NmeaSentence::Make(std::string_view text) {
-  NmeaSentence* sentence = new (std::nothrow) NmeaSentence();
-  if (!sentence) return {};
-  auto result = com::ComPtr<com::IDispatch>::Adopt(sentence);  // takes the creation reference
+  com::ComPtr<NmeaSentence> sentence = MakeObject(text);
+  return com::ComPtr<com::IDispatch>::Adopt(sentence.Detach());
+}
+
+com::ComPtr<NmeaSentence> NmeaSentence::MakeObject(std::string_view text) {
+  com::ComPtr<NmeaSentence> result = New();
+  if (!result) return {};
+  NmeaSentence* sentence = result.get();
   try {
     sentence->SetText(text);
   } catch (const std::bad_alloc&) {
@@ -64,22 +65,8 @@ com::ComPtr<com::IDispatch> NmeaSentence::Make(std::string_view text) {
   return result;
 }
 
-NmeaSentence* NmeaSentence::From(com::IDispatch* object) {
-  void* self = nullptr;
-  if (!object || com::Failed(object->QueryInterface(IID_NmeaSentenceObject, &self))) return nullptr;
-  return static_cast<NmeaSentence*>(self);
-}
-
-com::HRESULT NmeaSentence::QueryExtra(const com::IID& iid, void** object) {
-  if (iid == IID_NmeaSentenceObject) {
-    *object = this;  // internal access only: no reference is handed out
-    return com::S_OK;
-  }
-  return com::E_NOINTERFACE;
-}
-
 // No lock: a sentence belongs to one thread at a time.
-com::HRESULT NmeaSentence::Call(Invocation& call) { return Dispatch<NmeaSentence>(this, kMembers, call); }
+com::HRESULT NmeaSentence::Call(Invocation& call) { return DispatchMember(call); }
 
 void NmeaSentence::SetText(std::string_view text) {
   text_.clear();
@@ -90,14 +77,34 @@ void NmeaSentence::SetText(std::string_view text) {
   fieldsCount_ = 0;
   dirty_ = false;
   split_ = true;
+  spanned_ = false;
   if (text.size() < 6) return;
 
   text_.assign(text);
   command_.assign(text.substr(3, 3));
   fullCommand_.assign(text.substr(1, 5));
-  const auto commas = std::count(text.begin(), text.end(), ',');
-  fieldsCount_ = static_cast<std::int16_t>(std::min<std::ptrdiff_t>(commas, kMaxFields));
-  split_ = false;  // split on first use: most received sentences are only passed on
+  // One pass counts the commas and finds the places of the first fields, by
+  // the rule of Split.
+  std::size_t commas = 0;
+  bool open = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ',') {
+      if (open) spans_[commas - 1].length = static_cast<std::uint16_t>(i - spans_[commas - 1].begin);
+      open = commas < kSpanFields;
+      if (open) spans_[commas].begin = static_cast<std::uint16_t>(i + 1);
+      ++commas;
+    } else if (c == '*' && open) {
+      spans_[commas - 1].length = static_cast<std::uint16_t>(i - spans_[commas - 1].begin);
+      open = false;
+    }
+  }
+  if (open) spans_[commas - 1].length = static_cast<std::uint16_t>(text.size() - spans_[commas - 1].begin);
+  fieldsCount_ = static_cast<std::int16_t>(std::min<std::size_t>(commas, kMaxFields));
+  if (commas <= kSpanFields && text.size() <= UINT16_MAX)
+    spanned_ = true;
+  else
+    split_ = false;  // split on first use: most received sentences are only passed on
 }
 
 const std::string& NmeaSentence::Text() {
@@ -124,7 +131,7 @@ bool NmeaSentence::SetCommand(std::string_view command, ErrorRecord& error) {
     error.Set(kErrorInvalidArgument, "Command must be 3 or 5 characters long");
     return false;
   }
-  Split();  // the fields must outlive the text they came from
+  Own();  // the fields must outlive the text they came from
   if (command.size() == 3) {
     command_.assign(command);
     fullCommand_.assign("GP").append(command);
@@ -136,8 +143,12 @@ bool NmeaSentence::SetCommand(std::string_view command, ErrorRecord& error) {
   return true;
 }
 
-std::optional<std::string_view> NmeaSentence::Field(int index) {
+std::optional<std::string_view> NmeaSentence::Field(int index) const {
   if (index < 1 || index > fieldsCount_) return std::nullopt;
+  if (spanned_) {
+    const Span& span = spans_[index - 1];
+    return std::string_view(text_.data() + span.begin, span.length);
+  }
   Split();
   const auto it = std::lower_bound(fields_.begin(), fields_.end(), index,
                                    [](const auto& field, int number) { return field.first < number; });
@@ -147,7 +158,7 @@ std::optional<std::string_view> NmeaSentence::Field(int index) {
 
 void NmeaSentence::StoreField(int index, std::string value) {
   if (index < 1 || index > kMaxFields) return;
-  Split();
+  Own();
   const auto it = std::lower_bound(fields_.begin(), fields_.end(), index,
                                    [](const auto& field, int number) { return field.first < number; });
   if (it != fields_.end() && it->first == index)
@@ -189,7 +200,7 @@ int NmeaSentence::Type() const {
 
 // Field k runs from just after the k-th comma to the next comma, '*' or the
 // end of the text; a '*' inside the text thus ends only its own field.
-void NmeaSentence::Split() {
+void NmeaSentence::Split() const {
   if (split_) return;
   fields_.clear();
   fields_.reserve(static_cast<std::size_t>(fieldsCount_));
@@ -202,7 +213,18 @@ void NmeaSentence::Split() {
     comma = text.find(',', begin);
   }
   split_ = true;
-  dirty_ = false;
+}
+
+// Before an edit: the fields become texts of their own.
+void NmeaSentence::Own() {
+  if (!spanned_) return Split();
+  fields_.clear();
+  fields_.reserve(static_cast<std::size_t>(fieldsCount_));
+  for (int number = 1; number <= fieldsCount_; ++number) {
+    const Span& span = spans_[number - 1];
+    fields_.emplace_back(number, text_.substr(span.begin, span.length));
+  }
+  spanned_ = false;
 }
 
 void NmeaSentence::Rebuild() {

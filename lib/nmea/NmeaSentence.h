@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/component/DispatchObject.h"
+#include "lib/component/ClassBase.h"
 
 namespace zenolith {
 
@@ -21,14 +21,13 @@ inline constexpr com::IID IID_NmeaSentenceObject = com::MakeGuid("4F1C2B7A-93D5-
 // Sentence type codes by command (case ignored).
 enum SentenceType : int { kTypeOther = 0, kTypeRMC = 1, kTypeGLL = 2, kTypeGGA = 3, kTypeGSV = 4, kTypeGSA = 5, kTypeVTG = 6 };
 
-class NmeaSentence final : public DispatchObject {
+class NmeaSentence final : public ClassBase<NmeaSentence, IID_NmeaSentenceObject> {
  public:
   NmeaSentence();
 
-  static com::HRESULT Create(const com::IID& iid, void** object);
   // A new sentence holding `text` (as a Sentence put); null only when out of memory.
   static com::ComPtr<com::IDispatch> Make(std::string_view text);
-  static NmeaSentence* From(com::IDispatch* object);
+  static com::ComPtr<NmeaSentence> MakeObject(std::string_view text);  // the same as its C++ object
 
   void SetText(std::string_view text);  // clears first; under 6 characters the sentence stays empty
   const std::string& Text();            // rebuilt first when a field or the command changed
@@ -44,7 +43,7 @@ class NmeaSentence final : public DispatchObject {
   // Field `index` (1-based): empty text for a field not present up to
   // FieldsCount, nothing above it (or below 1). The view lives until the
   // sentence is changed.
-  std::optional<std::string_view> Field(int index);
+  std::optional<std::string_view> Field(int index) const;
   // Stores field `index` (1 to kMaxFields; other indexes are ignored) and
   // raises FieldsCount to `index` when it was lower; fields in between read
   // as empty. The text is rebuilt when next read.
@@ -59,16 +58,16 @@ class NmeaSentence final : public DispatchObject {
   static constexpr int kMaxFields = 32767;
 
  protected:
-  com::HRESULT Call(Invocation& call) override;
-  com::HRESULT QueryExtra(const com::IID& iid, void** object) override;
+  com::HRESULT Call(Invocation& call) override;  // without the lock
 
  private:
   // Implementation details are the sentence room's own.
-  void Split();
+  void Split() const;
+  void Own();
   void Rebuild();
   void StoreField(int index, std::string value);
 
-  static const MemberRow<NmeaSentence> kMembers[9];
+  static const MemberRow<NmeaSentence> kMembers[];
   void GetFields(Invocation& call);
   void GetFieldsCount(Invocation& call);
   void GetCommand(Invocation& call);
@@ -78,13 +77,23 @@ class NmeaSentence final : public DispatchObject {
   void SetFieldMember(Invocation& call);
   void GetFullCommand(Invocation& call);
 
+  // A received text's fields are places in text_, found while it is set:
+  // reading them copies nothing. A text with more fields than fit, and every
+  // sentence once edited, keeps its fields as texts of their own instead.
+  struct Span {
+    std::uint16_t begin, length;
+  };
+  static constexpr int kSpanFields = 24;
+
   std::string text_;
   std::string textWithLineEnd_;
   std::string command_, fullCommand_;
-  std::vector<std::pair<int, std::string>> fields_;  // tagged with their numbers, kept in number order
+  Span spans_[kSpanFields];
+  bool spanned_ = false;                                     // the fields are spans_
+  mutable std::vector<std::pair<int, std::string>> fields_;  // tagged with their numbers, kept in number order
   std::int16_t fieldsCount_ = 0;
   bool dirty_ = false;
-  bool split_ = true;
+  mutable bool split_ = true;
 };
 
 }  // namespace zenolith

@@ -12,7 +12,7 @@
 
 #include "lib/component/LibraryLock.h"
 #include "lib/nmea/GpsdChannel.h"
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/NmeaSentence.h"
 #include "platform/serial/PortTable.h"
 #include "platform/serial/SerialPort.h"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "lib/component/Identifiers.h"
+#include "lib/nmea/NmeaParserEvents.h"
 #include "platform/com/TypeLib.h"
 
 namespace {
@@ -146,18 +147,26 @@ TEST_F(ZenolithTypeLib, NmeaParserAndItsEvents) {
 
   const com::InterfaceInfo& events = Iface("_INmeaParserEvents");
   EXPECT_TRUE(events.source);
-  const std::vector<std::vector<std::string>> expected = {
-      {"Generic", "objSentence"},       {"GGA", "objGGA", "objSentence"},  {"GLL", "objGLL", "objSentence"},
-      {"RMC", "objRMC", "objSentence"}, {"OnSatellites", "objSatellites"}, {"OnGpsFix", "objGpsFix"},
-      {"OnMovement", "objMovement"},    {"OnQuality", "objQuality"},       {"OnComStatus", "objComStatus"},
+  // With the names the parser fires them by.
+  const std::vector<std::pair<zenolith::NmeaParserEvent, std::vector<std::string>>> expected = {
+      {zenolith::kEventIdGeneric, {"Generic", "objSentence"}},
+      {zenolith::kEventIdGGA, {"GGA", "objGGA", "objSentence"}},
+      {zenolith::kEventIdGLL, {"GLL", "objGLL", "objSentence"}},
+      {zenolith::kEventIdRMC, {"RMC", "objRMC", "objSentence"}},
+      {zenolith::kEventIdOnSatellites, {"OnSatellites", "objSatellites"}},
+      {zenolith::kEventIdOnGpsFix, {"OnGpsFix", "objGpsFix"}},
+      {zenolith::kEventIdOnMovement, {"OnMovement", "objMovement"}},
+      {zenolith::kEventIdOnQuality, {"OnQuality", "objQuality"}},
+      {zenolith::kEventIdOnComStatus, {"OnComStatus", "objComStatus"}},
   };
   ASSERT_EQ(events.members.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const com::MemberInfo& m = events.members[i];
     std::vector<std::string> row{m.name};
     for (const com::ParamInfo& p : m.params) row.push_back(p.type == VarType::Dispatch ? p.name : "?");
-    EXPECT_EQ(row, expected[i]);
+    EXPECT_EQ(row, expected[i].second);
     EXPECT_EQ(m.id, static_cast<com::DispId>(i + 1));
+    EXPECT_EQ(m.id, expected[i].first) << m.name;
     EXPECT_EQ(m.kind, MemberKind::Method);
   }
 }

@@ -1,6 +1,6 @@
 // The decoded objects on their own: member tables against the type library,
 // speed units, Satellites.Item bounds, UTC values as automation dates,
-// Position copies, the field readers, and the sentence writers (round trips
+// Position copies, and the sentence writers (round trips
 // through a decode, untouched objects keeping their original text).
 #include <gtest/gtest.h>
 
@@ -128,6 +128,7 @@ TEST(DecodedObjects, SatellitesItemBounds) {
 }
 
 TEST(DecodedObjects, UtcIsAnAutomationDate) {
+  EXPECT_EQ(UtcToDate(UtcTime{0, 0, 0, 25, 0, 0, 0}).days, 0.0) << "an impossible time gives 0";
   ComPtr<NmeaGGA> gga = NmeaGGA::Decode(Sentence(kGga).get(), 1);
   const double days = Get(gga.get(), "UTC").AsDate().days;
   EXPECT_NEAR(days, (3 * 3600 + 7 * 60 + 19) / 86400.0, 1e-9) << "time alone: date part 0";
@@ -157,52 +158,6 @@ TEST(DecodedObjects, PositionIsHandedOutAsACopy) {
   Get(gga.get(), "Position").ToDispatch(&third);
   EXPECT_NEAR(Get(third.get(), "Latitude").AsR8(), -(37 + 47.0873 / 60), 1e-9);
   EXPECT_FALSE(gga->modified()) << "reading never marks the object modified";
-}
-
-TEST(FieldReaders, NumbersTimesAndDates) {
-  struct Real {
-    std::string_view text;
-    double value;
-  };
-  const Real reals[] = {{"4807.038", 4807.038}, {"4807.038x", 4807.038}, {"", 0},      {"  -1.5", -1.5},
-                        {"+2", 2},              {"1e3", 1000},            {"12e", 12},  {"nan", 0},
-                        {"inf", 0},             {"0x1A", 0},              {".5", 0.5},  {"1e999", 0},
-                        {"-", 0},               {"5.", 5}};
-  for (const Real& r : reals) EXPECT_DOUBLE_EQ(ParseReal(r.text), r.value) << "'" << r.text << "'";
-  EXPECT_EQ(ParseInt32("08"), 8);
-  EXPECT_EQ(ParseInt32("12.9"), 12);
-  EXPECT_EQ(ParseInt32("99999999999"), 2147483647);
-  EXPECT_EQ(ParseInt32("-99999999999"), -2147483647 - 1);
-  ComPtr<IDispatch> s = Sentence("GPXYZ,70000,-1,,A");
-  EXPECT_EQ(FieldInt16(*NmeaSentence::From(s.get()), 1), 4464) << "the low 16 bits";
-  EXPECT_EQ(FieldInt16(*NmeaSentence::From(s.get()), 2), -1);
-  EXPECT_EQ(FieldInt16(*NmeaSentence::From(s.get()), 9), 0) << "absent field";
-  EXPECT_EQ(FieldFirst(*NmeaSentence::From(s.get()), 4), 'A');
-
-  struct Time {
-    double field;
-    UtcTime utc;
-  };
-  const Time times[] = {{235959.999, {0, 0, 0, 23, 59, 59, 999}},
-                        {123519, {0, 0, 0, 12, 35, 19, 0}},
-                        {83723.5, {0, 0, 0, 8, 37, 23, 500}},
-                        {0, {}}};
-  for (const Time& t : times) EXPECT_EQ(DecodeTime(t.field), t.utc) << t.field;
-  EXPECT_EQ(DecodeTime(1e300).hour, 2147483647) << "garbage saturates instead of overflowing";
-
-  struct Date {
-    std::int32_t field;
-    int year, month, day;
-  };
-  const Date dates[] = {{10180, 1980, 1, 1}, {311279, 2079, 12, 31}, {230394, 1994, 3, 23}, {0, 2000, 0, 0}};
-  for (const Date& d : dates) {
-    UtcTime utc;
-    DecodeDate(d.field, utc);
-    EXPECT_EQ(utc.year, d.year) << d.field;
-    EXPECT_EQ(utc.month, d.month) << d.field;
-    EXPECT_EQ(utc.day, d.day) << d.field;
-  }
-  EXPECT_EQ(UtcToDate(UtcTime{0, 0, 0, 25, 0, 0, 0}).days, 0.0) << "an impossible time gives 0";
 }
 
 // ------------------------------------------------------------------ writers

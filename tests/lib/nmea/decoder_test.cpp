@@ -20,7 +20,7 @@
 
 #include "lib/nmea/Decoded.h"
 #include "lib/nmea/Decoder.h"
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/NmeaSentence.h"
 #include "platform/com/Runtime.h"
 #include "tests/support/TempRegistry.h"

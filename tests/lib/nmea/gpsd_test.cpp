@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/PortLink.h"
 #include "platform/serial/PortTable.h"
 #include "tests/support/FakeReceiver.h"

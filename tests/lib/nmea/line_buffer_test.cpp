@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 
 namespace {
 

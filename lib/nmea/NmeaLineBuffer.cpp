@@ -1,4 +1,4 @@
-#include "lib/nmea/LineBuffer.h"
+#include "lib/nmea/NmeaLineBuffer.h"
 
 #include <cstring>
 
