@@ -69,7 +69,8 @@ enum Member { kCopy, kDatum, kGrid, kZone, kEasting, kNorthing, kLatitude, kLong
 
 class Converter {
  public:
-  Converter(const CoordinateSystem& from, const CoordinateSystem& to) : from_(from), to_(to) {}
+  Converter(const CoordinateSystem& from, const CoordinateSystem& to)
+      : from_(from), to_(to), reusable_(from.grid == 0 && from.datum == to.datum) {}
 
   // Builds the template position every line starts from; false when the
   // library cannot give one.
@@ -108,6 +109,15 @@ class Converter {
     return false;
   }
 
+  // A number has always been printed into 64 bytes: a longer one (an absurd
+  // height such as 1e300) is cut after 63 characters.
+  static void Fixed(std::string* out, double v, int decimals) {
+    constexpr std::size_t kLongest = 63;
+    const std::size_t start = out->size();
+    AppendFixed(*out, v, decimals);
+    if (out->size() - start > kLongest) out->resize(start + kLongest);
+  }
+
   bool Put(Automation& p, Member member, com::Variant value) {
     one_[0] = std::move(value);
     return p.Invoke(ids_[member], com::kInvokePropertyPut, one_, nullptr);
@@ -122,25 +132,34 @@ class Converter {
     if (!input.error.empty()) return Fail(input.error);
     const double* values = input.values;
     const int count = input.count;
-    com::Variant copy;
-    if (!prototype_.Invoke(ids_[kCopy], com::kInvokeMethod, {}, &copy)) return Fail(prototype_.error());
-    com::ComPtr<com::IDispatch> object;
-    copy.ToDispatch(&object);
-    copy.Clear();
-    position_.Reset(std::move(object));
     Automation& p = position_;
+    if (!(reusable_ && atTarget_)) {
+      com::Variant copy;
+      if (!prototype_.Invoke(ids_[kCopy], com::kInvokeMethod, {}, &copy)) return Fail(prototype_.error());
+      com::ComPtr<com::IDispatch> object;
+      copy.ToDispatch(&object);
+      copy.Clear();
+      p.Reset(std::move(object));
+      atTarget_ = altitudeSet_ = false;
+    }
     const bool ok = from_.grid ? Put(p, kEasting, com::Variant::R8(values[0])) && Put(p, kNorthing, com::Variant::R8(values[1]))
                                : Put(p, kLatitude, com::Variant::R8(values[0])) &&
                                      Put(p, kLongitude, com::Variant::R8(values[1]));
     if (!ok) return Fail(p.error());
-    if (count == 3) {
+    // A kept position has its height from an earlier line: a line without
+    // one starts from 0, as a fresh copy does.
+    if (count == 3 || altitudeSet_) {
       two_[0] = com::Variant::I2(1);
-      two_[1] = com::Variant::R8(values[2]);
+      two_[1] = com::Variant::R8(count == 3 ? values[2] : 0);
       if (!p.Invoke(ids_[kSetAltitude], com::kInvokeMethod, two_, nullptr)) return Fail(p.error());
+      altitudeSet_ = count == 3;
     }
-    if (to_.datum != from_.datum && !Put(p, kDatum, com::Variant::I2(to_.datum))) return Fail(p.error());
-    if (to_.grid != from_.grid && !Put(p, kGrid, com::Variant::I2(to_.grid))) return Fail(p.error());
-    if (to_.hasZone && !Put(p, kZone, com::Variant::I2(to_.zone))) return Fail(p.error());
+    if (!atTarget_) {
+      if (to_.datum != from_.datum && !Put(p, kDatum, com::Variant::I2(to_.datum))) return Fail(p.error());
+      if (to_.grid != from_.grid && !Put(p, kGrid, com::Variant::I2(to_.grid))) return Fail(p.error());
+      if (to_.hasZone && !Put(p, kZone, com::Variant::I2(to_.zone))) return Fail(p.error());
+      atTarget_ = reusable_;
+    }
 
     if (to_.grid) {
       if (!Get(p, kEasting, &a_) || !Get(p, kNorthing, &b_) || !Get(p, kZone, &zone_)) return Fail(p.error());
@@ -156,12 +175,12 @@ class Converter {
       return Fail("the conversion gives no finite result");
     if (!to_.grid && std::abs(x) > 90) return Fail("the conversion gives a latitude outside -90 to 90");
     const int decimals = to_.grid ? 3 : 9;
-    AppendFixed(*out, x, decimals);
+    Fixed(out, x, decimals);
     *out += ' ';
-    AppendFixed(*out, y, decimals);
+    Fixed(out, y, decimals);
     if (count == 3) {
       *out += ' ';
-      AppendFixed(*out, z, 3);
+      Fixed(out, z, 3);
     }
     if (to_.grid && !zone_.AsBstr().empty()) {
       *out += ' ';
@@ -171,6 +190,14 @@ class Converter {
   }
 
   CoordinateSystem from_, to_;
+  // Latitude and longitude on the target's datum: a position that has been
+  // put on the target grid and zone once can take every later line as it is
+  // (putting the latitude and longitude is all a fresh copy would see
+  // differently; the grid, zone and zone rule stay what the puts made them).
+  // Other conversions start every line from a copy of the prototype.
+  const bool reusable_;
+  bool atTarget_ = false;     // position_ is on the target grid and zone
+  bool altitudeSet_ = false;  // position_ holds a height from its last line
   Automation prototype_, position_;
   BoundMembers members_{"Copy", "Datum", "Grid", "Zone", "Easting", "Northing", "Latitude", "Longitude", "SetAltitude",
                         "Altitude"};
@@ -240,7 +267,9 @@ int ConvertCommand(const Args& args) {
       BlockWriter out(stdout);
       ForEachLine(input, [&](std::string_view line) {
         ++number;
-        if (line.find_first_not_of(" \t\r") == std::string_view::npos) return;
+        std::size_t i = 0;
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        if (i == line.size()) return;  // a blank line
         converter.Line(line, number, &failed, &out.text());
         out.text() += '\n';
         out.Done();
