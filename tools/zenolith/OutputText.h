@@ -14,9 +14,9 @@ namespace zenolith::tools {
 // outside ("1e+21", "5e-324"); "0" for both zeros, "nan", "inf", "-inf".
 void AppendNumber(std::string& out, double v);
 
-// Appends what printf's "%.*f" gives with `decimals` (0 to 17) in the C
-// locale: correctly rounded, "-0.000" for negative zero and for negative
-// values that round to zero; "nan", "-nan", "inf", "-inf" as glibc prints them.
+// Appends what printf's "%.*f" gives with `decimals` in the C locale for a
+// finite v: correctly rounded (ties by the exact binary value), "-0.000" for
+// negative zero and for negative values that round to zero; "inf", "-inf".
 void AppendFixed(std::string& out, double v, int decimals);
 
 // Appends what printf's "%0*d" gives: at least `width` characters, zeros
