@@ -86,6 +86,25 @@ TEST_F(Convert, OutputFormsAndFailingLines) {
 
 // Guards the fault where nan, inf and 1e308 were converted to "nan nan" with
 // exit status 0.
+// Guards the position kept from line to line: a line converts as it would
+// alone, whatever the lines before it (heights, failures, other zones) left.
+TEST_F(Convert, EachLineAsIfAlone) {
+  const std::string lines[] = {"52 9 1000", "51 7", "95 3", "48 11 -0", "-33 151", "0 0 1e7", "52 9", "90 0", "52 9"};
+  for (const char* to : {"WGS_84/UTM_NORTH/32", "WGS_84/UTM_NORTH", "WGS_84/BRITISH_GRID", "WGS_84/SPCS_83/0101", "WGS_84"}) {
+    std::string all, alone;
+    for (const std::string& line : lines) {
+      all += line + "\n";
+      alone += Run("WGS_84", to, line + "\n").out;
+    }
+    std::string together = Run("WGS_84", to, all).out;
+    // Error lines name their line number, which differs when run alone.
+    for (std::size_t at; (at = together.find("line ")) != std::string::npos;)
+      together.replace(at, together.find(':', at) - at, "LINE");
+    for (std::size_t at; (at = alone.find("line ")) != std::string::npos;) alone.replace(at, alone.find(':', at) - at, "LINE");
+    EXPECT_EQ(together, alone) << to;
+  }
+}
+
 TEST_F(Convert, NonFiniteValuesAreRefusedNamingTheLine) {
   struct Case {
     const char* name;

@@ -38,6 +38,16 @@ bool Automation::Invoke(std::string_view member, std::uint16_t flags, std::vecto
   return false;
 }
 
+bool Automation::Invoke(com::DispId id, std::uint16_t flags, std::span<com::Variant> args, com::Variant* result) {
+  com::ClearErrorInfo();
+  const com::HRESULT hr = !object_                      ? com::E_POINTER
+                          : id == com::kDispIdUnknown ? com::DISP_E_UNKNOWNNAME
+                                                      : object_->Invoke(id, flags, args, result);
+  if (com::Succeeded(hr)) return true;
+  error_ = Describe(hr);
+  return false;
+}
+
 bool Automation::Get(std::string_view member, com::Variant* value) {
   std::vector<com::Variant> none;
   return Invoke(member, com::kInvokePropertyGet, none, value);

@@ -2,6 +2,7 @@
 // failure turned into the text a user should see.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,12 @@ class Automation {
   bool Put(std::string_view member, com::Variant value);
   bool PutRef(std::string_view member, com::Variant value);
   bool Call(std::string_view member, std::vector<com::Variant> args, com::Variant* result = nullptr);
+  // By identifier (from BoundMembers), for calls repeated many times; an
+  // unknown identifier fails as an unknown name does.
+  bool Invoke(com::DispId id, std::uint16_t flags, std::span<com::Variant> args, com::Variant* result);
 
   com::IDispatch* get() const { return object_.get(); }
+  void Reset(com::ComPtr<com::IDispatch> object) { object_ = std::move(object); }
   // The last failure as "DESCRIPTION" (the rich error text or the status's).
   const std::string& error() const { return error_; }
 

@@ -5,28 +5,38 @@
 
 namespace zenolith::tools {
 
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+}  // namespace
+
 CoordinateLine ParseCoordinateLine(std::string_view line, bool grid) {
   CoordinateLine result;
-  const std::string expected = std::string("expected two or three numbers: ") +
-                               (grid ? "easting northing" : "latitude longitude") + " [altitude]";
-  constexpr std::string_view kSpace = " \t\n\r\v\f";
+  const auto expected = [&] {
+    return std::string("expected two or three numbers: ") + (grid ? "easting northing" : "latitude longitude") +
+           " [altitude]";
+  };
   int count = 0;
-  for (std::size_t at = line.find_first_not_of(kSpace); at != std::string_view::npos;
-       at = line.find_first_not_of(kSpace, at)) {
-    const std::size_t end = std::min(line.find_first_of(kSpace, at), line.size());
-    const std::string_view word = line.substr(at, end - at);
-    at = end;
+  const char* const end = line.data() + line.size();
+  for (const char* at = line.data();;) {
+    while (at < end && IsSpace(*at)) ++at;
+    if (at == end) break;
+    const char* stop = at;
+    while (stop < end && !IsSpace(*stop)) ++stop;
+    const std::string_view word(at, static_cast<std::size_t>(stop - at));
+    at = stop;
     if (count == 3) {
-      result.error = expected;
+      result.error = expected();
       return result;
     }
     // from_chars takes a '-' but no '+'; "+-1" must not read as -1.
     std::string_view digits = word;
     if (digits.size() > 1 && digits[0] == '+' && digits[1] != '-') digits.remove_prefix(1);
     double v = 0;
-    const auto [stop, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, std::chars_format::general);
-    if (stop != digits.data() + digits.size() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-      result.error = expected;
+    const auto [last, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, std::chars_format::general);
+    if (last != digits.data() + digits.size() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+      result.error = expected();
       return result;
     }
     if (ec == std::errc::result_out_of_range) {
@@ -40,7 +50,7 @@ CoordinateLine ParseCoordinateLine(std::string_view line, bool grid) {
     result.values[count++] = v;
   }
   if (count < 2) {
-    result.error = expected;
+    result.error = expected();
     return result;
   }
   result.count = count;

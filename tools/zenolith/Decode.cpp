@@ -4,13 +4,13 @@
 #include <signal.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/com/MessageQueue.h"
 #include "platform/com/Runtime.h"
@@ -18,6 +18,7 @@
 #include "tools/zenolith/Automation.h"
 #include "tools/zenolith/Commands.h"
 #include "tools/zenolith/Input.h"
+#include "tools/zenolith/JsonSink.h"
 #include "tools/zenolith/Printable.h"
 
 namespace zenolith::tools {
@@ -42,197 +43,6 @@ constexpr const char* kListenHelp =
     "'zenolith decode', live, until interrupted or S seconds have passed. Without --port the\n"
     "serial ports are scanned (gpsd first when it answers); --port -1 uses gpsd only.\n"
     "--baud 0 detects the baud rate of the given port. Options as for decode.\n";
-
-std::string Json(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);  // bytes are shown as Latin-1
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
-std::string Number(const com::Variant& v) {
-  double d = 0;
-  if (com::Failed(v.ToDouble(&d)) || !std::isfinite(d)) return "null";
-  return com::FormatNumber(d);
-}
-
-std::string Boolean(const com::Variant& v) {
-  bool b = false;
-  v.ToBool(&b);
-  return b ? "true" : "false";
-}
-
-// "YYYY-MM-DDTHH:MM:SS.mmmZ" with a date, "HH:MM:SS.mmm" for a time alone.
-std::string Utc(const com::Variant& v) {
-  com::DateValue date;
-  com::CivilTime t;
-  if (com::Failed(v.ToDate(&date)) || !com::DateToCivil(date, &t)) return "null";
-  char text[40];
-  if (t.year == 1899 && t.month == 12 && t.day == 30)
-    std::snprintf(text, sizeof text, "\"%02d:%02d:%02d.%03d\"", t.hour, t.minute, t.second, t.millisecond);
-  else
-    std::snprintf(text, sizeof text, "\"%04d-%02d-%02dT%02d:%02d:%02d.%03dZ\"", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second, t.millisecond);
-  return text;
-}
-
-class Reader {
- public:
-  explicit Reader(com::IDispatch* object) : object_(com::ComPtr<com::IDispatch>(object)) {}
-  com::Variant Get(std::string_view name) {
-    com::Variant v;
-    object_.Get(name, &v);
-    return v;
-  }
-  com::Variant Call(std::string_view name, std::vector<com::Variant> args) {
-    com::Variant v;
-    com::ClearErrorInfo();
-    std::vector<com::Variant> copy = std::move(args);
-    com::InvokeByName(object_.get(), name, com::kInvokeMethod | com::kInvokePropertyGet, copy, &v);
-    return v;
-  }
-  Reader Object(std::string_view name) {
-    com::ComPtr<com::IDispatch> child;
-    Get(name).ToDispatch(&child);
-    return Reader(child.get());
-  }
-  bool valid() const { return object_.get() != nullptr; }
-
- private:
-  Automation object_;
-};
-
-// ,"lat":D,"lon":D from a Position property.
-std::string LatLon(Reader& position) {
-  return ",\"lat\":" + Number(position.Get("Latitude")) + ",\"lon\":" + Number(position.Get("Longitude"));
-}
-
-// Receives the parser's events and prints them.
-class JsonSink final : public com::IDispatch {
- public:
-  JsonSink(std::ostream& out, bool generic) : out_(out), generic_(generic) {}
-
-  com::HRESULT QueryInterface(const com::IID& iid, void** object) override {
-    if (iid == com::IID_IUnknown || iid == com::IID_IDispatch) {
-      *object = static_cast<com::IDispatch*>(this);
-      return com::S_OK;
-    }
-    *object = nullptr;
-    return com::E_NOINTERFACE;
-  }
-  std::uint32_t AddRef() override { return 2; }  // lives on the command's stack
-  std::uint32_t Release() override { return 1; }
-  com::HRESULT GetTypeInfo(std::shared_ptr<const com::InterfaceInfo>*) override { return com::E_NOTIMPL; }
-  com::HRESULT GetIDsOfNames(std::span<const std::string_view>, com::DispId*) override { return com::E_NOTIMPL; }
-
-  com::HRESULT Invoke(com::DispId id, std::uint16_t, std::span<com::Variant> args, com::Variant*) override {
-    if (args.empty()) return com::DISP_E_BADPARAMCOUNT;
-    Reader first(args[0].Deref().AsDispatch());
-    if (!first.valid()) return com::S_OK;
-    std::string line;
-    switch (id) {
-      case 1:
-        if (!generic_) return com::S_OK;
-        line = "{\"event\":\"Generic\",\"sentence\":" + Json(TextOf(first.Get("Sentence"))) + "}";
-        break;
-      case 2: {
-        Reader position = first.Object("Position");
-        line = "{\"event\":\"GGA\",\"valid\":" + Boolean(first.Get("Valid")) + ",\"utc\":" + Utc(first.Get("UTC")) +
-               LatLon(position) + ",\"alt\":" + Number(position.Call("Altitude", {com::Variant::I2(0)})) +
-               ",\"sats\":" + Number(first.Get("SatellitesInView")) + ",\"hdop\":" + Number(first.Get("HDOP")) + "}";
-        break;
-      }
-      case 3: {
-        Reader position = first.Object("Position");
-        line = "{\"event\":\"GLL\",\"valid\":" + Boolean(first.Get("Valid")) + ",\"utc\":" + Utc(first.Get("UTC")) +
-               LatLon(position) + "}";
-        break;
-      }
-      case 4: {
-        Reader position = first.Object("Position");
-        line = "{\"event\":\"RMC\",\"valid\":" + Boolean(first.Get("Valid")) + ",\"utc\":" + Utc(first.Get("UTC")) +
-               LatLon(position) + ",\"speed_kn\":" + Number(first.Call("GroundSpeed", {com::Variant::I2(0)})) +
-               ",\"heading\":" + Number(first.Get("Heading")) + ",\"magvar\":" + Number(first.Get("MagneticVariation")) +
-               "}";
-        break;
-      }
-      case 5: {
-        line = "{\"event\":\"Satellites\",\"sats\":[";
-        std::int32_t count = 0;
-        first.Get("Count").ToInt32(&count);
-        for (std::int32_t i = 1; i <= count; ++i) {
-          Reader s(first.Call("Item", {com::Variant::I2(static_cast<std::int16_t>(i))}).AsDispatch());
-          if (!s.valid()) continue;
-          if (i > 1) line += ",";
-          line += "{\"id\":" + Number(s.Get("ID")) + ",\"el\":" + Number(s.Get("Elevation")) + ",\"az\":" +
-                  Number(s.Get("Azimuth")) + ",\"snr\":" + Number(s.Get("SNR")) + ",\"used\":" +
-                  Boolean(s.Get("UsedForFix")) + "}";
-        }
-        line += "]}";
-        break;
-      }
-      case 6: {
-        Reader position = first.Object("Position");
-        line = "{\"event\":\"GpsFix\",\"fix\":" + Number(first.Get("FixType")) + ",\"utc\":" + Utc(first.Get("UTC")) +
-               LatLon(position) + ",\"alt\":" + Number(position.Call("Altitude", {com::Variant::I2(0)})) +
-               ",\"height\":" + Number(position.Call("Altitude", {com::Variant::I2(1)})) + "}";
-        break;
-      }
-      case 7:
-        line = "{\"event\":\"Movement\",\"speed_kn\":" + Number(first.Call("Speed", {com::Variant::I2(0)})) +
-               ",\"heading\":" + Number(first.Get("Heading")) + ",\"magvar\":" + Number(first.Get("MagneticVariation")) +
-               "}";
-        break;
-      case 8:
-        line = "{\"event\":\"Quality\",\"pdop\":" + Number(first.Get("PDOP")) + ",\"hdop\":" + Number(first.Get("HDOP")) +
-               ",\"vdop\":" + Number(first.Get("VDOP")) + "}";
-        break;
-      case 9:
-        line = "{\"event\":\"ComStatus\",\"nmea\":" + Boolean(first.Get("ValidNmea")) + ",\"fix\":" +
-               Boolean(first.Get("ValidFix")) + ",\"port\":" + Number(first.Get("ComPort")) + ",\"baud\":" +
-               Number(first.Get("BaudRate")) + "}";
-        break;
-      default:
-        return com::S_OK;
-    }
-    out_ << line << '\n';
-    return com::S_OK;
-  }
-
- private:
-  static std::string TextOf(const com::Variant& v) {
-    std::string text;
-    v.ToText(&text);
-    return text;
-  }
-  std::ostream& out_;
-  bool generic_;
-};
 
 struct Options {
   bool generic = false;
@@ -350,12 +160,14 @@ volatile sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) { g_interrupted = 1; }
 
 // Runs `body` with a parser set up from the options and its events connected
-// to the JSON printer; returns body's exit status (1 when the set-up fails).
-int WithParser(const Options& o, const std::function<int(Automation&)>& body) {
+// to the JSON printer (every line written at once when `live`); returns body's exit status (1 when the set-up fails).
+int WithParser(const Options& o, bool live, const std::function<int(Automation&)>& body) {
   com::CoInitializeEx();
   int status = 1;
   {
-    JsonSink sink(std::cout, o.generic);
+    std::cout.flush();
+    BlockWriter out(stdout);
+    JsonSink sink(out, o.generic, live);
     Automation parser;
     com::ComPtr<com::IConnectionPoint> point;
     std::uint32_t cookie = 0;
@@ -379,15 +191,28 @@ bool DecodeFile(Automation& parser, const std::string& file) {
   while (in->read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in->gcount() > 0) {
     // Logs kept on Unix often lost the carriage returns a receiver sends;
     // the parser needs "\r\n", so a bare line feed gets one back.
+    const char* const begin = chunk.data();
+    const char* const end = begin + in->gcount();
     std::string text;
-    text.reserve(static_cast<std::size_t>(in->gcount()) + 64);
-    for (std::streamsize i = 0; i < in->gcount(); ++i) {
-      const char c = chunk[static_cast<std::size_t>(i)];
-      if (c == '\n' && !lastWasCr) text += '\r';
-      text += c;
-      lastWasCr = c == '\r';
+    text.reserve(static_cast<std::size_t>(end - begin) + 64);
+    for (const char* from = begin; from < end;) {
+      const void* found = std::memchr(from, '\n', static_cast<std::size_t>(end - from));
+      const char* const lf = found ? static_cast<const char*>(found) : end;
+      if (lf == end) {
+        text.append(from, end);
+        break;
+      }
+      const bool crBefore = lf > from ? lf[-1] == '\r' : lastWasCr;
+      text.append(from, lf);
+      if (!crBefore) text += '\r';
+      text += '\n';
+      from = lf + 1;
     }
-    if (!parser.Call("Parse", {com::Variant::Bstr(std::move(text))})) {
+    lastWasCr = end > begin && end[-1] == '\r';
+    // Moved in whole: an initializer list would copy the text once more.
+    std::vector<com::Variant> args;
+    args.push_back(com::Variant::Bstr(std::move(text)));
+    if (!parser.Call("Parse", std::move(args))) {
       std::cerr << "zenolith decode: " << Printable(parser.error()) << "\n";
       return false;
     }
@@ -409,7 +234,7 @@ int DecodeCommand(const Args& args) {
   Options o;
   if (int status = ParseOptions(args, false, &o)) return status;
   if (o.files.empty()) o.files.push_back("-");
-  return WithParser(o, [&](Automation& parser) {
+  return WithParser(o, false, [&](Automation& parser) {
     int status = 0;
     for (const std::string& file : o.files)
       if (!DecodeFile(parser, file)) status = 1;
@@ -426,7 +251,7 @@ int ListenCommand(const Args& args) {
   if (int status = ParseOptions(args, true, &o)) return status;
   signal(SIGINT, OnInterrupt);
   signal(SIGTERM, OnInterrupt);
-  return WithParser(o, [&](Automation& parser) {
+  return WithParser(o, true, [&](Automation& parser) {
     bool ok = parser.Put("ComPort", com::Variant::I2(o.port.value_or(0)));
     if (ok && o.baud) ok = parser.Put("BaudRate", com::Variant::I4(*o.baud));
     if (ok) {

@@ -174,49 +174,60 @@ bool ScriptHost::Put(const Statement& s, int number) {
 }
 
 bool ScriptHost::Execute(const Statement& s, int number) {
+  switch (s.kind) {
+    case Statement::Kind::Empty: return true;
+    case Statement::Kind::PrintName: return PrintName(s, number);
+    case Statement::Kind::Print:
+    case Statement::Kind::Invoke: return Invoke(s, number);
+    case Statement::Kind::Create: return Create(s);
+    case Statement::Kind::Keep: return Keep(s, number);
+    case Statement::Kind::Copy: return Copy(s, number);
+    case Statement::Kind::Put: return Put(s, number);
+  }
+  return true;
+}
+
+bool ScriptHost::PrintName(const Statement& s, int number) {
+  auto it = names_.find(s.target);
+  if (it == names_.end()) return Stop(number, "'" + s.target + "' is not defined");
+  out_ << FormatValue(it->second) << "\n";
+  return true;
+}
+
+bool ScriptHost::Invoke(const Statement& s, int number) {
   com::Variant result;
   std::string outs;
-  switch (s.kind) {
-    case Statement::Kind::Empty:
-      return true;
-    case Statement::Kind::PrintName: {
-      auto it = names_.find(s.target);
-      if (it == names_.end()) return Stop(number, "'" + s.target + "' is not defined");
-      out_ << FormatValue(it->second) << "\n";
-      return true;
-    }
-    case Statement::Kind::Print:
-    case Statement::Kind::Invoke:
-      if (auto done = RunCall(s.call, number, &result, &outs)) return *done;
-      if (s.kind == Statement::Kind::Print) out_ << FormatValue(result) << outs << "\n";
-      return true;
-    case Statement::Kind::Create: {
-      com::ComPtr<com::IDispatch> object;
-      com::ClearErrorInfo();
-      if (com::HRESULT hr = com::CreateObject(s.progId, &object); com::Failed(hr)) {
-        out_ << FailureText(hr);
-        if (const std::string problem = RegistryProblem(); !problem.empty())
-          out_ << "; the registry cannot be read: " << problem;
-        out_ << "\n";
-        return true;
-      }
-      names_[s.target] = com::Variant::Dispatch(object.get());
-      return true;
-    }
-    case Statement::Kind::Keep:
-      if (auto done = RunCall(s.call, number, &result, &outs)) return *done;
-      names_[s.target] = std::move(result);
-      return true;
-    case Statement::Kind::Copy: {
-      const com::Variant* value = ValueOf(s.value);
-      if (!value) return Stop(number, "'" + s.value.name + "' is not defined");
-      com::Variant copy = *value;
-      names_[s.target] = std::move(copy);
-      return true;
-    }
-    case Statement::Kind::Put:
-      return Put(s, number);
+  if (auto done = RunCall(s.call, number, &result, &outs)) return *done;
+  if (s.kind == Statement::Kind::Print) out_ << FormatValue(result) << outs << "\n";
+  return true;
+}
+
+bool ScriptHost::Create(const Statement& s) {
+  com::ComPtr<com::IDispatch> object;
+  com::ClearErrorInfo();
+  if (com::HRESULT hr = com::CreateObject(s.progId, &object); com::Failed(hr)) {
+    out_ << FailureText(hr);
+    if (const std::string problem = RegistryProblem(); !problem.empty()) out_ << "; the registry cannot be read: " << problem;
+    out_ << "\n";
+    return true;
   }
+  names_[s.target] = com::Variant::Dispatch(object.get());
+  return true;
+}
+
+bool ScriptHost::Keep(const Statement& s, int number) {
+  com::Variant result;
+  std::string outs;
+  if (auto done = RunCall(s.call, number, &result, &outs)) return *done;
+  names_[s.target] = std::move(result);
+  return true;
+}
+
+bool ScriptHost::Copy(const Statement& s, int number) {
+  const com::Variant* value = ValueOf(s.value);
+  if (!value) return Stop(number, "'" + s.value.name + "' is not defined");
+  com::Variant copy = *value;
+  names_[s.target] = std::move(copy);
   return true;
 }
 

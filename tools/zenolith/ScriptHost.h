@@ -52,7 +52,13 @@ class ScriptHost {
   // Runs a call; nothing when it succeeded (*result and the out arguments in
   // *outs filled), else whether the script goes on.
   std::optional<bool> RunCall(const Call& call, int number, com::Variant* result, std::string* outs);
-  bool Put(const Statement& statement, int number);
+  // One function per statement kind; each returns whether the script goes on.
+  bool PrintName(const Statement& statement, int number);  // print NAME
+  bool Invoke(const Statement& statement, int number);     // print EXPR, call EXPR
+  bool Create(const Statement& statement);                 // NAME = new PROGID
+  bool Keep(const Statement& statement, int number);       // NAME = EXPR
+  bool Copy(const Statement& statement, int number);       // NAME = VALUE
+  bool Put(const Statement& statement, int number);        // NAME.Member = VALUE
 
   std::ostream& out_;
   std::ostream& err_;
