@@ -146,10 +146,18 @@ com::HRESULT DispatchObject::Invoke(com::DispId id, std::uint16_t flags, std::sp
   com::Variant value;
   com::HRESULT hr = com::S_OK;
   if (ArgumentsFit(*member, args)) {
-    // The common case: the caller's values are passed on without a copy.
-    Invocation call{*member, args, value, error_};
+    // The common case: the caller's values are passed on without a copy, and
+    // an empty result variant of the caller's (not among the arguments) is
+    // filled in place, emptied again when the call fails.
+    const bool inPlace = result && result->IsEmpty() && !(result >= args.data() && result < args.data() + args.size());
+    com::Variant& out = inPlace ? *result : value;
+    Invocation call{*member, args, out, error_};
     error_.Clear();
     hr = Call(call);
+    if (inPlace) {
+      if (com::Failed(hr) || error_.IsSet()) result->Clear();
+      result = nullptr;  // nothing left to hand over
+    }
   } else {
     std::size_t required = 0;
     for (const com::ParamInfo& p : member->params)

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <vector>
 
 #include "lib/component/Identifiers.h"
@@ -36,13 +37,30 @@ InterfaceIndex::InterfaceIndex(const com::InterfaceInfo& info) : info_(&info) {
 }
 
 const InterfaceIndex* LibraryInterfaceIndex(const com::IID& iid) {
-  static const std::vector<InterfaceIndex> indexes = [] {
-    std::vector<InterfaceIndex> all;
-    for (const com::InterfaceInfo& info : LibraryTypeLib()->interfaces) all.emplace_back(info);
+  // Every object created asks once; the first part of the identifiers tells
+  // the interfaces apart in a short contiguous scan.
+  struct Table {
+    std::vector<InterfaceIndex> indexes;
+    std::vector<std::uint32_t> keys;
+  };
+  static const Table table = [] {
+    Table all;
+    for (const com::InterfaceInfo& info : LibraryTypeLib()->interfaces) {
+      all.indexes.emplace_back(info);
+      all.keys.push_back(info.iid.data1);
+    }
     return all;
   }();
-  for (const InterfaceIndex& index : indexes)
-    if (index.info().iid == iid) return &index;
+  // Objects come in runs of one class (the satellites of a sentence): the
+  // last answer is tried first. The indexes never change, so any thread's
+  // last answer is as good as its own.
+  static std::atomic<const InterfaceIndex*> last{nullptr};
+  if (const InterfaceIndex* hit = last.load(std::memory_order_relaxed); hit && hit->info().iid == iid) return hit;
+  for (std::size_t i = 0; i < table.keys.size(); ++i)
+    if (table.keys[i] == iid.data1 && table.indexes[i].info().iid == iid) {
+      last.store(&table.indexes[i], std::memory_order_relaxed);
+      return &table.indexes[i];
+    }
   return nullptr;
 }
 

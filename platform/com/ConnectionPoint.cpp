@@ -75,14 +75,34 @@ HRESULT ConnectionPoint::EnumConnections(std::vector<ConnectData>* connections) 
 }
 
 std::size_t ConnectionPoint::Fire(DispId id, std::span<const Variant> args) {
-  std::vector<ComPtr<IDispatch>> targets;
+  // Events fire for every sentence a receiver sends: the usual one or two
+  // sinks and few arguments are held on the stack, more on the heap.
+  constexpr std::size_t kInlineSinks = 4;
+  constexpr std::size_t kInlineArgs = 8;
+  ComPtr<IDispatch> inlineTargets[kInlineSinks];
+  std::vector<ComPtr<IDispatch>> heapTargets;
+  std::span<ComPtr<IDispatch>> targets;
   {
     std::lock_guard lock(mutex_);
-    targets.reserve(sinks_.size());
-    for (const Sink& s : sinks_) targets.push_back(s.dispatch);
+    if (sinks_.size() <= kInlineSinks) {
+      for (std::size_t i = 0; i < sinks_.size(); ++i) inlineTargets[i] = sinks_[i].dispatch;
+      targets = std::span<ComPtr<IDispatch>>(inlineTargets, sinks_.size());
+    } else {
+      heapTargets.reserve(sinks_.size());
+      for (const Sink& s : sinks_) heapTargets.push_back(s.dispatch);
+      targets = heapTargets;
+    }
+  }
+  Variant inlineArgs[kInlineArgs];
+  std::vector<Variant> heapArgs;
+  std::span<Variant> copy(inlineArgs, std::min(args.size(), kInlineArgs));
+  if (args.size() > kInlineArgs) {
+    heapArgs.resize(args.size());
+    copy = heapArgs;
   }
   for (const ComPtr<IDispatch>& target : targets) {
-    std::vector<Variant> copy(args.begin(), args.end());
+    // Each sink gets its own copy: a sink may change its arguments.
+    std::copy(args.begin(), args.end(), copy.begin());
     // A failing sink does not keep the event from the others.
     target->Invoke(id, kInvokeMethod, copy, nullptr);
   }

@@ -70,8 +70,7 @@ class COM_API Variant {
     // Copy first, release after: assigning a variant to itself, or to a value
     // that the old object alone keeps alive, stays safe.
     Variant copy(other);
-    std::swap(value_, copy.value_);
-    return *this;
+    return *this = std::move(copy);
   }
   Variant& operator=(Variant&& other) noexcept {
     if (this != &other) {

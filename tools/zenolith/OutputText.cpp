@@ -18,6 +18,13 @@ void AppendNumber(std::string& out, double v) {
     out += '0';
     return;
   }
+  if (std::fabs(v) < 1e15 && v == std::trunc(v)) {
+    // Integers (satellite numbers, angles, counts) are most of what is
+    // printed; below 2^53 their shortest digits are the integer itself.
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, static_cast<long long>(v)).ptr);
+    return;
+  }
   // to_chars gives the shortest round-trip digits as "d.ddde+xx"; they are
   // laid out as ECMAScript's Number to String does.
   char sci[40];
