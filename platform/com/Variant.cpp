@@ -451,49 +451,71 @@ bool DateToCivil(DateValue date, CivilTime* civil) {
   return true;
 }
 
-std::string FormatNumber(double v) {
-  if (std::isnan(v)) return "nan";
-  if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
-  if (v == 0) return "0";  // also -0: a script shows no signed zero
-
-  // The shortest round-trip digits, laid out as ECMAScript's Number to
-  // String does: plain notation from 1e-7 up to 1e21, exponent form outside.
-  // to_chars's own choice would print 1000000 as "1e+06" and 0.0001 as
-  // "1e-04", which no user wants to read.
-  char buffer[64];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v), std::chars_format::scientific);
-  if (ec != std::errc()) return "nan";  // cannot happen with this buffer size
-  const std::string_view sci(buffer, static_cast<std::size_t>(end - buffer));  // "d.ddde+xx"
-  const std::size_t e = sci.find('e');
-  std::string digits;
-  for (const char c : sci.substr(0, e))
-    if (c != '.') digits += c;
-  int exponent = 0;
-  std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
-
-  const int k = static_cast<int>(digits.size());
-  const int n = exponent + 1;  // the decimal point follows the first n digits
-  std::string result = v < 0 ? "-" : "";
-  const std::string_view d = digits;
-  if (k <= n && n <= 21) {
-    result += d;
-    result.append(static_cast<std::size_t>(n - k), '0');
-  } else if (0 < n && n <= 21) {
-    result += d.substr(0, static_cast<std::size_t>(n));
-    result += '.';
-    result += d.substr(static_cast<std::size_t>(n));
-  } else if (-6 < n && n <= 0) {
-    result += "0.";
-    result.append(static_cast<std::size_t>(-n), '0');
-    result += d;
-  } else {
-    result += d.substr(0, 1);
-    if (k > 1) result += '.';
-    result += d.substr(1);
-    result += exponent >= 0 ? "e+" : "e-";
-    result += std::to_string(exponent >= 0 ? exponent : -exponent);
+void AppendNumber(std::string& out, double v) {
+  if (std::isnan(v)) {
+    out += "nan";
+    return;
   }
-  return result;
+  if (std::isinf(v)) {
+    out += v > 0 ? "inf" : "-inf";
+    return;
+  }
+  if (v == 0) {
+    out += '0';
+    return;
+  }
+  if (std::fabs(v) < 1e15 && v == std::trunc(v)) {
+    // Integers (satellite numbers, angles, counts) are most of what is
+    // printed; below 2^53 their shortest digits are the integer itself.
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, static_cast<long long>(v)).ptr);
+    return;
+  }
+  // to_chars gives the shortest round-trip digits as "d.ddde+xx"; they are
+  // laid out as ECMAScript's Number to String does.
+  char sci[40];
+  const char* const end = std::to_chars(sci, sci + sizeof sci, std::fabs(v), std::chars_format::scientific).ptr;
+  char digits[24];
+  int k = 0;
+  const char* p = sci;
+  for (; p < end && *p != 'e'; ++p)
+    if (*p != '.') digits[k++] = *p;
+  int exponent = 0;
+  ++p;  // past 'e'
+  const bool negativeExponent = *p == '-';
+  for (++p; p < end; ++p) exponent = exponent * 10 + (*p - '0');
+  if (negativeExponent) exponent = -exponent;
+
+  const int n = exponent + 1;  // the decimal point follows the first n digits
+  const std::string_view d(digits, static_cast<std::size_t>(k));
+  if (v < 0) out += '-';
+  if (k <= n && n <= 21) {
+    out += d;
+    out.append(static_cast<std::size_t>(n - k), '0');
+  } else if (0 < n && n <= 21) {
+    out += d.substr(0, static_cast<std::size_t>(n));
+    out += '.';
+    out += d.substr(static_cast<std::size_t>(n));
+  } else if (-6 < n && n <= 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-n), '0');
+    out += d;
+  } else {
+    out += d[0];
+    if (k > 1) {
+      out += '.';
+      out += d.substr(1);
+    }
+    out += exponent >= 0 ? "e+" : "e-";
+    char text[8];
+    out.append(text, std::to_chars(text, text + sizeof text, exponent >= 0 ? exponent : -exponent).ptr);
+  }
+}
+
+std::string FormatNumber(double v) {
+  std::string text;
+  AppendNumber(text, v);
+  return text;
 }
 
 const std::string& Variant::AsBstr() const {

@@ -172,8 +172,11 @@ class COM_API Variant {
 };
 
 // Shortest text that reads back to the same double; integers without a point.
-// Plain notation from 1e-7 up to 1e21 ("1000000", "0.0001"), exponent form
+// Plain notation from 1e-6 up to 1e21 ("1000000", "0.0001"), exponent form
 // outside ("1e+21", "5e-324"); "0" for both zeros, "nan", "inf", "-inf".
 COM_API std::string FormatNumber(double v);
+// The same text appended to `out`, without allocating beyond its growth (for
+// output written in bulk).
+COM_API void AppendNumber(std::string& out, double v);
 
 }  // namespace com

@@ -70,7 +70,7 @@ void JsonSink::Number(const com::Variant& v) {
       if (com::Failed(v.ToDouble(&d))) d = NAN;
   }
   if (std::isfinite(d))
-    AppendNumber(line_, d);
+    com::AppendNumber(line_, d);
   else
     line_ += "null";
 }

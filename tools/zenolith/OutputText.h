@@ -9,11 +9,6 @@
 
 namespace zenolith::tools {
 
-// Appends the text com::FormatNumber gives: the shortest digits that read
-// back to the same double, plain from 1e-7 up to 1e21 and in exponent form
-// outside ("1e+21", "5e-324"); "0" for both zeros, "nan", "inf", "-inf".
-void AppendNumber(std::string& out, double v);
-
 // Appends what printf's "%.*f" gives with `decimals` in the C locale for a
 // finite v: correctly rounded (ties by the exact binary value), "-0.000" for
 // negative zero and for negative values that round to zero; "inf", "-inf".
