@@ -2,8 +2,8 @@
 
 namespace zenolith {
 
-std::recursive_mutex& LibraryLock() {
-  static std::recursive_mutex lock;
+LibraryMutex& LibraryLock() {
+  static LibraryMutex lock;
   return lock;
 }
 

@@ -61,3 +61,35 @@ TEST(ClassBase, MembersRunUnderTheLibraryLock) {
 }
 
 }  // namespace
+
+// The library lock is re-entrant on its thread, closed to others until the
+// last level is released, and keeps two threads' updates apart.
+TEST(LibraryLock, ReentrantOnItsThreadExclusiveAcrossThreads) {
+  zenolith::LibraryMutex& lock = zenolith::LibraryLock();
+  auto otherThreadGetsIt = [&] {
+    bool got = false;
+    std::thread([&] {
+      if ((got = lock.try_lock())) lock.unlock();
+    }).join();
+    return got;
+  };
+  lock.lock();
+  ASSERT_TRUE(lock.try_lock());  // a second level on the same thread
+  lock.unlock();
+  EXPECT_FALSE(otherThreadGetsIt());
+  lock.unlock();
+  EXPECT_TRUE(otherThreadGetsIt());
+
+  long counter = 0;
+  auto add = [&] {
+    for (int i = 0; i < 20000; ++i) {
+      std::lock_guard outer(lock);
+      std::lock_guard inner(lock);
+      ++counter;
+    }
+  };
+  std::thread a(add), b(add);
+  a.join();
+  b.join();
+  EXPECT_EQ(counter, 40000);
+}
