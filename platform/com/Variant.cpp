@@ -471,6 +471,14 @@ void AppendNumber(std::string& out, double v) {
     out.append(text, std::to_chars(text, text + sizeof text, static_cast<long long>(v)).ptr);
     return;
   }
+  if (const double size = std::fabs(v); size >= 1e-6 && size < 1e15) {
+    // Coordinates and the like: here to_chars's shortest fixed notation is
+    // already the layout below (it differs only for large values, where it
+    // prints the exact digits instead of zeros).
+    char text[48];
+    out.append(text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr);
+    return;
+  }
   // to_chars gives the shortest round-trip digits as "d.ddde+xx"; they are
   // laid out as ECMAScript's Number to String does.
   char sci[40];
