@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,13 +89,21 @@ struct Guid {
   std::uint8_t data4[8] = {};
 
   friend constexpr bool operator==(const Guid& a, const Guid& b) {
-    if (a.data1 != b.data1 || a.data2 != b.data2 || a.data3 != b.data3) return false;
-    for (int i = 0; i < 8; ++i)
-      if (a.data4[i] != b.data4[i]) return false;
-    return true;
+    if (std::is_constant_evaluated()) {
+      if (a.data1 != b.data1 || a.data2 != b.data2 || a.data3 != b.data3) return false;
+      for (int i = 0; i < 8; ++i)
+        if (a.data4[i] != b.data4[i]) return false;
+      return true;
+    }
+    // At run time (every QueryInterface compares several): two words.
+    std::uint64_t x[2], y[2];
+    std::memcpy(x, &a, sizeof x);
+    std::memcpy(y, &b, sizeof y);
+    return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
   }
   constexpr bool IsNull() const { return *this == Guid{}; }
 };
+static_assert(sizeof(Guid) == 16, "a GUID compares as two 64-bit words");
 using IID = Guid;
 using CLSID = Guid;
 
