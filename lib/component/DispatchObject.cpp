@@ -11,19 +11,15 @@
 
 namespace zenolith {
 
-bool FiniteArgument(Invocation& call, std::size_t i, double* out) {
+bool RejectArgument(Invocation& call, std::size_t i) {
   double value = 0;
   if (i >= call.args.size() || com::Failed(call.Value(i).ToDouble(&value))) {
     call.Fail(kErrorInvalidArgument, "Invalid parameter!");
     return false;
   }
-  if (!std::isfinite(value)) {
-    const bool named = call.member.kind != com::MemberKind::PropPut && i < call.member.params.size();
-    call.Fail(kErrorInvalidArgument, (named ? call.member.params[i].name : call.member.name) + " must be a finite number.");
-    return false;
-  }
-  *out = value;
-  return true;
+  const bool named = call.member.kind != com::MemberKind::PropPut && i < call.member.params.size();
+  call.Fail(kErrorInvalidArgument, (named ? call.member.params[i].name : call.member.name) + " must be a finite number.");
+  return false;
 }
 
 DispatchObject::DispatchObject(const com::IID& iid, std::string_view progId)

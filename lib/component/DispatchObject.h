@@ -19,6 +19,7 @@
 
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -56,8 +57,16 @@ struct Invocation {
 // makes no sense. Fails the call with 10003 "Invalid parameter!" when the
 // argument is no number, and with 10003 "<name> must be a finite number."
 // when it is not finite (name: the property for a put, else the argument's
-// name in the type library); *out is then unchanged.
-bool FiniteArgument(Invocation& call, std::size_t i, double* out);
+// name in the type library); *out is then unchanged. RejectArgument fails
+// the call so and returns false.
+bool RejectArgument(Invocation& call, std::size_t i);
+inline bool FiniteArgument(Invocation& call, std::size_t i, double* out) {
+  double value = 0;
+  if (i >= call.args.size() || com::Failed(call.Value(i).ToDouble(&value)) || !std::isfinite(value))
+    return RejectArgument(call, i);
+  *out = value;
+  return true;
+}
 
 template <class T>
 struct MemberRow {

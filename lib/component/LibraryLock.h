@@ -4,50 +4,66 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
-#include <thread>
+#include <cstdint>
 
 namespace zenolith {
 
-// A re-entrant mutex for the library lock: every member call takes it, and a
-// plain mutex with an owner check costs about half of what a recursive
-// pthread mutex costs. Lockable, so lock_guard, unique_lock and
+// A re-entrant mutex for the library lock. Every member call takes it, so the
+// uncontended path is inline: one compare-exchange to lock, one exchange to
+// unlock, and the owner recognised by the address of a thread-local marker
+// (no call into the thread library). A thread that finds the lock taken
+// sleeps on the lock word (std::atomic wait, a futex on Linux) and is woken
+// by the unlock that sees it waiting. Lockable, so lock_guard, unique_lock and
 // condition_variable_any work with it (a wait releases one level, as with
 // std::recursive_mutex).
 class LibraryMutex {
  public:
   void lock() {
-    const std::thread::id me = std::this_thread::get_id();
-    // Only this thread ever stores its own id, so a relaxed read that sees
-    // it is this thread's own earlier store.
+    const void* me = Self();
     if (owner_.load(std::memory_order_relaxed) == me) {
       ++depth_;
       return;
     }
-    mutex_.lock();
-    owner_.store(me, std::memory_order_relaxed);
-    depth_ = 1;
+    int expected = kFree;
+    if (!state_.compare_exchange_strong(expected, kLocked, std::memory_order_acquire, std::memory_order_relaxed))
+      LockContended();
+    Own(me);
   }
   bool try_lock() {
-    const std::thread::id me = std::this_thread::get_id();
+    const void* me = Self();
     if (owner_.load(std::memory_order_relaxed) == me) {
       ++depth_;
       return true;
     }
-    if (!mutex_.try_lock()) return false;
-    owner_.store(me, std::memory_order_relaxed);
-    depth_ = 1;
+    int expected = kFree;
+    if (!state_.compare_exchange_strong(expected, kLocked, std::memory_order_acquire, std::memory_order_relaxed))
+      return false;
+    Own(me);
     return true;
   }
   void unlock() {
     if (--depth_ != 0) return;
-    owner_.store(std::thread::id(), std::memory_order_relaxed);
-    mutex_.unlock();
+    owner_.store(nullptr, std::memory_order_relaxed);
+    if (state_.exchange(kFree, std::memory_order_release) == kWaiting) state_.notify_one();
   }
 
  private:
-  std::mutex mutex_;
-  std::atomic<std::thread::id> owner_{};
+  enum : int { kFree = 0, kLocked = 1, kWaiting = 2 };
+
+  // A value only this thread has while it runs: the address of its marker
+  // (one definition, in LibraryLock.cpp, so every caller sees the same one).
+  [[gnu::tls_model("initial-exec")]] static thread_local const char t_marker;
+  static const void* Self() { return &t_marker; }
+  void Own(const void* me) {
+    // Only this thread ever stores its own marker, so a relaxed read that
+    // sees it is this thread's own earlier store.
+    owner_.store(me, std::memory_order_relaxed);
+    depth_ = 1;
+  }
+  void LockContended();
+
+  std::atomic<int> state_{kFree};
+  std::atomic<const void*> owner_{nullptr};
   unsigned depth_ = 0;  // touched only by the owner
 };
 

@@ -10,15 +10,15 @@
 #include "platform/registry/Registry.h"
 
 namespace com {
+
+// Whether t_errorInfo holds anything, readable without touching the optional
+// (whose destructor makes each access go through a lazy-initialisation wrapper).
+constinit thread_local bool detail::t_errorSet = false;
+
 namespace {
 
 thread_local int t_initCount = 0;
 thread_local std::optional<ErrorInfo> t_errorInfo;
-// Whether t_errorInfo holds anything: every dispatch call clears the error
-// information, and a plain flag in the static TLS block answers that without
-// touching the optional (whose destructor makes each access go through a
-// lazy-initialisation wrapper).
-[[gnu::tls_model("initial-exec")]] thread_local bool t_errorSet = false;
 thread_local std::string t_registryError;
 
 // After a lookup that found nothing: why the registry could not be read, if
@@ -133,19 +133,18 @@ void SetErrorInfo(const ErrorInfo& info) {
   // Descriptions echo names and texts that came from outside (ProgIDs,
   // member names, device paths, registry lines).
   t_errorInfo = ErrorInfo{SafeText(info.description), info.iid, SafeText(info.source)};
-  t_errorSet = true;
+  detail::t_errorSet = true;
 }
-void ClearErrorInfo() {
-  if (!t_errorSet) return;
+void detail::DropErrorInfo() {
   t_errorInfo.reset();
-  t_errorSet = false;
+  detail::t_errorSet = false;
 }
 
 std::optional<ErrorInfo> GetErrorInfo() {
   std::optional<ErrorInfo> info;
-  if (!t_errorSet) return info;
+  if (!detail::t_errorSet) return info;
   info.swap(t_errorInfo);
-  t_errorSet = false;
+  detail::t_errorSet = false;
   return info;
 }
 

@@ -48,7 +48,15 @@ struct ErrorInfo {
   std::string source;  // the failing class, by ProgID
 };
 COM_API void SetErrorInfo(const ErrorInfo& info);
-COM_API void ClearErrorInfo();
+namespace detail {
+// Whether this thread holds error information. Every dispatch call clears it,
+// so the test is inline: a flag in the static TLS block.
+[[gnu::tls_model("initial-exec")]] COM_API extern constinit thread_local bool t_errorSet;
+COM_API void DropErrorInfo();
+}  // namespace detail
+inline void ClearErrorInfo() {
+  if (detail::t_errorSet) detail::DropErrorInfo();
+}
 COM_API std::optional<ErrorInfo> GetErrorInfo();  // takes it
 
 // Why the registry could not be read, when that made the last lookup of this

@@ -560,16 +560,16 @@ HRESULT ConvertTo(const Variant& self, VarType to, T* out, Read read) {
 
 }  // namespace
 
-HRESULT Variant::ToInt16(std::int16_t* out) const {
+HRESULT Variant::ConvertToInt16(std::int16_t* out) const {
   return ConvertTo(*this, VarType::I2, out, [](const Variant& v) { return v.AsI2(); });
 }
-HRESULT Variant::ToInt32(std::int32_t* out) const {
+HRESULT Variant::ConvertToInt32(std::int32_t* out) const {
   return ConvertTo(*this, VarType::I4, out, [](const Variant& v) { return v.AsI4(); });
 }
-HRESULT Variant::ToDouble(double* out) const {
+HRESULT Variant::ConvertToDouble(double* out) const {
   return ConvertTo(*this, VarType::R8, out, [](const Variant& v) { return v.AsR8(); });
 }
-HRESULT Variant::ToBool(bool* out) const {
+HRESULT Variant::ConvertToBool(bool* out) const {
   return ConvertTo(*this, VarType::Bool, out, [](const Variant& v) { return v.AsBool(); });
 }
 HRESULT Variant::ToText(std::string* out) const {

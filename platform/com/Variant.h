@@ -144,11 +144,12 @@ class COM_API Variant {
   // Void or an unknown code, and for a null slot; E_POINTER for a null out.
   HRESULT ChangeType(VarType to, Variant* out) const;
 
-  // Typed conversions built on ChangeType; `out` is unchanged on failure.
-  HRESULT ToInt16(std::int16_t* out) const;
-  HRESULT ToInt32(std::int32_t* out) const;
-  HRESULT ToDouble(double* out) const;
-  HRESULT ToBool(bool* out) const;
+  // Typed conversions built on ChangeType; `out` is unchanged on failure. A
+  // value already of the type is read inline.
+  HRESULT ToInt16(std::int16_t* out) const { return ReadAs(out) ? S_OK : ConvertToInt16(out); }
+  HRESULT ToInt32(std::int32_t* out) const { return ReadAs(out) ? S_OK : ConvertToInt32(out); }
+  HRESULT ToDouble(double* out) const { return ReadAs(out) ? S_OK : ConvertToDouble(out); }
+  HRESULT ToBool(bool* out) const { return ReadAs(out) ? S_OK : ConvertToBool(out); }
   HRESULT ToText(std::string* out) const;
   HRESULT ToDate(DateValue* out) const;
   HRESULT ToDispatch(ComPtr<IDispatch>* out) const;  // empty gives null
@@ -163,6 +164,17 @@ class COM_API Variant {
   using Storage = std::variant<std::monostate, std::int16_t, std::int32_t, double, bool, DateValue,
                                std::string, IDispatch*, Variant*>;
   explicit Variant(Storage s) : value_(std::move(s)) {}
+  template <class T>
+  bool ReadAs(T* out) const {
+    const T* p = std::get_if<T>(&value_);
+    if (!p || !out) return false;
+    *out = *p;
+    return true;
+  }
+  HRESULT ConvertToInt16(std::int16_t* out) const;
+  HRESULT ConvertToInt32(std::int32_t* out) const;
+  HRESULT ConvertToDouble(double* out) const;
+  HRESULT ConvertToBool(bool* out) const;
   template <class T>
   T ValueOr(T fallback) const {
     const T* p = std::get_if<T>(&value_);
