@@ -64,10 +64,15 @@ class ClassBase : public Base {
  protected:
   // `iid` and `progId` as for DispatchObject; `members` is the class's table.
   ClassBase(const com::IID& iid, std::string_view progId, MemberTable<Derived> members)
-      : Base(iid, progId), members_(members) {}
+      : Base(iid, progId), rows_(&RowIndex(members)) {}
 
   // Runs the row of the table matching the call (E_NOTIMPL without one); no lock.
-  com::HRESULT DispatchMember(Invocation& call) { return Dispatch<Derived>(static_cast<Derived*>(this), members_, call); }
+  com::HRESULT DispatchMember(Invocation& call) {
+    const MemberRow<Derived>* row = rows_->Find(call.member.id, call.member.kind);
+    if (!row) return com::E_NOTIMPL;
+    (static_cast<Derived*>(this)->*row->handler)(call);
+    return com::S_OK;
+  }
 
   com::HRESULT Call(Invocation& call) override {
     std::lock_guard lock(LibraryLock());
@@ -81,7 +86,13 @@ class ClassBase : public Base {
   }
 
  private:
-  MemberTable<Derived> members_;
+  // The class's table indexed once, at its first object (a class has one table).
+  static const MemberRowIndex<Derived>& RowIndex(MemberTable<Derived> members) {
+    static const MemberRowIndex<Derived> index(members);
+    return index;
+  }
+
+  const MemberRowIndex<Derived>* rows_;
 };
 
 }  // namespace zenolith

@@ -99,20 +99,6 @@ com::HRESULT DispatchObject::Fail(com::HRESULT hr, std::string_view description)
 
 namespace {
 
-// True when the arguments can reach the class as they are: one for every
-// parameter, none of them out, each already of its declared type (a VARIANT
-// parameter takes any value that is not a by-reference slot).
-bool ArgumentsFit(const com::MemberInfo& member, std::span<const com::Variant> args) {
-  if (args.size() != member.params.size()) return false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const com::ParamInfo& param = member.params[i];
-    const com::VarType type = args[i].type();
-    if (param.out || type == com::VarType::ByRef || (param.type != com::VarType::Variant && param.type != type))
-      return false;
-  }
-  return true;
-}
-
 // Room for the converted arguments of a call: on the stack for the usual few,
 // on the heap beyond.
 class ArgumentSlots {
@@ -136,52 +122,60 @@ class ArgumentSlots {
 com::HRESULT DispatchObject::Invoke(com::DispId id, std::uint16_t flags, std::span<com::Variant> args,
                                     com::Variant* result) {
   com::ClearErrorInfo();
+  const InterfaceIndex::Entry* entry = index_ ? index_->Lookup(id, flags) : nullptr;
+  if (!entry || !entry->Fits(args) || (result && result >= args.data() && result < args.data() + args.size()))
+    return InvokeConverting(id, flags, args, result);
+
+  // The common case: the caller's values are passed on without a copy, and
+  // an empty result variant of the caller's is filled in place, emptied
+  // again when the call fails.
+  com::Variant value;
+  com::Variant& out = result && result->IsEmpty() ? *result : value;
+  Invocation call{*entry->member, args, out, error_};
+  error_.Clear();
+  const com::HRESULT hr = Call(call);
+  if (com::Failed(hr) || error_.IsSet()) {
+    if (&out == result) result->Clear();
+    return com::Failed(hr) ? Fail(hr, com::DescribeStatus(hr)) : ReportError(error_, iid_, progId_);
+  }
+  if (result && &out != result) *result = std::move(value);
+  return com::S_OK;
+}
+
+// Invoke for everything else: a member beyond the index, arguments to
+// convert or count, out arguments, a result among the arguments.
+com::HRESULT DispatchObject::InvokeConverting(com::DispId id, std::uint16_t flags, std::span<com::Variant> args,
+                                              com::Variant* result) {
   if (!index_) return Fail(com::TYPE_E_CANTLOADLIBRARY, "The type library does not describe this interface.");
   const com::MemberInfo* member = index_->Find(id, flags);
   if (!member) return Fail(com::DISP_E_MEMBERNOTFOUND, com::DescribeStatus(com::DISP_E_MEMBERNOTFOUND));
-  com::Variant value;
-  com::HRESULT hr = com::S_OK;
-  if (ArgumentsFit(*member, args)) {
-    // The common case: the caller's values are passed on without a copy, and
-    // an empty result variant of the caller's (not among the arguments) is
-    // filled in place, emptied again when the call fails.
-    const bool inPlace = result && result->IsEmpty() && !(result >= args.data() && result < args.data() + args.size());
-    com::Variant& out = inPlace ? *result : value;
-    Invocation call{*member, args, out, error_};
-    error_.Clear();
-    hr = Call(call);
-    if (inPlace) {
-      if (com::Failed(hr) || error_.IsSet()) result->Clear();
-      result = nullptr;  // nothing left to hand over
-    }
-  } else {
-    std::size_t required = 0;
-    for (const com::ParamInfo& p : member->params)
-      if (!p.optional) ++required;
-    if (args.size() < required || args.size() > member->params.size())
-      return Fail(com::DISP_E_BADPARAMCOUNT, "Wrong number of arguments for " + member->name + ": " +
-                                                 std::to_string(args.size()) + " given, " +
-                                                 std::to_string(member->params.size()) + " expected.");
+  std::size_t required = 0;
+  for (const com::ParamInfo& p : member->params)
+    if (!p.optional) ++required;
+  if (args.size() < required || args.size() > member->params.size())
+    return Fail(com::DISP_E_BADPARAMCOUNT, "Wrong number of arguments for " + member->name + ": " +
+                                               std::to_string(args.size()) + " given, " +
+                                               std::to_string(member->params.size()) + " expected.");
 
-    // Arguments of the declared types; out arguments keep the caller's slot
-    // or get a local one when the caller passed a plain value.
-    ArgumentSlots slots(member->params.size());
-    std::span<com::Variant> converted = slots.converted();
-    for (std::size_t i = 0; i < member->params.size(); ++i) {
-      const com::ParamInfo& param = member->params[i];
-      if (param.out) {
-        converted[i] = (i < args.size() && args[i].IsByRef()) ? args[i] : com::Variant::Ref(&slots.local(i));
-        continue;
-      }
-      if (i >= args.size()) continue;  // a missing optional argument stays empty
-      hr = args[i].ChangeType(param.type, &converted[i]);
-      if (com::Failed(hr))
-        return Fail(hr, com::DescribeStatus(hr) + " Argument " + param.name + " of " + member->name + ".");
+  // Arguments of the declared types; out arguments keep the caller's slot
+  // or get a local one when the caller passed a plain value.
+  ArgumentSlots slots(member->params.size());
+  std::span<com::Variant> converted = slots.converted();
+  for (std::size_t i = 0; i < member->params.size(); ++i) {
+    const com::ParamInfo& param = member->params[i];
+    if (param.out) {
+      converted[i] = (i < args.size() && args[i].IsByRef()) ? args[i] : com::Variant::Ref(&slots.local(i));
+      continue;
     }
-    Invocation call{*member, converted, value, error_};
-    error_.Clear();
-    hr = Call(call);
+    if (i >= args.size()) continue;  // a missing optional argument stays empty
+    const com::HRESULT hr = args[i].ChangeType(param.type, &converted[i]);
+    if (com::Failed(hr))
+      return Fail(hr, com::DescribeStatus(hr) + " Argument " + param.name + " of " + member->name + ".");
   }
+  com::Variant value;
+  Invocation call{*member, converted, value, error_};
+  error_.Clear();
+  const com::HRESULT hr = Call(call);
   if (com::Failed(hr)) return Fail(hr, com::DescribeStatus(hr));
   if (error_.IsSet()) return ReportError(error_, iid_, progId_);
   if (result) *result = std::move(value);

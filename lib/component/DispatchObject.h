@@ -163,6 +163,8 @@ class DispatchObject : public com::IDispatch {
 
  private:
   com::HRESULT Fail(com::HRESULT hr, std::string_view description);
+  com::HRESULT InvokeConverting(com::DispId id, std::uint16_t flags, std::span<com::Variant> args,
+                                com::Variant* result);
 
   std::atomic<std::uint32_t> refs_{1};
   com::IID iid_;

@@ -2,7 +2,7 @@
 
 namespace zenolith {
 
-thread_local const char LibraryMutex::t_marker = 0;
+constinit thread_local const char LibraryMutex::t_marker = 0;
 
 // Marks the lock as waited for and sleeps until an unlock frees it; the lock
 // is then taken as still waited for, since other sleepers may remain.
@@ -14,9 +14,6 @@ void LibraryMutex::LockContended() {
   }
 }
 
-LibraryMutex& LibraryLock() {
-  static LibraryMutex lock;
-  return lock;
-}
+constinit LibraryMutex g_libraryLock;
 
 }  // namespace zenolith

@@ -52,7 +52,7 @@ class LibraryMutex {
 
   // A value only this thread has while it runs: the address of its marker
   // (one definition, in LibraryLock.cpp, so every caller sees the same one).
-  [[gnu::tls_model("initial-exec")]] static thread_local const char t_marker;
+  [[gnu::tls_model("initial-exec")]] static constinit thread_local const char t_marker;
   static const void* Self() { return &t_marker; }
   void Own(const void* me) {
     // Only this thread ever stores its own marker, so a relaxed read that
@@ -67,6 +67,9 @@ class LibraryMutex {
   unsigned depth_ = 0;  // touched only by the owner
 };
 
-LibraryMutex& LibraryLock();
+// The lock itself: constant-initialised, so usable from any static
+// initialiser, and reached without a call.
+extern constinit LibraryMutex g_libraryLock;
+inline LibraryMutex& LibraryLock() { return g_libraryLock; }
 
 }  // namespace zenolith

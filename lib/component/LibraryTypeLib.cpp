@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -29,10 +30,20 @@ std::shared_ptr<const com::TypeLib> LibraryTypeLib() {
 
 InterfaceIndex::InterfaceIndex(const com::InterfaceInfo& info) : info_(&info) {
   static_assert(static_cast<int>(com::MemberKind::Method) == 0 && static_cast<int>(com::MemberKind::PropPutRef) == 3);
+  entries_.reserve(info.members.size());  // never grows again: byId_ points into it
   for (const com::MemberInfo& member : info.members) {
     if (member.id < 0 || member.id >= kDirectIds) continue;
-    const com::MemberInfo*& slot = members_[static_cast<std::size_t>(member.id)][static_cast<std::size_t>(member.kind)];
-    if (!slot) slot = &member;  // the first of a kind wins, as in Find
+    const Entry*& slot = byId_[static_cast<std::size_t>(member.id)][static_cast<std::size_t>(member.kind)];
+    if (slot) continue;  // the first of a kind wins, as in Find
+    Entry& entry = entries_.emplace_back();
+    entry.member = &member;
+    entry.plain = member.params.size() <= kPlainParams;
+    entry.count = static_cast<std::uint8_t>(std::min(member.params.size(), kPlainParams));
+    for (std::size_t i = 0; i < entry.count; ++i) {
+      entry.types[i] = member.params[i].type;
+      if (member.params[i].out) entry.plain = false;
+    }
+    slot = &entry;
   }
 }
 

@@ -527,8 +527,7 @@ std::string FormatNumber(double v) {
 }
 
 const std::string& Variant::AsBstr() const {
-  const auto* p = std::get_if<std::string>(&value_);
-  return p ? *p : kNoText;
+  return type_ == VarType::Bstr ? text_ : kNoText;
 }
 
 
@@ -582,6 +581,20 @@ HRESULT Variant::ToDispatch(ComPtr<IDispatch>* out) const {
   return ConvertTo(*this, VarType::Dispatch, out, [](const Variant& v) { return ComPtr<IDispatch>(v.AsDispatch()); });
 }
 
-bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
+bool operator==(const Variant& a, const Variant& b) {
+  if (a.type_ != b.type_) return false;
+  switch (a.type_) {
+    case VarType::Empty: return true;
+    case VarType::I2: return a.word_.i2 == b.word_.i2;
+    case VarType::I4: return a.word_.i4 == b.word_.i4;
+    case VarType::R8: return a.word_.r8 == b.word_.r8;
+    case VarType::Bool: return a.word_.boolean == b.word_.boolean;
+    case VarType::Date: return a.word_.date == b.word_.date;
+    case VarType::Bstr: return a.text_ == b.text_;
+    case VarType::Dispatch: return a.word_.dispatch == b.word_.dispatch;
+    case VarType::ByRef: return a.word_.ref == b.word_.ref;
+    default: return false;
+  }
+}
 
 }  // namespace com

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
+#include <new>
 
 #include "platform/com/Types.h"
 #include "platform/com/Unknown.h"
@@ -60,12 +60,19 @@ class COM_API Variant {
  public:
   // The members every call copies, moves and reads are defined here, inline:
   // a dispatch call handles several variants, and a call into the runtime's
-  // shared library for each would cost more than the work itself.
-  Variant() = default;
-  Variant(const Variant& other) : value_(other.value_) {
-    if (IDispatch* const* d = std::get_if<IDispatch*>(&value_); d && *d) (*d)->AddRef();
+  // shared library for each would cost more than the work itself. The value
+  // is a tagged union: everything but text is one machine word copied as it
+  // is, so moving and reading a number takes a few instructions.
+  Variant() noexcept {}
+  Variant(const Variant& other) : type_(other.type_) {
+    if (type_ == VarType::Bstr) {
+      new (&text_) std::string(other.text_);
+      return;
+    }
+    word_ = other.word_;
+    if (type_ == VarType::Dispatch && word_.dispatch) word_.dispatch->AddRef();
   }
-  Variant(Variant&& other) noexcept : value_(std::move(other.value_)) { other.value_.emplace<std::monostate>(); }
+  Variant(Variant&& other) noexcept { TakeFrom(other); }
   Variant& operator=(const Variant& other) {
     // Copy first, release after: assigning a variant to itself, or to a value
     // that the old object alone keeps alive, stays safe.
@@ -75,52 +82,55 @@ class COM_API Variant {
   Variant& operator=(Variant&& other) noexcept {
     if (this != &other) {
       // The old object is released last: it may own `other`.
-      IDispatch* const* held = std::get_if<IDispatch*>(&value_);
-      IDispatch* old = held ? *held : nullptr;
-      value_ = std::move(other.value_);
-      other.value_.emplace<std::monostate>();
+      IDispatch* old = type_ == VarType::Dispatch ? word_.dispatch : nullptr;
+      if (type_ == VarType::Bstr) text_.~basic_string();
+      TakeFrom(other);
       if (old) old->Release();
     }
     return *this;
   }
   ~Variant() {
-    if (IDispatch* const* d = std::get_if<IDispatch*>(&value_); d && *d) (*d)->Release();
+    if (type_ == VarType::Bstr)
+      text_.~basic_string();
+    else if (type_ == VarType::Dispatch && word_.dispatch)
+      word_.dispatch->Release();
   }
 
-  static Variant I2(std::int16_t v) { return Variant(Storage(std::in_place_type<std::int16_t>, v)); }
-  static Variant I4(std::int32_t v) { return Variant(Storage(std::in_place_type<std::int32_t>, v)); }
-  static Variant R8(double v) { return Variant(Storage(std::in_place_type<double>, v)); }
-  static Variant Bool(bool v) { return Variant(Storage(std::in_place_type<bool>, v)); }
-  static Variant Date(DateValue v) { return Variant(Storage(std::in_place_type<DateValue>, v)); }
-  static Variant Bstr(std::string v) { return Variant(Storage(std::in_place_type<std::string>, std::move(v))); }
+  static Variant I2(std::int16_t v) { Variant r(VarType::I2); r.word_.i2 = v; return r; }
+  static Variant I4(std::int32_t v) { Variant r(VarType::I4); r.word_.i4 = v; return r; }
+  static Variant R8(double v) { Variant r(VarType::R8); r.word_.r8 = v; return r; }
+  static Variant Bool(bool v) { Variant r(VarType::Bool); r.word_.boolean = v; return r; }
+  static Variant Date(DateValue v) { Variant r(VarType::Date); r.word_.date = v; return r; }
+  static Variant Bstr(std::string v) {
+    Variant r;
+    new (&r.text_) std::string(std::move(v));
+    r.type_ = VarType::Bstr;
+    return r;
+  }
   // Adds a reference; null allowed.
   static Variant Dispatch(IDispatch* v) {
     if (v) v->AddRef();
-    return Variant(Storage(std::in_place_type<IDispatch*>, v));
+    Variant r(VarType::Dispatch);
+    r.word_.dispatch = v;
+    return r;
   }
   // An out slot; target must outlive it.
-  static Variant Ref(Variant* target) { return Variant(Storage(std::in_place_type<Variant*>, target)); }
+  static Variant Ref(Variant* target) { Variant r(VarType::ByRef); r.word_.ref = target; return r; }
 
   // ByRef for a slot, never Variant or Void.
-  VarType type() const {
-    // Indexes in the order of Storage's alternatives.
-    constexpr VarType kTypes[] = {VarType::Empty, VarType::I2,   VarType::I4,       VarType::R8,   VarType::Bool,
-                                  VarType::Date,  VarType::Bstr, VarType::Dispatch, VarType::ByRef};
-    static_assert(std::size(kTypes) == std::variant_size_v<Storage>);
-    return value_.valueless_by_exception() ? VarType::Empty : kTypes[value_.index()];
-  }
-  bool IsEmpty() const { return type() == VarType::Empty; }
-  bool IsByRef() const { return type() == VarType::ByRef; }
+  VarType type() const { return type_; }
+  bool IsEmpty() const { return type_ == VarType::Empty; }
+  bool IsByRef() const { return type_ == VarType::ByRef; }
 
   // Accessors for a value of exactly that type; 0, false, "" or null otherwise.
-  std::int16_t AsI2() const { return ValueOr<std::int16_t>(0); }
-  std::int32_t AsI4() const { return ValueOr<std::int32_t>(0); }
-  double AsR8() const { return ValueOr<double>(0); }
-  bool AsBool() const { return ValueOr<bool>(false); }
-  DateValue AsDate() const { return ValueOr<DateValue>(DateValue{}); }
+  std::int16_t AsI2() const { return type_ == VarType::I2 ? word_.i2 : std::int16_t{0}; }
+  std::int32_t AsI4() const { return type_ == VarType::I4 ? word_.i4 : 0; }
+  double AsR8() const { return type_ == VarType::R8 ? word_.r8 : 0.0; }
+  bool AsBool() const { return type_ == VarType::Bool && word_.boolean; }
+  DateValue AsDate() const { return type_ == VarType::Date ? word_.date : DateValue{}; }
   const std::string& AsBstr() const;
-  IDispatch* AsDispatch() const { return ValueOr<IDispatch*>(nullptr); }  // no reference added
-  Variant* AsRef() const { return ValueOr<Variant*>(nullptr); }
+  IDispatch* AsDispatch() const { return type_ == VarType::Dispatch ? word_.dispatch : nullptr; }  // no reference added
+  Variant* AsRef() const { return type_ == VarType::ByRef ? word_.ref : nullptr; }
 
   // The slot's target for a by-reference variant, else this variant itself.
   Variant& Deref() {
@@ -161,26 +171,50 @@ class COM_API Variant {
   friend COM_API bool operator==(const Variant& a, const Variant& b);
 
  private:
-  using Storage = std::variant<std::monostate, std::int16_t, std::int32_t, double, bool, DateValue,
-                               std::string, IDispatch*, Variant*>;
-  explicit Variant(Storage s) : value_(std::move(s)) {}
+  // Every value but text: trivially copyable, so copied as a whole.
+  union Word {
+    std::int16_t i2;
+    std::int32_t i4;
+    double r8;
+    bool boolean;
+    DateValue date;
+    IDispatch* dispatch;
+    Variant* ref;
+  };
+
+  explicit Variant(VarType type) noexcept : type_(type) {}
+  // Takes other's value into this variant, which holds nothing that needs
+  // releasing; `other` is left empty.
+  void TakeFrom(Variant& other) noexcept {
+    type_ = other.type_;
+    if (type_ == VarType::Bstr) {
+      new (&text_) std::string(std::move(other.text_));
+      other.text_.~basic_string();
+    } else {
+      word_ = other.word_;
+    }
+    other.type_ = VarType::Empty;
+  }
+  bool ReadAs(std::int16_t* out) const { return ReadWord(VarType::I2, &Word::i2, out); }
+  bool ReadAs(std::int32_t* out) const { return ReadWord(VarType::I4, &Word::i4, out); }
+  bool ReadAs(double* out) const { return ReadWord(VarType::R8, &Word::r8, out); }
+  bool ReadAs(bool* out) const { return ReadWord(VarType::Bool, &Word::boolean, out); }
   template <class T>
-  bool ReadAs(T* out) const {
-    const T* p = std::get_if<T>(&value_);
-    if (!p || !out) return false;
-    *out = *p;
+  bool ReadWord(VarType type, T Word::*member, T* out) const {
+    if (type_ != type || !out) return false;
+    *out = word_.*member;
     return true;
   }
   HRESULT ConvertToInt16(std::int16_t* out) const;
   HRESULT ConvertToInt32(std::int32_t* out) const;
   HRESULT ConvertToDouble(double* out) const;
   HRESULT ConvertToBool(bool* out) const;
-  template <class T>
-  T ValueOr(T fallback) const {
-    const T* p = std::get_if<T>(&value_);
-    return p ? *p : fallback;
-  }
-  Storage value_;
+
+  VarType type_ = VarType::Empty;
+  union {
+    Word word_;
+    std::string text_;  // alive while type_ is Bstr
+  };
 };
 
 // Shortest text that reads back to the same double; integers without a point.

@@ -2,6 +2,9 @@
 // information, and the record is cleared by the next operation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "lib/component/DispatchObject.h"
 #include "lib/component/Identifiers.h"
 #include "lib/component/LibraryTypeLib.h"
@@ -102,6 +105,35 @@ TEST(InterfaceIndex, FindsWhatTheTypeLibraryFinds) {
     for (com::DispId id = -2; id <= 66; ++id)
       for (std::uint16_t flags = 0; flags < 16; ++flags)
         EXPECT_EQ(index->Find(id, flags), info.Find(id, flags)) << info.name << " " << id << " " << flags;
+    // Arguments of the declared types pass as they are unless a parameter is
+    // out; a by-reference slot or a missing argument never does.
+    for (const com::MemberInfo& member : info.members) {
+      const auto* entry = index->Lookup(member.id, static_cast<std::uint16_t>(1u << static_cast<int>(member.kind)));
+      ASSERT_NE(entry, nullptr) << info.name << "." << member.name;
+      if (entry->member != &member) continue;  // a second member of that kind
+      std::vector<com::Variant> args;
+      bool hasOut = false;
+      for (const com::ParamInfo& param : member.params) {
+        hasOut = hasOut || param.out;
+        args.push_back(param.type == com::VarType::I2     ? com::Variant::I2(1)
+                       : param.type == com::VarType::Bstr ? com::Variant::Bstr("a")
+                       : param.type == com::VarType::R8   ? com::Variant::R8(1)
+                                                          : com::Variant::I4(1));
+      }
+      const bool typed = std::all_of(member.params.begin(), member.params.end(), [](const com::ParamInfo& p) {
+        return p.type == com::VarType::I2 || p.type == com::VarType::Bstr || p.type == com::VarType::R8 ||
+               p.type == com::VarType::I4 || p.type == com::VarType::Variant;
+      });
+      if (typed && member.params.size() <= zenolith::InterfaceIndex::kPlainParams)
+        EXPECT_EQ(entry->Fits(args), !hasOut) << info.name << "." << member.name;
+      if (args.empty()) continue;
+      com::Variant slot;
+      std::vector<com::Variant> byRef = args;
+      byRef.back() = com::Variant::Ref(&slot);
+      EXPECT_FALSE(entry->Fits(byRef)) << info.name << "." << member.name;
+      args.pop_back();
+      EXPECT_FALSE(entry->Fits(args)) << info.name << "." << member.name;
+    }
   }
   EXPECT_EQ(zenolith::LibraryInterfaceIndex(com::IID_IDispatch), nullptr);
 }

@@ -403,6 +403,29 @@ TEST(Variant, EqualityAndAccessors) {
   EXPECT_EQ(a.refs, 1u);
 }
 
+// Text lives beside the one-word values in the same storage: every way of
+// moving or copying between the two kinds must leave each variant holding
+// exactly one value (the sanitizer build sees any leak or double free).
+TEST(Variant, TextAndWordsReplaceEachOther) {
+  const std::string longText(100, 'x');  // beyond any small-string buffer
+  const Variant values[] = {Variant(), Variant::I2(-3), Variant::R8(2.5), Text("ab"), Text(longText.c_str()), Day(1)};
+  for (const Variant& from : values)
+    for (const Variant& to : values) {
+      Variant copied = to;
+      copied = from;
+      EXPECT_EQ(copied, from);
+      Variant moved = to, source = from;
+      moved = std::move(source);
+      EXPECT_EQ(moved, from);
+      EXPECT_TRUE(source.IsEmpty());
+      Variant constructed(std::move(moved));
+      EXPECT_EQ(constructed, from);
+      Variant& self = constructed;
+      constructed = std::move(self);
+      EXPECT_EQ(constructed, from) << "moving onto itself keeps the value";
+    }
+}
+
 TEST(Variant, TypeNames) {
   const struct {
     VarType type;
