@@ -1,6 +1,6 @@
 // rovana: the Rovana program.
 //
-//   rovana [--home DIR] [--screen WxH] [--screenshot FILE] [--quit-after MS] [--help]
+//   rovana [--home DIR] [--gps SOURCE] [--screen WxH] [--screenshot FILE] [--quit-after MS] [--help]
 //
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) the program runs
 // on Qt's offscreen platform, so a screenshot run works on any machine.
@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "app/core/ProgramFolders.h"
@@ -17,9 +19,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: rovana [--home DIR] [--screen WxH] [--screenshot FILE] [--quit-after MS]\n"
-    "  --home DIR         program folder (settings.xml, log.txt, Language/); else $ROVANA_HOME,\n"
-    "                     else the folder of the program\n"
+    "usage: rovana [--home DIR] [--gps SOURCE] [--screen WxH] [--screenshot FILE] [--quit-after MS]\n"
+    "  --home DIR         program folder (settings.xml, log.txt, data/); else $ROVANA_HOME,\n"
+    "                     else $XDG_DATA_HOME/rovana (~/.local/share/rovana)\n"
+    "  --gps SOURCE       GPS source, kept in the settings: COMn: (a serial port of the port\n"
+    "                     table), GPDn: (gpsd), or an NMEA log file to replay (.pgl)\n"
     "  --screen WxH       size of the simulated screen in pixels (default 480x640)\n"
     "  --screenshot FILE  save the main screen as PNG when --quit-after elapses and print its path\n"
     "  --quit-after MS    quit through the normal shutdown after MS milliseconds, answering OK\n"
@@ -45,6 +49,19 @@ bool ParseMs(const char* text, int* ms) {
   return true;
 }
 
+// A device name as it is; a log file as an absolute path, so that the
+// setting still names it when Rovana starts from another folder. Empty for a
+// file that does not exist.
+std::string GpsSource(const char* text) {
+  const std::string_view name = text;
+  if (name.empty()) return {};
+  if (name.back() == ':' && (name.starts_with("COM") || name.starts_with("GPD"))) return std::string(name);
+  std::error_code ec;
+  const std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(name), ec);
+  if (ec || !std::filesystem::is_regular_file(file, ec)) return {};
+  return file.lexically_normal().string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +75,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--home" && hasValue) {
       ++i;  // ResolveProgramFolders reads it
     } else if (arg.starts_with("--home=")) {
+    } else if (arg == "--gps" && hasValue) {
+      options.gpsName = GpsSource(argv[++i]);
+      if (options.gpsName.empty()) {
+        std::fprintf(stderr, "rovana: --gps wants COMn:, GPDn: or an existing log file\n");
+        return 2;
+      }
     } else if (arg == "--screen" && hasValue) {
       if (!ParseScreen(argv[++i], &options.width, &options.height)) {
         std::fprintf(stderr, "rovana: --screen wants WxH, for example 480x640\n");

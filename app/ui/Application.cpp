@@ -89,6 +89,10 @@ void Application::Boot() {
 
   o.settings = std::make_unique<SettingsStore>(options_.folders.program);
   LogMessage("Settings store created");
+  if (!options_.gpsName.empty()) {
+    o.settings->gpsName = options_.gpsName;
+    LogMessage("GPS source from the command line: %s", options_.gpsName.c_str());
+  }
   ReportFolderProblems();
   o.language = std::make_unique<LanguageTable>(options_.folders.ResourceCandidates("Language"));
   o.language->Load("", false, LanguageSetting{o.settings->language, o.settings->languageInit});

@@ -24,6 +24,7 @@ struct StartOptions {
   int height = 640;
   QString screenshot;    // PNG written after quitAfterMs, then quit; empty for none
   int quitAfterMs = -1;  // < 0: run until the user quits
+  std::string gpsName;   // --gps: becomes the setting gpsName; empty keeps the setting
 
   // A run that quits by itself answers its questions itself: the first-start
   // language dialog takes the configured language and the quit question OK.
