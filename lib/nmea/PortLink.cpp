@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "lib/component/LibraryLock.h"
-#include "lib/nmea/GpsdChannel.h"
+#include "platform/gpsd/Channel.h"
 #include "lib/nmea/NmeaLineBuffer.h"
 #include "lib/nmea/NmeaSentence.h"
 #include "platform/serial/PortTable.h"
@@ -89,7 +89,7 @@ struct PortLink::Impl {
   std::unique_ptr<platform::SerialPort> serial;
   // Created by Open and kept until Close, so Close may cancel it while the
   // link thread is connecting.
-  std::unique_ptr<GpsdChannel> gpsd;
+  std::unique_ptr<gpsd::Channel> gpsd;
   // Owned by the link thread while it runs.
   std::unique_ptr<NmeaLineBuffer> buffer;
   bool autoFound = false;     // the serial source came from a scan
@@ -389,7 +389,7 @@ bool PortLink::Open(ErrorRecord& error) {
   s.sourceBaud = 0;
 
   if (port <= 0) {
-    auto channel = std::make_unique<GpsdChannel>();
+    auto channel = std::make_unique<gpsd::Channel>();
     if (channel->Connect()) {
       s.gpsd = std::move(channel);
       s.buffer = std::make_unique<NmeaLineBuffer>();

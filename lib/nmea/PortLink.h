@@ -15,7 +15,7 @@
 //
 // gpsd is reached at $ZENOLITH_GPSD ("host:port") when set, else
 // 127.0.0.1:2947, and asked for raw NMEA with ?WATCH={"enable":true,"nmea":true}
-// (see GpsdChannel.h); a lost connection is tried again every 2000 ms.
+// (see platform/gpsd/Channel.h); a lost connection is tried again every 2000 ms.
 //
 // Threads: the setters, Open, Close, TakeSentence and Write may be called from
 // any thread but the link thread; Close must not be called while holding the

@@ -2,7 +2,7 @@
 // loopback (protocol details, hang-ups, peers that are not gpsd), and against
 // a real gpsd reading NMEA from a pseudo-terminal (skipped when gpsd cannot
 // be started; install it with `apt-get install gpsd`).
-#include "lib/nmea/GpsdChannel.h"
+#include "platform/gpsd/Channel.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -33,8 +33,8 @@
 #include "tests/support/TempRegistry.h"
 
 using zenolith::ErrorRecord;
-using zenolith::GpsdAddress;
-using zenolith::GpsdChannel;
+using GpsdAddress = gpsd::Address;
+using GpsdChannel = gpsd::Channel;
 using zenolith::PortLink;
 
 namespace {

@@ -1,8 +1,10 @@
-// GpsdChannel: the port link's connection to gpsd, the Linux GPS multiplexer,
+// gpsd::Channel: a client's connection to gpsd, the Linux GPS multiplexer,
 // over a TCP socket. Connect sends ?WATCH={"enable":true,"nmea":true} and
 // waits for gpsd's VERSION report; a reader thread then queues the raw NMEA
 // bytes gpsd relays, in chunks of at most 256 bytes, with a received event and
-// an error event that the link waits on exactly like those of a serial port.
+// an error event that a reader waits on exactly like those of a serial port.
+// Both the library's port link and the application's GPS connection read
+// "GPDn:" through it.
 //
 // gpsd also sends its JSON reports (VERSION, DEVICES, WATCH, DEVICE, ...),
 // each on a line of its own that begins with '{'. They are dropped here and
@@ -26,14 +28,14 @@
 
 #include "platform/sync/Event.h"
 
-namespace zenolith {
+namespace gpsd {
 
-struct GpsdAddress {
+struct Address {
   std::string host;  // a name or a literal address (IPv6 without brackets)
   std::string port;  // decimal service port
 };
 
-class GpsdChannel {
+class Channel {
  public:
   static constexpr std::uint32_t kConnectTimeoutMs = 500;  // for the TCP connection, and again for gpsd's reply
   static constexpr std::size_t kChunkSize = 256;           // bytes per queued chunk at most
@@ -41,16 +43,16 @@ class GpsdChannel {
 
   // $ZENOLITH_GPSD as "host:port" or "[v6-address]:port" when set and well
   // formed (port 1 to 65535), else 127.0.0.1:2947.
-  static GpsdAddress AddressFromEnvironment();
-  static GpsdAddress ParseAddress(const char* text);  // the same rule for any text; null gives the default
+  static Address AddressFromEnvironment();
+  static Address ParseAddress(const char* text);  // the same rule for any text; null gives the default
 
-  GpsdChannel();  // the address from the environment, read now
-  explicit GpsdChannel(GpsdAddress address);
-  ~GpsdChannel();  // closes
-  GpsdChannel(const GpsdChannel&) = delete;
-  GpsdChannel& operator=(const GpsdChannel&) = delete;
+  Channel();  // the address from the environment, read now
+  explicit Channel(Address address);
+  ~Channel();  // closes
+  Channel(const Channel&) = delete;
+  Channel& operator=(const Channel&) = delete;
 
-  const GpsdAddress& address() const { return address_; }
+  const Address& address() const { return address_; }
 
   // Connects, asks for raw NMEA and waits for gpsd's VERSION report, each step
   // within kConnectTimeoutMs; then starts the reader thread. True while
@@ -80,7 +82,7 @@ class GpsdChannel {
   void Deliver(const char* bytes, std::size_t count);
   bool WaitFd(int fd, short events, std::uint32_t timeoutMs);
 
-  GpsdAddress address_;
+  Address address_;
   int fd_ = -1;
   int wakeFd_ = -1;  // eventfd: wakes the reader thread and an ongoing Connect
   std::thread reader_;
@@ -100,4 +102,4 @@ class GpsdChannel {
   platform::Event error_{false};
 };
 
-}  // namespace zenolith
+}  // namespace gpsd

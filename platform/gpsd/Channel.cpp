@@ -1,4 +1,4 @@
-#include "lib/nmea/GpsdChannel.h"
+#include "platform/gpsd/Channel.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -14,7 +14,7 @@
 #include <system_error>
 #include <utility>
 
-namespace zenolith {
+namespace gpsd {
 
 namespace {
 
@@ -41,8 +41,8 @@ bool ValidPort(std::string_view text) {
 
 }  // namespace
 
-GpsdAddress GpsdChannel::ParseAddress(const char* text) {
-  const GpsdAddress fallback{kDefaultHost, kDefaultPort};
+Address Channel::ParseAddress(const char* text) {
+  const Address fallback{kDefaultHost, kDefaultPort};
   if (!text || !*text) return fallback;
   std::string_view all(text);
   std::string_view host, port;
@@ -58,24 +58,24 @@ GpsdAddress GpsdChannel::ParseAddress(const char* text) {
     port = all.substr(colon + 1);
   }
   if (host.empty() || !ValidPort(port)) return fallback;
-  return GpsdAddress{std::string(host), std::string(port)};
+  return Address{std::string(host), std::string(port)};
 }
 
-GpsdAddress GpsdChannel::AddressFromEnvironment() { return ParseAddress(std::getenv("ZENOLITH_GPSD")); }
+Address Channel::AddressFromEnvironment() { return ParseAddress(std::getenv("ZENOLITH_GPSD")); }
 
-GpsdChannel::GpsdChannel() : GpsdChannel(AddressFromEnvironment()) {}
+Channel::Channel() : Channel(AddressFromEnvironment()) {}
 
-GpsdChannel::GpsdChannel(GpsdAddress address) : address_(std::move(address)) {
+Channel::Channel(Address address) : address_(std::move(address)) {
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
-GpsdChannel::~GpsdChannel() {
+Channel::~Channel() {
   Close();
   if (wakeFd_ >= 0) close(wakeFd_);
 }
 
 // Waits for `events` on `fd` or for a wake-up; true only when `fd` is ready.
-bool GpsdChannel::WaitFd(int fd, short events, std::uint32_t timeoutMs) {
+bool Channel::WaitFd(int fd, short events, std::uint32_t timeoutMs) {
   pollfd fds[2] = {{fd, events, 0}, {wakeFd_, POLLIN, 0}};
   const std::uint32_t start = platform::TickCount();
   for (;;) {
@@ -90,7 +90,7 @@ bool GpsdChannel::WaitFd(int fd, short events, std::uint32_t timeoutMs) {
   }
 }
 
-bool GpsdChannel::Connect() {
+bool Channel::Connect() {
   if (connected_.load()) return true;
   Close();  // a reader that ended after a hang-up is joined here
   if (cancelled_.load()) {
@@ -159,7 +159,7 @@ bool GpsdChannel::Connect() {
 
 // Sends the WATCH command and reads gpsd's first reply line, which must be its
 // VERSION report. Whatever follows that line in the same reads is delivered.
-bool GpsdChannel::Handshake(int fd) {
+bool Channel::Handshake(int fd) {
   std::size_t sent = 0;
   while (sent < kWatchCommand.size()) {
     ssize_t n = send(fd, kWatchCommand.data() + sent, kWatchCommand.size() - sent, MSG_NOSIGNAL);
@@ -210,7 +210,7 @@ bool GpsdChannel::Handshake(int fd) {
   return false;
 }
 
-void GpsdChannel::ReadThread(int fd) {
+void Channel::ReadThread(int fd) {
   char chunk[kChunkSize];
   int failure = 0;
   for (;;) {
@@ -244,7 +244,7 @@ void GpsdChannel::ReadThread(int fd) {
 // Copies the bytes, minus gpsd's JSON lines, into chunks of at most
 // kChunkSize and queues them. A JSON line is one that starts with '{'; it is
 // skipped through its line feed, even across reads.
-void GpsdChannel::Deliver(const char* bytes, std::size_t count) {
+void Channel::Deliver(const char* bytes, std::size_t count) {
   std::vector<std::uint8_t> out;
   auto flush = [&] {
     if (out.empty()) return;
@@ -278,7 +278,7 @@ void GpsdChannel::Deliver(const char* bytes, std::size_t count) {
   flush();
 }
 
-void GpsdChannel::Close() {
+void Channel::Close() {
   closing_ = true;
   if (fd_ >= 0) shutdown(fd_, SHUT_RDWR);
   if (wakeFd_ >= 0) {
@@ -304,7 +304,7 @@ void GpsdChannel::Close() {
   closing_ = false;
 }
 
-void GpsdChannel::Cancel() {
+void Channel::Cancel() {
   cancelled_ = true;
   if (wakeFd_ >= 0) {
     std::uint64_t one = 1;
@@ -312,7 +312,7 @@ void GpsdChannel::Cancel() {
   }
 }
 
-std::optional<std::vector<std::uint8_t>> GpsdChannel::TakeReceived() {
+std::optional<std::vector<std::uint8_t>> Channel::TakeReceived() {
   std::lock_guard lock(queueMutex_);
   if (queue_.empty()) return std::nullopt;
   std::vector<std::uint8_t> chunk = std::move(queue_.front());
@@ -320,4 +320,4 @@ std::optional<std::vector<std::uint8_t>> GpsdChannel::TakeReceived() {
   return chunk;
 }
 
-}  // namespace zenolith
+}  // namespace gpsd
