@@ -104,10 +104,14 @@ bool GeoPoint::ClearAudioNote(const std::filesystem::path& attachmentFolder) {
 }
 
 double GeoPoint::CentralAngle(const GeoPoint& to) const {
+  // The haversine form of acos(sin lat1 sin lat2 + cos lat1 cos lat2 cos dlon):
+  // the same angle, but the acos of a value next to 1 loses half the digits,
+  // so one place gave some 9 cm to itself and close fixes never read as a stop.
   const double dlon = std::remainder(to.longitude_ - longitude_, kTwoPi);
-  const double c = std::sin(latitude_) * std::sin(to.latitude_) +
-                   std::cos(latitude_) * std::cos(to.latitude_) * std::cos(dlon);
-  return std::acos(std::clamp(c, -1.0, 1.0));
+  const double sinHalfLat = std::sin((to.latitude_ - latitude_) / 2);
+  const double sinHalfLon = std::sin(dlon / 2);
+  const double h = sinHalfLat * sinHalfLat + std::cos(latitude_) * std::cos(to.latitude_) * sinHalfLon * sinHalfLon;
+  return 2 * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
 }
 
 double GeoPoint::Course(const GeoPoint& to) const {

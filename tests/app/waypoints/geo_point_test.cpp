@@ -115,6 +115,28 @@ TEST(GeoPoint, DistanceAndCourse) {
   }
 }
 
+// Regression: the acos form gave a place some 9 cm from itself, so fixes
+// standing still never read as a stop.
+TEST(GeoPoint, ShortDistancesKeepTheirDigits) {
+  struct Case {
+    double latitude, longitude, north, east;
+  } cases[] = {
+      {0.5 + 100 / rovana::kEarthRadius, 0.2, 0, 0},
+      {0.5 + 100 / rovana::kEarthRadius, 0.2, 0.01, 0},
+      {-0.9, 2.5, 0, 0.05},
+      {0.7, -1.1, 3, 4},
+      {1.2, 3.1, 100, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.latitude);
+    const GeoPoint from(c.latitude, c.longitude);
+    GeoPoint to = from;
+    to.Offset(c.north, c.east);
+    EXPECT_EQ(from.Distance(from), 0);
+    EXPECT_NEAR(from.Distance(to), std::hypot(c.north, c.east), 1e-6);
+  }
+}
+
 TEST(GeoPoint, OffsetAndMoveTowards) {
   GeoPoint p(45 * kDeg, 7 * kDeg);
   const GeoPoint start = p;
