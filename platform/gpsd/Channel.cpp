@@ -146,6 +146,9 @@ bool Channel::Connect() {
   }
   fd_ = fd;
   connected_ = true;
+  // Cleared before the reader starts: a hang-up it sees at once must not be
+  // overwritten.
+  lastError_ = 0;
   try {
     reader_ = std::thread([this, fd] { ReadThread(fd); });
   } catch (const std::system_error& e) {
@@ -153,7 +156,6 @@ bool Channel::Connect() {
     Close();
     return false;
   }
-  lastError_ = 0;
   return true;
 }
 
