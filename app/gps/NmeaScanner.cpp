@@ -253,6 +253,9 @@ void NmeaScanner::Reset() {
 }
 
 void NmeaScanner::Step(unsigned char byte) {
+  // A zero stands for a line end, which never belongs to a sentence: a line
+  // the reader had to cut where the source paused goes on in the next one.
+  if (byte == 0) return;
   switch (step_) {
     case 0:
       if (byte == '$') {
@@ -300,8 +303,7 @@ void NmeaScanner::Step(unsigned char byte) {
 }
 
 void NmeaScanner::Handle() {
-  std::string_view data(buffer_, length_);
-  data = data.substr(0, data.find('\0'));  // a zero inside the data ends its text
+  const std::string_view data(buffer_, length_);
   const std::string_view address(address_, addressLength_);
   const Fields fields(data);
   bool counted = true;

@@ -34,8 +34,9 @@ class NmeaScanner {
   static constexpr std::size_t kDataSize = 256;   // so at most 255 characters
   static constexpr std::size_t kFieldSize = 25;   // a field is read as at most 24 characters
 
-  // Passes each byte to the state machine (zeros included: a zero outside a
-  // sentence is ignored, one inside the data ends the readable text there).
+  // Passes each byte to the state machine. Zeros (the reader's line ends)
+  // are skipped: a line cut where the source paused, fed with its zero, goes
+  // on with the next line.
   void Feed(const char* bytes, std::size_t count);
   void Feed(std::string_view bytes) { Feed(bytes.data(), bytes.size()); }
 
@@ -43,9 +44,11 @@ class NmeaScanner {
   void Reset();
 
   const GpsData& data() const { return data_; }
+  // The connection fills the RMC part itself for receivers that send only GGA.
+  GpsData& data() { return data_; }
 
   // Copies field `n` of `data` (counted from 0 after the address; field n
-  // begins after the n-th comma and ends at a comma, a '*', a zero or the
+  // begins after the n-th comma and ends at a comma, a '*' or the
   // end) into `out`, at most `size` - 1 characters and a terminating zero.
   // False, with `out` empty, when the field is empty or absent.
   static bool GetField(std::string_view data, int n, char* out, std::size_t size);

@@ -104,11 +104,14 @@ int SetModemLine(int fd, int line, bool on) {
 // Line settings: raw 8-bit transfer with the configured framing, rate and
 // flow control. Fails with "Could not set DCB".
 std::optional<SerialError> ApplyLineSettings(int fd, const SerialSettings& s) {
+  // Rate 0 keeps the line's speed: the line is still made raw below.
+  const bool keepSpeed = s.baudRate == 0;
   const auto* baud = FindRow(kBaudRates, [&](const BaudRow& r) { return r.rate == s.baudRate; });
   const auto* data = FindRow(kDataBits, [&](const DataBitsRow& r) { return r.bits == s.dataBits; });
   const auto* parity = FindRow(kParities, [&](const ParityRow& r) { return r.parity == s.parity; });
   const auto* stop = FindRow(kStopBits, [&](const StopBitsRow& r) { return r.stopBits == s.stopBits; });
-  if (baud == nullptr || data == nullptr || parity == nullptr || stop == nullptr) return PortError("Could not set DCB");
+  if ((baud == nullptr && !keepSpeed) || data == nullptr || parity == nullptr || stop == nullptr)
+    return PortError("Could not set DCB");
 
   termios tio{};
   if (tcgetattr(fd, &tio) != 0) return PortError("Could not set DCB");
@@ -125,7 +128,8 @@ std::optional<SerialError> ApplyLineSettings(int fd, const SerialSettings& s) {
   }
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  if (cfsetispeed(&tio, baud->speed) != 0 || cfsetospeed(&tio, baud->speed) != 0) return PortError("Could not set DCB");
+  if (baud != nullptr && (cfsetispeed(&tio, baud->speed) != 0 || cfsetospeed(&tio, baud->speed) != 0))
+    return PortError("Could not set DCB");
   if (tcsetattr(fd, TCSANOW, &tio) != 0) return PortError("Could not set DCB");
 
   // With RTS/CTS the driver owns RTS. Linux has no DSR flow control, so the

@@ -71,7 +71,8 @@ class SerialPort {
   bool SetPort(std::int32_t portNumber);  // false with "Cannot set port is opened." while open
   const SerialSettings& settings() const;  // read on the owner's thread
   // Changing the baud rate or the line settings while open rewrites them at
-  // once (no reopen). Rates: the termios rates 50..4000000 baud; another rate
+  // once (no reopen). Rates: the termios rates 50..4000000 baud, or 0 to
+  // leave the line's speed as it is (the line is still made raw); another rate
   // gives 10007 "Could not set DCB" (at once when open, else at Open). A
   // rejected change while open keeps the previous settings.
   bool SetBaudRate(std::int32_t baud);
