@@ -313,7 +313,11 @@ void GPSThread::Worker::DeliverGivenPosition(const GeoPoint& position, const Gps
 void GPSThread::Worker::Hand(GeoPoint point, double speedKmh, double courseRad, bool measured,
                              const GpsOptions& options) {
   const GpsFixHooks& hooks = o_.hooks_;
-  if (hooks.analyzers) hooks.analyzers(point, speedKmh, courseRad, !options.useGPSSpeed, !options.useGPSHeading);
+  // Only measured fixes count for the statistics: a start position or one
+  // the user set is no way travelled, and its clock time is not the
+  // receiver's (the next fix would add the jump as distance and time).
+  if (measured && hooks.analyzers)
+    hooks.analyzers(point, speedKmh, courseRad, !options.useGPSSpeed, !options.useGPSHeading);
   if (!measured && (!HasValidFix() || !options.gpsEnabled) && hooks.resetFilter) hooks.resetFilter();
   GeoPoint filtered = hooks.filter ? hooks.filter(point.latitude() * kRadToDeg, point.longitude() * kRadToDeg,
                                                   speedKmh, courseRad, point.altitude())

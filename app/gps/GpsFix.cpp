@@ -27,10 +27,20 @@ LocalStamp LocalStampFromUtc(int year, int month, int day, int hour, int minute,
   return LocalStampOf(when);
 }
 
-LocalStamp FixStamp(const GpsData& data) {
+LocalStamp StampOfTimeOfDay(int hour, int minute, int second, std::time_t now) {
+  const std::time_t midnight = now - now % kSecondsPerDay;  // UTC midnight before `now`
+  std::time_t when = midnight + SecondsOfDay(hour, minute, second);
+  if (when - now > kSecondsPerDay / 2) when -= kSecondsPerDay;
+  if (now - when > kSecondsPerDay / 2) when += kSecondsPerDay;
+  return LocalStampOf(when);
+}
+
+LocalStamp FixStamp(const GpsData& data, std::time_t now) {
   const RmcPart& r = data.rmc;
-  if (r.count == 0) return LocalNow();
-  return LocalStampFromUtc(r.year, r.month, r.day, r.hour, r.minute, r.second);
+  if (r.count > 0) return LocalStampFromUtc(r.year, r.month, r.day, r.hour, r.minute, r.second);
+  // The RMC part was filled from GGA, which has no date.
+  if (data.gga.count > 0) return StampOfTimeOfDay(r.hour, r.minute, r.second, now);
+  return LocalStampOf(now);
 }
 
 void FillRmcFromGga(GpsData& data) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 #include "app/core/Utilities.h"
 #include "app/gps/GpsData.h"
@@ -17,9 +18,15 @@ inline constexpr double kKnotsToKmh = 1.852;
 // library cannot convert gives {0, 0}.
 LocalStamp LocalStampFromUtc(int year, int month, int day, int hour, int minute, int second);
 
+// The local stamp of a receiver's UTC time of day that comes without a date
+// (GGA): on the UTC date that puts it within 12 hours of `now`, so that the
+// stamps of successive fixes agree with each other and with later RMC dates.
+LocalStamp StampOfTimeOfDay(int hour, int minute, int second, std::time_t now);
+
 // The fix's stamp: from the RMC date and time when an RMC was decoded since
-// the record was reset, else one reading of the local clock.
-LocalStamp FixStamp(const GpsData& data);
+// the record was reset; else (the RMC part filled from GGA) the GGA's time of
+// day on the nearest date; else `now`.
+LocalStamp FixStamp(const GpsData& data, std::time_t now = std::time(nullptr));
 
 // For a receiver that sends GGA but no RMC: the RMC part from the latest GGA.
 // When the RMC part held a valid fix, speed (knots) and course (degrees) come

@@ -9,6 +9,7 @@
 namespace rovana {
 class SettingsStore;
 class LanguageTable;
+class GpsConnection;
 }  // namespace rovana
 
 namespace rovana::ui {
@@ -24,6 +25,9 @@ struct AppContext {
   // screen: record track state, save waypoint files, statistics totals and
   // settings, release the connection. Called once, after "Quitting Rovana!".
   std::function<void()> shutdown;
+  // The GPS connection with the filter and the statistics; null in tests of
+  // the screen alone.
+  GpsConnection* gps = nullptr;
 };
 
 }  // namespace rovana::ui

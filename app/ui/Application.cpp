@@ -15,6 +15,7 @@
 #include "app/core/SettingsStore.h"
 #include "app/core/Utilities.h"
 #include "app/core/VersionBanner.h"
+#include "app/gps/GpsConnection.h"
 #include "app/screen/BootThread.h"
 #include "app/ui/MainScreen.h"
 #include "app/dialogs/LanguageDialog.h"
@@ -35,8 +36,7 @@ constexpr const char* kLibraryFile = "libZenolithCE.so";
 // which start-up creates them. The loading dialog runs between the tile
 // loaders and the GPS connection.
 constexpr const char* kAbsentBeforeLoading[] = {"online map", "current map", "tile loader 1", "tile loader 2"};
-constexpr const char* kAbsentAfterLoading[] = {"GPS connection", "navigation target", "Directions", "search",
-                                               "buddy tracker"};
+constexpr const char* kAbsentAfterLoading[] = {"navigation target", "Directions", "search", "buddy tracker"};
 
 }  // namespace
 
@@ -53,6 +53,7 @@ struct Application::Objects {
   std::unique_ptr<SettingsStore> settings;
   std::unique_ptr<LanguageTable> language;
   com::ComPtr<com::IDispatch> position;  // the Locator's ZenolithCE.Position
+  std::unique_ptr<GpsConnection> gps;  // owns the filter, the live and trip statistics and GPSThread
   std::unique_ptr<BootThread> boot;
   std::unique_ptr<AppContext> context;
   std::unique_ptr<MainScreen> screen;
@@ -132,6 +133,9 @@ void Application::Boot() {
     LogMessage("Loading dialog closed");
   }
 
+  o.gps = std::make_unique<GpsConnection>(*o.settings, quit_);
+  o.gps->Start();
+  LogMessage("GPS connection created (%s)", o.settings->gpsName.empty() ? "no source" : o.settings->gpsName.c_str());
   for (const char* name : kAbsentAfterLoading) LogMessage("%s absent", name);
 
   o.boot = std::make_unique<BootThread>(*o.settings, quit_);
@@ -197,7 +201,10 @@ void Application::Shutdown() {
   o.settings->trackRecording = false;  // no track recorder yet, so none is being recorded
   QApplication::setOverrideCursor(Qt::WaitCursor);  // saving may take a while on a slow card
   LogMessage("Waypoint files: store absent, nothing to save");
-  LogMessage("Trip statistics: absent, totals unchanged");
+  if (o.gps) {
+    o.gps->Save(*o.settings);
+    LogMessage("Trip statistics and position stored");
+  }
   if (o.settings->Save())
     LogMessage("Settings saved");
   else
@@ -232,7 +239,7 @@ int Application::Run() {
 
   Objects& o = *objects_;
   o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, options_.unattended(),
-                                                      [this] { Shutdown(); }});
+                                                      [this] { Shutdown(); }, o.gps.get()});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   if (signalled_) QTimer::singleShot(0, o.screen.get(), [this] { objects_->screen->Quit(false); });
   if (options_.quitAfterMs >= 0) {
@@ -255,6 +262,7 @@ int Application::Run() {
   quit_.store(true);
   o.boot->Stop();
   o.screen.reset();
+  o.gps.reset();  // joins GPSThread
   o.position.Reset();
   if (o.comInitialised) com::CoUninitialize();
   o.signalWatch.reset();

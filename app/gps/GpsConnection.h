@@ -1,0 +1,71 @@
+// GpsConnection: what the application holds of its GPS input, for the whole
+// run. It owns the position filter, the live and trip statistics and the
+// GPSThread, and lays the road of a fix through them: the thread's hooks
+// give every measured fix first to both analyzers (raw), then every position
+// (the start position and one the user sets too) to the filter, whose output
+// goes on to the track recorder and the buddy tracker once those exist.
+//
+// The settings store is read and written here on the user-interface thread
+// only: at construction (options, start position, horizon, trip totals), in
+// ApplySettings (after a dialog changed the GPS settings) and in Save (at
+// quit: the filtered position, the trip totals and the horizon). The thread
+// works on its own copy of the options.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "app/gps/GPSThread.h"
+#include "app/processing/Accurator.h"
+#include "app/processing/Analyzer.h"
+#include "app/waypoints/GeoPoint.h"
+
+namespace rovana {
+
+class SettingsStore;
+
+// The GPS settings the thread works with.
+GpsOptions GpsOptionsOf(const SettingsStore& settings);
+
+class GpsConnection {
+ public:
+  // Reads the settings; the thread does not run until Start. `timings` are
+  // the thread's cycle, pause and time-out (tests shorten them).
+  GpsConnection(const SettingsStore& settings, std::atomic<bool>& quit);
+  GpsConnection(const SettingsStore& settings, std::atomic<bool>& quit, GPSThread::Timings timings);
+  ~GpsConnection();  // stops the thread
+  GpsConnection(const GpsConnection&) = delete;
+  GpsConnection& operator=(const GpsConnection&) = delete;
+
+  void Start();
+  // Hands the thread the GPS settings as they are now.
+  void ApplySettings(const SettingsStore& settings);
+  // The filtered position as the setting `position`, the trip totals and
+  // the filter's horizon.
+  void Save(SettingsStore& settings) const;
+
+  Accurator& filter() { return filter_; }
+  Analyzer& live() { return live_; }
+  Analyzer& trip() { return trip_; }
+  GPSThread& thread() { return *thread_; }
+  const GPSThread& thread() const { return *thread_; }
+
+  // A receiver's fix is there: the thread reads and the last RMC (or the
+  // RMC part filled from GGA) says "A".
+  bool HasFix() const;
+  // Fixes delivered so far, the start position included.
+  std::uint32_t fixes() const { return fixes_.load(); }
+
+ private:
+  GpsFixHooks Hooks();
+
+  Accurator filter_;
+  Analyzer live_;
+  Analyzer trip_;
+  std::unique_ptr<GPSThread> thread_;
+  std::atomic<std::uint32_t> fixes_{0};
+};
+
+}  // namespace rovana
