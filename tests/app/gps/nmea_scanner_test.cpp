@@ -340,6 +340,19 @@ TEST(NmeaScannerEdgeTest, AChecksumLessSentenceTakesTheNextOneWithIt) {
   EXPECT_EQ(scanner.data().total, 1u);
 }
 
+// Regression: a sentence the reader cut in two (the source paused in the
+// middle) lost its second half to the zero after the first.
+TEST(NmeaScannerEdgeTest, ASentenceCutInTwoLinesIsDecodedWhole) {
+  const std::string gga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+  for (std::size_t cut = 1; cut < gga.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    NmeaScanner scanner;
+    FeedLines(scanner, {gga.substr(0, cut), gga.substr(cut)});
+    EXPECT_EQ(scanner.data().gga.count, 1u);
+    EXPECT_DOUBLE_EQ(scanner.data().gga.altitude, 545.4);
+  }
+}
+
 // Regression: short time, date and coordinate fields were read past their end.
 TEST(NmeaScannerEdgeTest, FieldsTooShortForTheirFormatAreAbsent) {
   NmeaScanner scanner;
