@@ -54,6 +54,7 @@ class matrixT {
   double& operator()(int row, int column);
   // Read-only access that never copies shared storage.
   double at(int row, int column) const;
+  double operator()(int row, int column) const { return at(row, column); }
 
   // Square of size min(rows, columns), set to the identity.
   void Identity();

@@ -142,7 +142,8 @@ TEST(Matrix, CopiesShareUntilOneIsWritten) {
   EXPECT_EQ(a.at(1, 1), 4);
   (void)a.at(0, 0);
   matrixT f = a;
-  (void)f.at(1, 1);
+  const matrixT& readOnly = f;
+  EXPECT_EQ(readOnly(1, 1), 4);
   EXPECT_EQ(a.shareCount(), 2) << "reading never copies";
   f = matrixT();
   EXPECT_EQ(a.shareCount(), 1) << "assignment releases the old storage";
