@@ -40,7 +40,16 @@ GpsConnection::~GpsConnection() = default;  // GPSThread's destructor ends and j
 
 void GpsConnection::Start() { thread_->Start(); }
 
-void GpsConnection::ApplySettings(const SettingsStore& settings) { thread_->SetOptions(GpsOptionsOf(settings)); }
+void GpsConnection::ApplySettings(const SettingsStore& settings, bool newLog) {
+  GpsOptions options = GpsOptionsOf(settings);
+  if (newLog && !options.gpsLogging.empty()) {
+    // A changed path reopens the log: pass through no log at all first.
+    GpsOptions closed = options;
+    closed.gpsLogging.clear();
+    thread_->SetOptions(closed);
+  }
+  thread_->SetOptions(options);
+}
 
 void GpsConnection::Save(SettingsStore& settings) const {
   const GeoPoint position = filter_.GetPosition(false);

@@ -40,8 +40,9 @@ class GpsConnection {
   GpsConnection& operator=(const GpsConnection&) = delete;
 
   void Start();
-  // Hands the thread the GPS settings as they are now.
-  void ApplySettings(const SettingsStore& settings);
+  // Hands the thread the GPS settings as they are now; with `newLog` the
+  // raw log starts afresh even under the name it had.
+  void ApplySettings(const SettingsStore& settings, bool newLog = false);
   // The filtered position as the setting `position`, the trip totals and
   // the filter's horizon.
   void Save(SettingsStore& settings) const;
