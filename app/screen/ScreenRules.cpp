@@ -153,10 +153,10 @@ constexpr Command kCommands[] = {
     {32828, 2, K::NotBuilt}, {32880, 2, K::NotBuilt},
 
     {32815, 3, K::NotBuilt}, {32895, 3, K::NotBuilt}, {32878, 3, K::NotBuilt}, {32883, 3, K::NotBuilt},
-    {32821, 3, K::NotBuilt}, {32834, 3, K::NotBuilt}, {32875, 3, K::NotBuilt}, {32835, 3, K::NotBuilt},
-    {32839, 3, K::NotBuilt}, {32851, 3, K::NotBuilt}, {32872, 3, K::NotBuilt}, {32877, 3, K::NotBuilt},
+    {32821, 3, K::SatelliteStatus}, {32834, 3, K::NotBuilt}, {32875, 3, K::NotBuilt}, {32835, 3, K::NotBuilt},
+    {32839, 3, K::Filter}, {32851, 3, K::NotBuilt}, {32872, 3, K::NotBuilt}, {32877, 3, K::NotBuilt},
 
-    {32793, 4, K::NotBuilt}, {32874, 4, K::NotBuilt}, {32856, 4, K::Language}, {32803, 4, K::Settings},
+    {32793, 4, K::GpsSettings}, {32874, 4, K::NotBuilt}, {32856, 4, K::Language}, {32803, 4, K::Settings},
     {32873, 4, K::Quit},
 };
 

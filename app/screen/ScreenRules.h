@@ -144,6 +144,15 @@ enum class CommandKind : std::uint8_t {
   Language,
   Settings,
   Quit,
+  // Dialogs of the GPS connection, the filter and the statistics (opened by
+  // the main screen's tool dialogs).
+  GpsSettings,
+  SatelliteStatus,
+  Filter,
+  TripComputer,
+  Dashboard,
+  Stopwatch,
+  SpeedAlert,
 };
 
 struct Command {

@@ -20,6 +20,7 @@
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/QuickMenuDialog.h"
 #include "app/dialogs/SettingsDialog.h"
+#include "app/ui/LiveTexts.h"
 
 namespace rovana::ui {
 
@@ -239,28 +240,46 @@ void MainScreen::PaintButtons(QPainter& p) {
     QFont font = original;
     constexpr int kMinimumPixels = 8;
     int pixels = QFontMetrics(font).height();
-    while (QFontMetrics(font).horizontalAdvance(text) > area.width() && pixels > kMinimumPixels) {
+    auto widest = [&text](const QFont& f) {
+      int most = 0;
+      for (const QString& line : text.split('\n')) most = std::max(most, QFontMetrics(f).horizontalAdvance(line));
+      return most;
+    };
+    const int lines = static_cast<int>(text.count('\n')) + 1;
+    while ((widest(font) > area.width() || QFontMetrics(font).height() * lines > area.height()) &&
+           pixels > kMinimumPixels) {
       pixels = std::max(kMinimumPixels, pixels * 9 / 10);
       font.setPixelSize(pixels);
     }
     p.setFont(font);
-    p.drawText(area, Qt::AlignCenter, QFontMetrics(font).elidedText(text, Qt::ElideRight, area.width()));
+    QStringList shown;
+    for (const QString& line : text.split('\n')) shown << QFontMetrics(font).elidedText(line, Qt::ElideRight, area.width());
+    p.drawText(area, Qt::AlignCenter, shown.join('\n'));
     p.setFont(original);
   };
   const QColor panel(0xF0, 0xF0, 0xE0, 0xE0);
   const LanguageTable& lt = context_.language;
+  const LiveTexts live = MakeLiveTexts(context_.gps, s, lt);
   if (flags.compassEnabled) {
     const QRect c = ToQt(buttons_.compass).adjusted(2, 2, -2, -2);
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(panel);
     p.drawEllipse(c);
     p.drawText(c, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(lt.Entry(lang::kCoordNorthLetter)));
+    if (live.heading) {
+      const QPointF centre = QRectF(c).center();
+      const double r = c.width() * 0.38;
+      const QPointF tip(centre.x() + r * std::sin(*live.heading), centre.y() - r * std::cos(*live.heading));
+      p.setPen(QPen(QColor(0xC0, 0x20, 0x20), Scale(2, dpi_)));
+      p.drawLine(centre, tip);
+    }
   }
-  if (flags.locatorEnabled) box(buttons_.locator, QString::fromStdString(lt.Entry(lang::kGpsNoFix)), panel);
+  lastLive_ = live;
+  if (flags.locatorEnabled) box(buttons_.locator, QString::fromStdString(live.fix), panel);
   if (flags.basicsEnabled) {
     constexpr int kCaptions[] = {lang::kWordStatistics, lang::kWordSpeed, lang::kSatInView, lang::kMenuToolsSpeedAlert};
     for (std::size_t i = 0; i < 4; ++i)
-      box(buttons_.basics[i], QString::fromStdString(lt.Title(kCaptions[i])), panel);
+      box(buttons_.basics[i], QString::fromStdString(lt.Title(kCaptions[i]) + "\n" + live.basics[i]), panel);
   }
   if (flags.zoomEnabled) {
     box(buttons_.zoomBar, QString(), panel);
@@ -310,6 +329,15 @@ void MainScreen::ExecuteCommand(int id) {
       break;
     case CommandKind::Quit:
       Quit();
+      break;
+    case CommandKind::GpsSettings:
+    case CommandKind::SatelliteStatus:
+    case CommandKind::Filter:
+    case CommandKind::TripComputer:
+    case CommandKind::Dashboard:
+    case CommandKind::Stopwatch:
+    case CommandKind::SpeedAlert:
+      OpenToolDialog(command->kind);
       break;
   }
 }

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "app/ui/AppContext.h"
+#include "app/ui/LiveTexts.h"
 #include "app/screen/ScreenRules.h"
 
 class QMenuBar;
@@ -68,6 +69,8 @@ class MainScreen : public QDialog {
   const screen::ButtonLayout& buttons() const { return buttons_; }
   QRect mapArea() const;
   int paints() const { return paints_; }
+  // What the last paint showed of the GPS connection and the statistics.
+  const LiveTexts& lastLive() const { return lastLive_; }
   std::optional<QPoint> marker() const;
   QPoint panOffset() const { return pan_; }
   int quickPage() const { return quickPage_; }
@@ -93,6 +96,9 @@ class MainScreen : public QDialog {
   void OpenQuickMenu();
   void OpenLanguageDialog();
   void OpenSettingsDialog();
+  // The dialogs of the GPS connection, the filter and the statistics
+  // (MainScreenTools.cpp); nothing without a connection.
+  void OpenToolDialog(screen::CommandKind kind);
   void ToggleFollowUser();
   void PanBy(int dx, int dy);
   void ZoomBy(double factor);
@@ -113,6 +119,7 @@ class MainScreen : public QDialog {
   QSize lastSize_;
   std::uint32_t lastPaintTick_ = 0;
   int paints_ = 0;
+  LiveTexts lastLive_;
   bool menuHidden_ = true;
   bool calibrationMode_ = false;
   bool quitting_ = false;

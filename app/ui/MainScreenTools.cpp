@@ -1,0 +1,47 @@
+// The main screen's tool dialogs: the GPS settings, the satellites, the
+// position filter and the statistics. Each runs through RunModal; what a
+// dialog changed in the settings reaches the GPS connection afterwards.
+#include <QDialog>
+
+#include "app/core/Log.h"
+#include "app/core/SettingsStore.h"
+#include "app/dialogs/FilterDialog.h"
+#include "app/dialogs/GpsSettingsDialog.h"
+#include "app/dialogs/SatelliteDialog.h"
+#include "app/gps/GpsConnection.h"
+#include "app/ui/MainScreen.h"
+
+namespace rovana::ui {
+
+using screen::CommandKind;
+
+void MainScreen::OpenToolDialog(CommandKind kind) {
+  GpsConnection* gps = context_.gps;
+  if (!gps) {
+    LogMessage("No GPS connection: the dialog is not available");
+    return;
+  }
+  SettingsStore& settings = context_.settings;
+  switch (kind) {
+    case CommandKind::GpsSettings: {
+      dialogs::GpsSettingsDialog dialog(settings, context_.language, this);
+      if (RunModal(dialog) == QDialog::Accepted) gps->ApplySettings(settings, dialog.newLog());
+      break;
+    }
+    case CommandKind::SatelliteStatus: {
+      dialogs::SatelliteDialog dialog(context_.language, [gps] { return gps->thread().data(); }, this);
+      RunModal(dialog);
+      break;
+    }
+    case CommandKind::Filter: {
+      dialogs::FilterDialog dialog(gps->filter(), settings, context_.language, dpi_, this);
+      RunModal(dialog);
+      break;
+    }
+    default:
+      LogMessage("Command kind %d is not available yet", static_cast<int>(kind));
+      break;
+  }
+}
+
+}  // namespace rovana::ui
