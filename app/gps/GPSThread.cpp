@@ -152,10 +152,14 @@ GPSThread::Worker::Snapshot GPSThread::Worker::TakeSnapshot() {
 }
 
 void GPSThread::Worker::Run() {
-  const Snapshot first = TakeSnapshot();
-  UpdateLog(first);
-  DeliverGivenPosition(o_.startPosition_, first.options);
-  if (first.userPosition) DeliverGivenPosition(*first.userPosition, first.options);
+  try {
+    const Snapshot first = TakeSnapshot();
+    UpdateLog(first);
+    DeliverGivenPosition(o_.startPosition_, first.options);
+    if (first.userPosition) DeliverGivenPosition(*first.userPosition, first.options);
+  } catch (const std::exception& e) {
+    LogMessage("GPSThread: %s", e.what());
+  }
   while (o_.Sleep(o_.timings_.cycleMs)) {
     // A failing consumer costs its fix, never the connection.
     try {
