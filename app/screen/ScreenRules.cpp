@@ -152,7 +152,7 @@ constexpr Command kCommands[] = {
     {32858, 2, K::NotBuilt}, {32859, 2, K::NotBuilt}, {32797, 2, K::NotBuilt}, {32881, 2, K::NotBuilt},
     {32828, 2, K::NotBuilt}, {32880, 2, K::NotBuilt},
 
-    {32815, 3, K::NotBuilt}, {32895, 3, K::NotBuilt}, {32878, 3, K::NotBuilt}, {32883, 3, K::NotBuilt},
+    {32815, 3, K::Dashboard}, {32895, 3, K::TripComputer}, {32878, 3, K::SpeedAlert}, {32883, 3, K::Stopwatch},
     {32821, 3, K::SatelliteStatus}, {32834, 3, K::NotBuilt}, {32875, 3, K::NotBuilt}, {32835, 3, K::NotBuilt},
     {32839, 3, K::Filter}, {32851, 3, K::NotBuilt}, {32872, 3, K::NotBuilt}, {32877, 3, K::NotBuilt},
 

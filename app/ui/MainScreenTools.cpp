@@ -5,9 +5,13 @@
 
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
+#include "app/dialogs/DashboardDialog.h"
 #include "app/dialogs/FilterDialog.h"
 #include "app/dialogs/GpsSettingsDialog.h"
 #include "app/dialogs/SatelliteDialog.h"
+#include "app/dialogs/SpeedAlertDialog.h"
+#include "app/dialogs/StopwatchDialog.h"
+#include "app/dialogs/TripComputerDialog.h"
 #include "app/gps/GpsConnection.h"
 #include "app/ui/MainScreen.h"
 
@@ -35,6 +39,29 @@ void MainScreen::OpenToolDialog(CommandKind kind) {
     }
     case CommandKind::Filter: {
       dialogs::FilterDialog dialog(gps->filter(), settings, context_.language, dpi_, this);
+      RunModal(dialog);
+      break;
+    }
+    case CommandKind::TripComputer: {
+      // An unattended run answers the reset question itself.
+      dialogs::TripComputerDialog::Asker asker;
+      if (context_.automatic) asker = [](const QString&) { return true; };
+      dialogs::TripComputerDialog dialog(gps->live(), gps->trip(), settings, context_.language, this, asker);
+      RunModal(dialog);
+      break;
+    }
+    case CommandKind::Dashboard: {
+      dialogs::DashboardDialog dialog(gps->live(), gps->filter(), settings, context_.language, this);
+      RunModal(dialog);
+      break;
+    }
+    case CommandKind::Stopwatch: {
+      dialogs::StopwatchDialog dialog(gps->live(), settings, context_.language, this);
+      RunModal(dialog);
+      break;
+    }
+    case CommandKind::SpeedAlert: {
+      dialogs::SpeedAlertDialog dialog(settings, context_.language, this);
       RunModal(dialog);
       break;
     }
