@@ -44,14 +44,21 @@ void Analyzer::AddPosition(int time, const GeoPoint& position, double speed, dou
   std::lock_guard lock(mutex_);
   updateClock_ = clock_();
   updated_ = true;
+  // A value that is no number (a damaged sentence) would stay in every
+  // average and in the trip totals for good: an unknown speed counts as 0,
+  // an unknown heading or altitude as the previous one.
+  if (!std::isfinite(speed)) speed = 0;
+  if (!std::isfinite(heading)) heading = heading_;
+  GeoPoint point = position;
+  if (!std::isfinite(point.altitude())) point.setAltitude(hasPrevious_ ? last_.altitude() : 0);
   if (!hasPrevious_) {
-    Start(position, speed, heading);
+    Start(point, speed, heading);
   } else {
-    Step(time, position, speed, heading, computeHeading, computeSpeed);
+    Step(time, point, speed, heading, computeHeading, computeSpeed);
   }
   hasPrevious_ = true;
   lastTime_ = time;
-  last_ = position;
+  last_ = std::move(point);
 }
 
 void Analyzer::AddPositionComputed(int time, const GeoPoint& position) {

@@ -35,12 +35,25 @@ TEST(Units, TablesHoldEveryRowWithItsNamesFactorsAndPrecisions) {
     UnitRow row;
     double metresPerUnit;
   } cases[] = {
+      {"automatic metric", DistanceUnits()[0], 1},
       {"metres", DistanceUnits()[1], 1},
+      {"kilometres", DistanceUnits()[2], 1000},
+      {"cables (120 fathoms)", DistanceUnits()[3], 219.456},
+      {"chains (66 ft)", DistanceUnits()[4], 20.1168},
       {"fathoms", DistanceUnits()[5], 1.8288},
+      {"furlongs", DistanceUnits()[6], 201.168},
       {"hands", DistanceUnits()[7], 0.1016},
+      {"nautical leagues (3 Admiralty miles)", DistanceUnits()[8], 3 * 1853.184},
+      {"statute leagues", DistanceUnits()[9], 3 * 1609.344},
+      {"links", DistanceUnits()[10], 0.201168},
       {"nautical miles", DistanceUnits()[11], 1852},
+      {"automatic UK", DistanceUnits()[12], 1609.344},
+      {"automatic US", DistanceUnits()[13], 1609.344},
       {"statute miles", DistanceUnits()[14], 1609.344},
+      {"yards", DistanceUnits()[15], 0.9144},
+      {"feet", DistanceUnits()[16], 0.3048},
       {"inches", DistanceUnits()[17], 0.0254},
+      {"paces (2.5 ft)", DistanceUnits()[18], 0.762},
       {"rods", DistanceUnits()[19], 5.0292},
   };
   for (const Case& c : cases) {

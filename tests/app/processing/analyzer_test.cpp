@@ -307,6 +307,22 @@ TEST(Analyzer, PositionAtMidnightIsAnOrdinaryStep) {
   EXPECT_EQ(a.GetTimes(false).total, 20);
 }
 
+TEST(Analyzer, ValuesThatAreNoNumberDoNotPoisonTheTotals) {
+  Analyzer a;
+  a.AddPosition(100, North(0, 50), 10, 1, false, false);
+  a.AddPosition(110, North(100, NAN), NAN, NAN, false, false);
+  a.AddPosition(120, North(200, 60), INFINITY, 2, false, false);
+  EXPECT_EQ(a.Speed(), 0);
+  EXPECT_EQ(a.MaxSpeed(), 10);
+  EXPECT_EQ(a.AverageSpeed(false), 0);
+  EXPECT_EQ(a.MaxAltitude(), 60);
+  EXPECT_EQ(a.AverageAltitude(), 55);
+  EXPECT_EQ(a.Heading(), 2);
+  Analyzer b;
+  b.AddPosition(100, North(0, NAN), 10, 1, false, false);
+  EXPECT_EQ(b.LastAltitude(), 0);
+}
+
 TEST(Analyzer, ReadersAndWritersOnTwoThreads) {
   Analyzer a;
   std::thread writer([&] {
