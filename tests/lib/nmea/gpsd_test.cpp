@@ -30,6 +30,7 @@
 #include "lib/nmea/PortLink.h"
 #include "platform/serial/PortTable.h"
 #include "tests/support/FakeReceiver.h"
+#include "tests/support/RealGpsd.h"
 #include "tests/support/TempRegistry.h"
 
 using zenolith::ErrorRecord;
@@ -103,13 +104,6 @@ int Listener(std::uint16_t* port, bool listening = true) {
   }
   *port = ntohs(addr.sin_port);
   return fd;
-}
-
-std::uint16_t FreePort() {
-  std::uint16_t port = 0;
-  int fd = Listener(&port);
-  if (fd >= 0) close(fd);
-  return port;
 }
 
 // A scripted gpsd on loopback: the i-th accepted connection runs sessions[i]
@@ -364,93 +358,22 @@ TEST(GpsdPortLinkTest, CloseIsPromptWhileWaitingToReconnect) {
 
 // --- A real gpsd --------------------------------------------------------
 
-std::string FindGpsd() {
-  std::vector<std::string> folders = {"/usr/sbin", "/usr/local/sbin", "/sbin"};
-  if (const char* path = std::getenv("PATH")) {
-    std::string all(path);
-    for (std::size_t start = 0; start <= all.size();) {
-      std::size_t end = all.find(':', start);
-      if (end == std::string::npos) end = all.size();
-      folders.push_back(all.substr(start, end - start));
-      start = end + 1;
-    }
-  }
-  for (const std::string& folder : folders) {
-    const std::string candidate = folder + "/gpsd";
-    if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return {};
-}
-
-// A gpsd of its own per test: loopback only (gpsd's default), a port of its
-// own, in the foreground (-N), reading the device before any client asks (-n:
-// it must open the device before it drops root's privileges), read-only on it
-// (-b: no probing writes), its control socket in a temporary folder, and
-// ended in every case. Its device is a fake receiver that sends kGga every
-// 40 ms at any line speed and remembers whether anything was written to it.
+// A gpsd of its own per test (testing_support::RealGpsd) whose device is a
+// fake receiver that sends kGga every 40 ms at any line speed and remembers
+// whether anything was written to it.
 class RealGpsdTest : public ::testing::Test {
  protected:
   void SetUp() override {
     receiver_.Speak({kGga}, 0);
-    const std::string gpsd = FindGpsd();
-    if (gpsd.empty()) GTEST_SKIP() << "gpsd is not installed (apt-get install gpsd): real-gpsd tests skipped";
     ASSERT_TRUE(receiver_.ok());
-    port_ = FreePort();
-    const std::string socketPath = (registry_.folder() / "gpsd.sock").string();
-    const std::string portText = std::to_string(port_);
-    // A fixed speed and framing (-s, -f) spare gpsd its start-up hunt for them.
-    std::vector<std::string> args = {gpsd, "-N", "-n", "-b", "-s", "4800", "-f", "8N1",
-                                     "-S", portText, "-F", socketPath, receiver_.slave()};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t parent = getpid();
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);  // no stray gpsd if this test dies
-      if (getppid() != parent) _exit(127);
-      int devNull = open("/dev/null", O_RDWR);
-      if (devNull >= 0) {
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-      }
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    ASSERT_GT(pid_, 0) << "fork failed";
-    address_ = "127.0.0.1:" + portText;
-    const auto start = Clock::now();
-    while (MsSince(start) < 3000) {
-      GpsdChannel probe(GpsdAddress{"127.0.0.1", portText});
-      if (probe.Connect()) return;
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        GTEST_SKIP() << "gpsd exited at start (status " << status << "): real-gpsd tests skipped";
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    GTEST_SKIP() << "gpsd did not answer on port " << port_ << ": real-gpsd tests skipped";
-  }
-  void TearDown() override {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    const auto start = Clock::now();
-    while (waitpid(pid_, nullptr, WNOHANG) != pid_) {
-      if (MsSince(start) > 1000) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    pid_ = -1;
+    std::string why;
+    if (!gpsd_.Start(receiver_.slave(), registry_.folder(), &why)) GTEST_SKIP() << why << ": real-gpsd tests skipped";
+    address_ = gpsd_.address();
   }
 
   testing_support::TempRegistry registry_;
   FakeReceiver receiver_;
-  std::uint16_t port_ = 0;
-  pid_t pid_ = -1;
+  testing_support::RealGpsd gpsd_;
   std::string address_;
 };
 
