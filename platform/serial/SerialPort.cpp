@@ -23,6 +23,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/serial/LineSpeed.h"
 #include "platform/serial/PortTable.h"
 
 namespace platform {
@@ -110,7 +111,8 @@ std::optional<SerialError> ApplyLineSettings(int fd, const SerialSettings& s) {
   const auto* data = FindRow(kDataBits, [&](const DataBitsRow& r) { return r.bits == s.dataBits; });
   const auto* parity = FindRow(kParities, [&](const ParityRow& r) { return r.parity == s.parity; });
   const auto* stop = FindRow(kStopBits, [&](const StopBitsRow& r) { return r.stopBits == s.stopBits; });
-  if ((baud == nullptr && !keepSpeed) || data == nullptr || parity == nullptr || stop == nullptr)
+  const bool otherSpeed = baud == nullptr && !keepSpeed && IsOtherLineSpeed(s.baudRate);
+  if ((baud == nullptr && !keepSpeed && !otherSpeed) || data == nullptr || parity == nullptr || stop == nullptr)
     return PortError("Could not set DCB");
 
   termios tio{};
@@ -131,6 +133,7 @@ std::optional<SerialError> ApplyLineSettings(int fd, const SerialSettings& s) {
   if (baud != nullptr && (cfsetispeed(&tio, baud->speed) != 0 || cfsetospeed(&tio, baud->speed) != 0))
     return PortError("Could not set DCB");
   if (tcsetattr(fd, TCSANOW, &tio) != 0) return PortError("Could not set DCB");
+  if (otherSpeed && !SetOtherLineSpeed(fd, s.baudRate)) return PortError("Could not set DCB");
 
   // With RTS/CTS the driver owns RTS. Linux has no DSR flow control, so the
   // DTR/DSR handshake keeps DTR raised and leaves DSR unwatched.

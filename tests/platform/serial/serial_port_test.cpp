@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/registry/Registry.h"
+#include "platform/serial/LineSpeed.h"
 #include "platform/serial/PortDiscovery.h"
 #include "platform/serial/PortTable.h"
 #include "tests/support/TempRegistry.h"
@@ -107,6 +108,8 @@ class Pty {
     tcgetattr(master_, &tio);
     return tio;
   }
+  // The speed in bits per second, also for rates without a Bnnn constant.
+  std::int32_t SlaveRate() const { return platform::ReadLineSpeed(master_); }
 
  private:
   int master_ = -1;
@@ -334,6 +337,14 @@ TEST_F(SerialPortTest, BaudRateChangesWhileOpenWithoutReopening) {
   EXPECT_EQ(port.settings().baudRate, 57600);
   EXPECT_EQ(pty_.SlaveSpeed(), static_cast<speed_t>(B57600));
   EXPECT_TRUE(port.IsOpen());
+
+  // The receivers' old rates without a Bnnn constant reach the line too.
+  for (const std::int32_t rate : {14400, 56000, 128000, 256000}) {
+    ASSERT_TRUE(port.SetBaudRate(rate)) << rate << ": " << port.error().message;
+    EXPECT_EQ(pty_.SlaveRate(), rate);
+  }
+  ASSERT_TRUE(port.SetBaudRate(4800));
+  EXPECT_EQ(pty_.SlaveRate(), 4800);
 }
 
 TEST_F(SerialPortTest, LineSettingsReachTheDevice) {
