@@ -53,6 +53,7 @@ constexpr SettingsRow kRows[] = {
     {2, "trackMaxDevCheck", L::kSettingsTrackMaxDev},
     {2, "trackMaxDevVal", -1},
     {2, "timePerDistance", L::kSettingsPaceDistance},
+    {2, "horizon", L::kFilterHorizon},
     {2, "saveDataUnicode", L::kSettingsSaveUnicode},
 
     {3, "unitSpeed", L::kUnitSpeed},

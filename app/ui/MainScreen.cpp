@@ -357,7 +357,7 @@ void MainScreen::OpenLanguageDialog() {
 
 void MainScreen::OpenSettingsDialog() {
   dialogs::SettingsDialog dialog(context_.settings, context_.language, this);
-  RunModal(dialog);
+  if (RunModal(dialog) == QDialog::Accepted) ApplySettingsToGps();
   view_ = BindView(context_.settings);
   ++generation_;
 }

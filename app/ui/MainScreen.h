@@ -48,6 +48,9 @@ class MainScreen : public QDialog {
   // Runs a menu command as if chosen from the menu bar; unknown identifiers
   // and commands of rooms not built yet do nothing.
   void ExecuteCommand(int id);
+  // Hands what the settings dialog may have changed to the GPS connection:
+  // the filter's horizon (stored back clamped) and the connection's options.
+  void ApplySettingsToGps();
 
   // The quit question (unless `ask` is false) and shutdown; true when the
   // screen ended.

@@ -71,4 +71,11 @@ void MainScreen::OpenToolDialog(CommandKind kind) {
   }
 }
 
+void MainScreen::ApplySettingsToGps() {
+  GpsConnection* gps = context_.gps;
+  if (!gps) return;
+  context_.settings.horizon = gps->filter().SetHorizon(context_.settings.horizon);
+  gps->ApplySettings(context_.settings);
+}
+
 }  // namespace rovana::ui
