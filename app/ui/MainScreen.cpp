@@ -1,6 +1,7 @@
 #include "app/ui/MainScreen.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -84,7 +85,11 @@ std::optional<NavKey> NavKeyOf(int qtKey) {
 }
 
 MainScreen::MainScreen(AppContext& context, int width, int height, QWidget* parent)
-    : QDialog(parent), context_(context) {
+    : QDialog(parent), context_(context), speedAlert_([this] {
+        ++speedAlerts_;
+        LogMessage("Speed alert");
+        QApplication::beep();
+      }) {
   LogMessage("Starting Rovana");
   setWindowTitle(QString::fromStdString(context_.language.Entry(lang::kMessageCaption)));
   setAttribute(Qt::WA_OpaquePaintEvent);  // no background erase: the image covers everything
@@ -194,6 +199,7 @@ void MainScreen::paintEvent(QPaintEvent*) {
   const QRect area = mapArea();
   if (image_.size() != area.size()) image_ = QImage(area.size(), QImage::Format_RGB32);
   Paint(image_);
+  TickSpeedAlert();
   QPainter painter(this);
   if (!context_.settings.hideTitleBar) {
     const QRect band(0, 0, width(), area.top());

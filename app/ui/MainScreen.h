@@ -17,6 +17,7 @@
 #include <map>
 #include <optional>
 
+#include "app/processing/SpeedAlert.h"
 #include "app/ui/AppContext.h"
 #include "app/ui/LiveTexts.h"
 #include "app/screen/ScreenRules.h"
@@ -48,6 +49,10 @@ class MainScreen : public QDialog {
   // Runs a menu command as if chosen from the menu bar; unknown identifiers
   // and commands of rooms not built yet do nothing.
   void ExecuteCommand(int id);
+  // The speed alert's evaluation, once per paint while there is a fix (the
+  // navigation target's tick will run it once it exists).
+  void TickSpeedAlert();
+  int speedAlerts() const { return speedAlerts_; }
   // Hands what the settings dialog may have changed to the GPS connection:
   // the filter's horizon (stored back clamped) and the connection's options.
   void ApplySettingsToGps();
@@ -122,6 +127,8 @@ class MainScreen : public QDialog {
   QSize lastSize_;
   std::uint32_t lastPaintTick_ = 0;
   int paints_ = 0;
+  int speedAlerts_ = 0;
+  SpeedAlert speedAlert_;
   LiveTexts lastLive_;
   bool menuHidden_ = true;
   bool calibrationMode_ = false;

@@ -1,10 +1,12 @@
 // The main screen's tool dialogs: the GPS settings, the satellites, the
 // position filter and the statistics. Each runs through RunModal; what a
 // dialog changed in the settings reaches the GPS connection afterwards.
+#include <QApplication>
 #include <QDialog>
 
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
+#include "app/core/Utilities.h"
 #include "app/dialogs/DashboardDialog.h"
 #include "app/dialogs/FilterDialog.h"
 #include "app/dialogs/GpsSettingsDialog.h"
@@ -69,6 +71,12 @@ void MainScreen::OpenToolDialog(CommandKind kind) {
       LogMessage("Command kind %d is not available yet", static_cast<int>(kind));
       break;
   }
+}
+
+void MainScreen::TickSpeedAlert() {
+  GpsConnection* gps = context_.gps;
+  if (!gps || !gps->HasFix()) return;
+  speedAlert_.Update(SpeedAlertSettingsOf(context_.settings), gps->live().Speed(), TickCount(), std::nullopt);
 }
 
 void MainScreen::ApplySettingsToGps() {

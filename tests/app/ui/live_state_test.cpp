@@ -84,4 +84,30 @@ TEST(LiveState, SettingsDialogChangesReachTheConnection) {
   EXPECT_EQ(gps.thread().options().gpsName, "GPD7:");
 }
 
+TEST(LiveState, TheSpeedAlertSoundsWhileTheLiveSpeedBreaksTheLimit) {
+  testing_support::TempHome home;
+  rovana::SettingsStore& s = *home.settings;
+  const std::filesystem::path log = home.folder() / "drive.pgl";
+  std::ofstream(log, std::ios::binary) << nmeadrive::MakeDriveLog({});
+  s.gpsName = log.string();
+  s.gpsEnabled = true;
+  s.soundEnabled = true;
+  s.speedAlertEnabled = false;
+  s.speedMaxMin = true;  // above
+  s.speedSelected = 10;
+  std::atomic<bool> quit{false};
+  // Paced so that the drive stays above 10 km/h for seconds once it got there.
+  GpsConnection gps(s, quit, GPSThread::Timings{200, 20, 4000});
+  rovana::ui::AppContext context{s, *home.language, quit, true, [] {}, &gps};
+  rovana::ui::MainScreen screen(context, 480, 640);
+  gps.Start();
+  ASSERT_TRUE(WaitFor([&] { return gps.HasFix() && gps.live().Speed() > 20; }));
+  screen.TickSpeedAlert();
+  EXPECT_EQ(screen.speedAlerts(), 0) << "switched off";
+  s.speedAlertEnabled = true;
+  screen.TickSpeedAlert();
+  screen.TickSpeedAlert();
+  EXPECT_EQ(screen.speedAlerts(), 1) << "once, then not again within the delay";
+}
+
 }  // namespace
