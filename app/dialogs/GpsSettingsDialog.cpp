@@ -16,6 +16,8 @@
 #include "app/core/LanguageTable.h"
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
+#include "app/gps/BluetoothDriverCheck.h"
+#include "platform/registry/Registry.h"
 
 namespace rovana::dialogs {
 namespace {
@@ -80,6 +82,7 @@ GpsSettingsDialog::GpsSettingsDialog(SettingsStore& settings, const LanguageTabl
   connect(back, &QPushButton::clicked, this, &QDialog::accept);
   outer->addWidget(buttons);
 
+  CheckBluetoothDrivers(registry::Registry::Default());
   connect(ports_, &QComboBox::activated, this, &GpsSettingsDialog::ChoosePort);
   connect(logToFile_, &QCheckBox::toggled, this, &GpsSettingsDialog::ToggleLog);
   UpdateBaudState();
