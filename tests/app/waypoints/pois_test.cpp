@@ -1,0 +1,177 @@
+// Collections: recording with a thinning decision, the end signal, deletion
+// with clean-up, unloading and reloading, labels and chart series.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "app/core/SettingsStore.h"
+#include "app/waypoints/Waypoints.h"
+
+namespace {
+
+using namespace rovana;
+namespace fs = std::filesystem;
+
+struct Fixture {
+  fs::path path;
+  std::unique_ptr<SettingsStore> settings;
+  std::unique_ptr<Waypoints> waypoints;
+  Fixture() {
+    char name[] = "/tmp/pois_test_XXXXXX";
+    path = mkdtemp(name);
+    settings = std::make_unique<SettingsStore>(path);
+    settings->primaryDataPath = settings->secondaryDataPath = path.string();
+    waypoints = std::make_unique<Waypoints>(*settings);
+  }
+  ~Fixture() {
+    waypoints.reset();
+    fs::remove_all(path);
+  }
+};
+
+GeoPoint At(double lat, int time) {
+  GeoPoint p(lat, 0.1);
+  p.setTime(time);
+  return p;
+}
+
+TEST(POIs, RecordingKeepsWhatTheFilterKeepsAndFinishAppendsTheLastPosition) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("rec.gpx");
+  POIs& track = f.waypoints->AddCollection(file, PoisKind::Track);
+  f.waypoints->SetRecordingTrack(&track, [](const GeoPoint&, double) { return false; });
+  track.AddPoint(At(0.1, 100), 5, true);  // the first point is always stored
+  track.AddPoint(At(0.2, 101), 5, true);  // thinned away
+  EXPECT_EQ(track.count(), 1u);
+  EXPECT_EQ(track.ListLabel().find("..."), track.ListLabel().size() - 4);
+  track.AddPoint(std::nullopt, -1, true);
+  ASSERT_EQ(track.count(), 2u);
+  EXPECT_EQ(track.LastPoint()->latitude(), 0.2);
+  EXPECT_EQ(track.LastPoint()->sym(), "Finish");
+  EXPECT_EQ(track.FirstPoint()->sym(), "Trailhead");
+  EXPECT_EQ(f.waypoints->recordingTrack(), nullptr);
+  EXPECT_TRUE(file.modified());
+}
+
+TEST(POIs, TimeRepairCountsAcrossMidnight) {
+  Fixture f;
+  POIs& pois = *f.waypoints->Find(f.waypoints->NewFile("t.gpx"), 0);
+  pois.AddPoint(At(0.1, 86399), -1, true);
+  pois.AddPoint(At(0.2, 86399), -1, true);
+  EXPECT_EQ(pois.Points()[1].time(), 0);
+  EXPECT_EQ(pois.Points()[1].sym(), "Default");
+}
+
+TEST(POIs, DeletingTheOnlyPoisCollectionBesideATrackLeavesANewOne) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  POIs& track = f.waypoints->AddCollection(file, PoisKind::Track);
+  track.AddPoint(At(0.1, 1), -1, true);
+  ASSERT_TRUE(f.waypoints->DeleteCollection(*f.waypoints->Find(file, 0), true));
+  ASSERT_NE(f.waypoints->FirstOf(file), nullptr);
+  EXPECT_EQ(f.waypoints->FirstOf(file)->count(), 0u);
+}
+
+TEST(POIs, DeletingTheLastContentDeletesTheFile) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  POIs& track = f.waypoints->AddCollection(file, PoisKind::Track);
+  ASSERT_TRUE(file.Save(false));
+  f.waypoints->MakeCurrent(&track);
+  ASSERT_TRUE(f.waypoints->DeleteCollection(track, true));
+  EXPECT_TRUE(f.waypoints->files().empty());
+  EXPECT_EQ(f.waypoints->current(), nullptr);
+  EXPECT_FALSE(fs::exists(f.path / "t.gpx"));
+}
+
+TEST(POIs, PinnedFilesRefuseDeletion) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  file.SetPinned(true);
+  EXPECT_FALSE(f.waypoints->DeleteCollection(*f.waypoints->Find(file, 0), true));
+}
+
+TEST(POIs, UnloadSavesFirstAndReloadMatchesCollectionsByNumber) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  POIs& track = f.waypoints->AddCollection(file, PoisKind::Track);
+  track.SetName("T");
+  for (int i = 0; i < 3; ++i) track.AddPoint(At(0.1 + i * 0.01, 10 + i), -1, true);
+  f.waypoints->RecomputeBounds(file);
+  GeoBounds far;
+  far.minLongitude = far.minLatitude = -1;
+  far.maxLongitude = far.maxLatitude = -0.9;
+  f.waypoints->UnloadOutside(far);
+  EXPECT_EQ(file.loadState(), LoadState::Unloaded);
+  EXPECT_EQ(track.count(), 0u);
+  EXPECT_TRUE(fs::exists(f.path / "t.gpx"));
+  ASSERT_TRUE(f.waypoints->EnsureLoaded(file));
+  EXPECT_EQ(track.count(), 3u);
+  EXPECT_EQ(track.name(), "T");
+  EXPECT_FALSE(file.modified());
+}
+
+TEST(POIs, UnloadKeepsPointsWhenTheSaveFails) {
+  Fixture f;
+  GpxParser& file = f.waypoints->AddFile(f.path / "missing-folder", "t.gpx", true, LoadState::Loaded);
+  POIs& pois = *f.waypoints->Find(file, 0);
+  pois.AddPoint(At(0.1, 1), -1, true);
+  f.waypoints->RecomputeBounds(file);
+  GeoBounds far;
+  far.minLongitude = far.minLatitude = -1;
+  far.maxLongitude = far.maxLatitude = -0.9;
+  f.waypoints->UnloadOutside(far);
+  EXPECT_EQ(file.loadState(), LoadState::Loaded);
+  EXPECT_EQ(pois.count(), 1u);
+  EXPECT_TRUE(file.modified());
+}
+
+TEST(POIs, RenamingToTheSelectedNameMakesItCurrent) {
+  Fixture f;
+  f.settings->selectedPOIs = "t.gpx/Walk";
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  POIs& track = f.waypoints->AddCollection(file, PoisKind::Track);
+  track.SetName("Walk");
+  EXPECT_EQ(f.waypoints->current(), &track);
+}
+
+TEST(POIs, VisibilityGoesThroughHiddenList) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  POIs& pois = *f.waypoints->Find(file, 0);
+  pois.SetVisible(false);
+  EXPECT_TRUE(f.settings->hiddenPOIs.Contains("t.gpx/POIs"));
+  EXPECT_FALSE(file.shown());
+  pois.SetVisible(true);
+  EXPECT_FALSE(f.settings->hiddenPOIs.Contains("t.gpx/POIs"));
+}
+
+TEST(POIs, SeriesRunForwardAndBackFromZero) {
+  Fixture f;
+  POIs& track = f.waypoints->AddCollection(f.waypoints->NewFile("t.gpx"), PoisKind::Track);
+  track.AddPoint(At(0.1, 86390), -1, true);
+  track.AddPoint(At(0.1, 86395), -1, true);
+  track.AddPoint(At(0.1, 5), -1, true);
+  EXPECT_EQ(track.TimeSeries(false), (std::vector<double>{0, 5, 15}));
+  EXPECT_EQ(track.TimeSeries(true), (std::vector<double>{0, 10, 15}));
+}
+
+TEST(POIs, RecordingAndReadingRunOnTwoThreads) {
+  Fixture f;
+  POIs& track = f.waypoints->AddCollection(f.waypoints->NewFile("t.gpx"), PoisKind::Track);
+  f.waypoints->SetRecordingTrack(&track);
+  std::thread gps([&] {
+    for (int i = 0; i < 2000; ++i) track.AddPoint(At(0.1 + i * 1e-6, i), 3, true);
+  });
+  std::size_t seen = 0;
+  for (int i = 0; i < 200; ++i) seen = std::max(seen, track.Points().size());
+  gps.join();
+  EXPECT_EQ(track.count(), 2000u);
+  EXPECT_LE(seen, 2000u);
+}
+
+}  // namespace
