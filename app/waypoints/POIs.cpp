@@ -3,6 +3,7 @@
 #include "app/waypoints/POIs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 
 #include "app/core/Log.h"
@@ -41,6 +42,19 @@ void PlainStatistics::Reset() {
   last_.reset();
   distance_ = 0;
   speed_ = 0;
+}
+
+std::string WithLinkScheme(std::string_view link) {
+  if (link.empty()) return {};
+  // A scheme is a letter, then letters, digits, "+", "-" or ".", then ":".
+  std::size_t at = 0;
+  if (std::isalpha(static_cast<unsigned char>(link[0]))) {
+    while (at < link.size() && (std::isalnum(static_cast<unsigned char>(link[at])) || link[at] == '+' ||
+                                link[at] == '-' || link[at] == '.'))
+      ++at;
+    if (at < link.size() && link[at] == ':' && at > 1) return std::string(link);
+  }
+  return "http://" + std::string(link);
 }
 
 std::uint32_t RandomColor() {

@@ -180,6 +180,10 @@ class POIs {
   GeoBounds bounds_;
 };
 
+// A link as the user typed it, with "http://" put in front only when it
+// names no scheme ("https://x", "mailto:a@b" and "geo:1,2" stay as they are).
+std::string WithLinkScheme(std::string_view link);
+
 // A random drawing colour (0x00BBGGRR): one channel 0, the other two 100..255.
 std::uint32_t RandomColor();
 

@@ -174,4 +174,22 @@ TEST(POIs, RecordingAndReadingRunOnTwoThreads) {
   EXPECT_LE(seen, 2000u);
 }
 
+TEST(POIs, LinksGetHttpOnlyWithoutAScheme) {
+  struct Case {
+    const char* typed;
+    const char* want;
+  } cases[] = {{"x.org", "http://x.org"},       {"https://x.org", "https://x.org"}, {"mailto:a@b", "mailto:a@b"},
+               {"c:\\pic", "http://c:\\pic"}, {"", ""}};
+  for (const Case& c : cases) EXPECT_EQ(WithLinkScheme(c.typed), c.want) << c.typed;
+}
+
+TEST(POIs, RandomColoursLeaveOneChannelOut) {
+  for (int i = 0; i < 200; ++i) {
+    const std::uint32_t c = RandomColor();
+    const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+    EXPECT_EQ((r == 0) + (g == 0) + (b == 0), 1) << std::hex << c;
+    EXPECT_EQ(c >> 24, 0u);
+  }
+}
+
 }  // namespace
