@@ -119,7 +119,8 @@ TEST(Gpx, DamagedFilesKeepWhatCouldBeReadAndNeverCrash) {
     f.waypoints.LoadAll();
   }
   Fixture f;
-  f.folder.Write("junk.gpx", std::string("\x01\xff<<>>&&\0\0binary", 18));
+  static constexpr char kJunk[] = "\x01\xff<<>>&&\0\0binary";
+  f.folder.Write("junk.gpx", std::string(kJunk, sizeof kJunk - 1));
   EXPECT_EQ(f.waypoints.LoadAll(), 1);
   EXPECT_EQ(f.waypoints.Find(*f.waypoints.files().front(), 0)->count(), 0u);
 }
