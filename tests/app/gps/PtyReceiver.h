@@ -47,7 +47,7 @@ inline std::string Nmea(std::string_view body) {
   return "$" + std::string(body) + tail;
 }
 
-inline std::filesystem::path DataFolder() { return std::filesystem::path(__FILE__).parent_path() / "data"; }
+inline std::filesystem::path DataFolder() { return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "lib" / "nmea" / "data"; }
 
 inline std::string ReadWhole(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

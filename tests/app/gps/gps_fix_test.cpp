@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <numbers>
-#include <utility>
 
 #include "app/core/Utilities.h"
 #include "app/waypoints/GeoPoint.h"
@@ -47,25 +47,58 @@ TEST(LocalStampTest, DateAndTimeComeFromTheSameInstant) {
   }
 }
 
-TEST(LocalStampTest, AFixWithoutRmcIsStampedByTheClock) {
-  testing_support::ScopedTimeZone zone("UTC0");
-  GpsData d;
-  d.gga.hour = 1;  // a GGA's time of day has no date: not used
-  const LocalStamp before = rovana::LocalNow();
-  const LocalStamp stamp = rovana::FixStamp(d);
-  const LocalStamp after = rovana::LocalNow();
-  auto order = [](const LocalStamp& s) { return std::pair(s.date, s.seconds); };
-  EXPECT_LE(order(before), order(stamp));
-  EXPECT_LE(order(stamp), order(after));
+std::time_t Utc(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  return timegm(&t);
+}
 
+// A GGA's time of day comes without a date: it takes the UTC date that puts
+// it nearest the clock, so that it agrees with later RMC dates.
+TEST(LocalStampTest, ATimeOfDayTakesTheNearestDate) {
+  testing_support::ScopedTimeZone zone("UTC0");
+  struct Row {
+    std::time_t now;
+    int hour, minute, second;
+    std::int32_t date;
+    int seconds;
+  };
+  const Row kRows[] = {
+      {Utc(2026, 12, 9, 12, 0, 0), 11, 59, 58, rovana::PackDate(2026, 12, 9), 43198},
+      {Utc(2026, 12, 9, 0, 0, 5), 23, 59, 59, rovana::PackDate(2026, 12, 8), 86399},
+      {Utc(2026, 12, 8, 23, 59, 58), 0, 0, 1, rovana::PackDate(2026, 12, 9), 1},
+      {Utc(2026, 12, 31, 23, 0, 0), 0, 30, 0, rovana::PackDate(2027, 1, 1), 1800},
+  };
+  for (const Row& row : kRows) {
+    const LocalStamp stamp = rovana::StampOfTimeOfDay(row.hour, row.minute, row.second, row.now);
+    EXPECT_EQ(stamp.date, row.date) << row.hour << ":" << row.minute;
+    EXPECT_EQ(stamp.seconds, row.seconds);
+  }
+}
+
+// Nothing decoded: the clock; the RMC part filled from a GGA: the GGA's time
+// of day, never the clock (the two would disagree by hours); an RMC: its own
+// date and time.
+TEST(LocalStampTest, TheSourceDecidesTheStamp) {
+  testing_support::ScopedTimeZone zone("UTC0");
+  const std::time_t now = Utc(2026, 12, 9, 3, 30, 0);
+  GpsData d;
+  EXPECT_EQ(rovana::FixStamp(d, now).seconds, 3 * 3600 + 30 * 60);
+  d.gga.count = 1;
+  d.rmc.hour = 9;
+  EXPECT_EQ(rovana::FixStamp(d, now).seconds, 9 * 3600);
+  EXPECT_EQ(rovana::FixStamp(d, now).date, rovana::PackDate(2026, 12, 9));
   d.rmc.count = 1;
-  d.rmc.day = 9;
-  d.rmc.month = 12;
+  d.rmc.day = 14;
+  d.rmc.month = 6;
   d.rmc.year = 2026;
-  d.rmc.hour = 4;
-  const LocalStamp fromRmc = rovana::FixStamp(d);
-  EXPECT_EQ(fromRmc.date, rovana::PackDate(2026, 12, 9));
-  EXPECT_EQ(fromRmc.seconds, 4 * 3600);
+  EXPECT_EQ(rovana::FixStamp(d, now).date, rovana::PackDate(2026, 6, 14));
+  EXPECT_EQ(rovana::FixStamp(d, now).seconds, 9 * 3600);
 }
 
 // The RMC part after a GGA at (lat, lon, time) when the previous one was at

@@ -23,7 +23,7 @@ using rovana::NmeaScanner;
 
 constexpr double kDegreeTolerance = 1e-9;
 
-std::filesystem::path DataFolder() { return std::filesystem::path(__FILE__).parent_path() / "data"; }
+std::filesystem::path DataFolder() { return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "lib" / "nmea" / "data"; }
 
 // "$" + body + "*hh" with the body's checksum in upper-case hex.
 std::string Nmea(std::string_view body) {
