@@ -329,7 +329,7 @@ void GPSThread::Worker::Hand(GeoPoint point, double speedKmh, double courseRad, 
   // The filtered position is the position at the fix's time.
   filtered.setDate(point.date());
   filtered.setTime(point.time());
-  if (!o_.paused_ && hooks.track) hooks.track(filtered);
+  if (!o_.paused_ && hooks.track) hooks.track(filtered, speedKmh, measured && source_.IsDevice());
   if (hooks.buddy) hooks.buddy(filtered, speedKmh, courseRad * kRadToDeg);
 }
 

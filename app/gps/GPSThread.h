@@ -69,8 +69,11 @@ struct GpsFixHooks {
   // without it the raw point is used.
   std::function<GeoPoint(double latitudeDeg, double longitudeDeg, double speedKmh, double courseRad, double altitude)>
       filter;
-  // The track recorder gets the filtered point (not while paused).
-  std::function<void(const GeoPoint& filtered)> track;
+  // The track recorder gets the filtered point with the receiver's speed
+  // (not while paused). `recordable` is true for a fix measured by a device
+  // (serial or gpsd); a replayed log, the start position and a position the
+  // user set are no way travelled now and are not recorded.
+  std::function<void(const GeoPoint& filtered, double speedKmh, bool recordable)> track;
   // The buddy tracker gets the filtered point with speed and course (degrees).
   std::function<void(const GeoPoint& filtered, double speedKmh, double courseDeg)> buddy;
   // After every cycle, with the lines read in it (for views that follow the

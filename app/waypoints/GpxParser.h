@@ -10,6 +10,7 @@
 // collections matched by number, without statistics.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -47,7 +48,7 @@ class GpxParser final : public XmlReader {
   bool secondary() const { return secondary_; }
   LoadState loadState() const { return loadState_; }
   void SetLoadState(LoadState state) { loadState_ = state; }
-  bool modified() const { return modified_; }
+  bool modified() const { return modified_.load(); }
   // Changes while the file is being read do not count.
   void MarkModified();
   void ClearModified() { modified_ = false; }
@@ -87,7 +88,8 @@ class GpxParser final : public XmlReader {
   LoadState loadState_;
   GpxTime created_;
   int counter_ = 0;
-  bool modified_ = false;
+  // Set by the GPS thread too, when it appends to the recording track.
+  std::atomic<bool> modified_{false};
   bool reading_ = false;
   bool pinned_ = false;
   bool shown_ = true;

@@ -142,12 +142,15 @@ class GpxWriter final : public XmlWriter {
 }  // namespace
 
 bool GpxParser::Save(bool unicode) {
+  // Cleared before writing: a point the GPS thread appends meanwhile marks
+  // the file again, so it is not taken as saved.
+  modified_ = false;
   GpxWriter writer(*this, owner_);
   if (!writer.Save(unicode)) {
+    modified_ = true;
     LogMessage("Cannot save GPX file %s; it stays modified", path().c_str());
     return false;
   }
-  modified_ = false;
   return true;
 }
 

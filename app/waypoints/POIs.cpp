@@ -115,8 +115,11 @@ GeoPoint* POIs::AddPoint(std::optional<GeoPoint> p, double speed, bool update) {
       p = *lastReceived_;
       keep = true;
     }
-  } else if (kind_ == PoisKind::Track && recording && !points_.empty() && owner_.recordingFilter()) {
-    keep = owner_.recordingFilter()(*p, speed);
+  } else if (kind_ == PoisKind::Track && recording && owner_.recordingFilter()) {
+    // The filter sees every candidate, the first too, so that it knows the
+    // point the track starts with; the first point is stored whatever it says.
+    const bool thinned = !owner_.recordingFilter()(*p, speed);
+    keep = points_.empty() || !thinned;
   }
   if (p && !finish && update) {
     if (!points_.empty() && lastReceived_) {

@@ -71,7 +71,9 @@ class PlainStatistics final : public CollectionStatistics {
 };
 
 // Whether the recording track stores a candidate offered with the receiver's
-// speed. The application wraps its TrackPointFilter in one.
+// speed (km/h). It is asked for every candidate, the track's first point too
+// (which is stored whatever the answer). The application wraps its
+// TrackPointFilter in one.
 using RecordingFilter = std::function<bool(const GeoPoint& candidate, double speed)>;
 
 class POIs {

@@ -123,7 +123,9 @@ POIs& Waypoints::AddCollection(GpxParser& file, PoisKind kind) {
 
 bool Waypoints::DeleteCollection(POIs& collection, bool cleanUp) {
   GpxParser& file = collection.file();
-  if (file.pinned()) return false;
+  // The recording track is deleted only once its recording stopped: the
+  // GPS thread may be appending to it.
+  if (file.pinned() || &collection == recording_) return false;
   file.MarkModified();
   const bool wasPois = collection.kind() == PoisKind::POIs;
   collections_.remove_if([&](const auto& c) { return c.get() == &collection; });

@@ -58,7 +58,7 @@ class Waypoints {
   bool DeleteFileOnDisk(GpxParser& file);
 
   POIs& AddCollection(GpxParser& file, PoisKind kind);
-  // Refused (false) while the file is pinned. With `cleanUp`, a file left
+  // Refused (false) while the file is pinned and for the recording track. With `cleanUp`, a file left
   // without routes, tracks or points is deleted from disk and dropped;
   // otherwise a file whose POIs collection went gets a new empty one.
   bool DeleteCollection(POIs& collection, bool cleanUp);

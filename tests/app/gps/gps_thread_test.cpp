@@ -49,6 +49,7 @@ struct Call {
   double latitude = 0, longitude = 0, altitude = 0;  // degrees, metres
   double speed = 0, course = 0;                      // km/h; radians (analyzers, filter) or degrees (buddy)
   bool computeSpeed = false, computeHeading = false;
+  bool recordable = false;  // track
   std::int32_t date = 0;
   int time = 0;
 };
@@ -74,7 +75,12 @@ class Recorder {
       Add(Call{"filter", lat, lon, altitude, speed, course});
       return GeoPoint(lat * kDegToRad, lon * kDegToRad, altitude + kLift);
     };
-    hooks.track = [this](const GeoPoint& p) { Add(Of("track", p)); };
+    hooks.track = [this](const GeoPoint& p, double speed, bool recordable) {
+      Call c = Of("track", p);
+      c.speed = speed;
+      c.recordable = recordable;
+      Add(c);
+    };
     hooks.buddy = [this](const GeoPoint& p, double speed, double course) {
       Call c = Of("buddy", p);
       c.speed = speed;
@@ -191,6 +197,7 @@ TEST_F(GPSThreadTest, TheStartPositionComesFirstAndPassesEveryHookInOrder) {
   EXPECT_EQ(calls[1].course, 0);
   EXPECT_DOUBLE_EQ(calls[1].altitude, 321);
   EXPECT_DOUBLE_EQ(calls[2].altitude, 321 + Recorder::kLift) << "the track gets the filtered point";
+  EXPECT_FALSE(calls[2].recordable) << "a start position is not recorded";
   EXPECT_EQ(calls[2].date, before.date) << "stamped now";
   EXPECT_GE(calls[2].time, before.seconds);
   EXPECT_DOUBLE_EQ(calls[3].altitude, 321 + Recorder::kLift);
@@ -273,6 +280,11 @@ TEST_F(GPSThreadTest, ASerialReceiverConfiguredAndReadFromARealCapture) {
     EXPECT_EQ(c.date, rovana::PackDate(fixes[i].year, fixes[i].month, fixes[i].day));
     EXPECT_EQ(c.time, fixes[i].seconds);
   }
+  const std::vector<Call> tracked = recorder_.Calls("track");
+  ASSERT_EQ(tracked.size(), filtered.size());
+  EXPECT_FALSE(tracked.front().recordable) << "the start position";
+  EXPECT_TRUE(tracked.back().recordable) << "a fix of a device is recorded";
+  EXPECT_NEAR(tracked.back().speed, fixes.back().knots * 1.852, kSpeedTolerance);
   const Call buddy = recorder_.Calls("buddy").back();
   EXPECT_NEAR(buddy.course, fixes.back().course, 1e-9) << "the buddy tracker gets degrees";
   EXPECT_EQ(recorder_.Count("resetFilter"), 1u) << "measured fixes are never reset";
@@ -370,6 +382,7 @@ TEST_F(GPSThreadTest, AReplayedFileKeepsTheReceiversPace) {
   EXPECT_EQ(thread.linesRead(), lines);
   EXPECT_EQ(thread.state(), State::Reading) << "the end of a file is no error";
   EXPECT_EQ(thread.data().rmc.status, 'A') << "the last fix stays";
+  for (const Call& c : recorder_.Calls("track")) EXPECT_FALSE(c.recordable) << "a replayed log is not recorded";
   EXPECT_EQ(thread.connections(), 1u);
   EXPECT_EQ(ReadWhole(Path("trip.pgl")), replay) << "nothing is sent to a file";
 }
