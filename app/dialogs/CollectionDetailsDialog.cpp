@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -17,7 +17,8 @@ QString Text(const LanguageTable& language, int entry) { return QString::fromStd
 }  // namespace
 
 QColor ColourOf(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xff), static_cast<int>((bgr >> 8) & 0xff), static_cast<int>((bgr >> 16) & 0xff));
+  return QColor(static_cast<int>(bgr & 0xff), static_cast<int>((bgr >> 8) & 0xff),
+                static_cast<int>((bgr >> 16) & 0xff));
 }
 
 std::uint32_t BgrOf(const QColor& colour) {

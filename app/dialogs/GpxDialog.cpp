@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -149,8 +150,10 @@ void GpxDialog::SyncChecks(QTreeWidgetItem* fileItem) {
   if (!file) return;
   const QSignalBlocker blocker(tree_);
   fileItem->setCheckState(kLabelColumn, Check(file->shown()));
-  for (int i = 0; i < fileItem->childCount(); ++i)
-    if (POIs* c = CollectionOf(fileItem->child(i))) fileItem->child(i)->setCheckState(kLabelColumn, Check(c->visible()));
+  for (int i = 0; i < fileItem->childCount(); ++i) {
+    QTreeWidgetItem* item = fileItem->child(i);
+    if (POIs* c = CollectionOf(item)) item->setCheckState(kLabelColumn, Check(c->visible()));
+  }
 }
 
 bool GpxDialog::StillListed(const GpxParser* file) const {
