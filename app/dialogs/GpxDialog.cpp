@@ -271,6 +271,12 @@ void GpxDialog::RenameCurrentFile() {
 void GpxDialog::DeleteCurrent() {
   POIs* collection = waypoints_.current();
   if (!collection) return;
+  if (collection->file().pinned()) {
+    // Refused before anything happens, so that a recording is not stopped
+    // for a deletion that would not take place.
+    LogMessage("The collection %s is not deleted: its file is pinned", collection->FullName().c_str());
+    return;
+  }
   const int entry = collection->kind() == PoisKind::POIs ? lang::kGpxDeletePoisQuestion : lang::kGpxDeleteRouteQuestion;
   if (!asker_.question(QString("%1?").arg(Text(language_, entry)))) return;
   GpxParser* file = &collection->file();
@@ -282,7 +288,7 @@ void GpxDialog::DeleteCurrent() {
     gone = stopped.wasRecording && !stopped.hadPoints;
   }
   if (!gone && !waypoints_.DeleteCollection(*collection, true)) {
-    LogMessage("The collection %s was not deleted (its file is pinned or it is being recorded)",
+    LogMessage("The collection %s was not deleted (it is the recording track of another recorder)",
                collection->FullName().c_str());
     Rebuild();
     return;

@@ -105,6 +105,9 @@ void RecordTrackDialog::accept() {
     const int at = existing_->currentIndex();
     if (at < 0 || at >= static_cast<int>(files_.size())) return;
     chosen = files_[static_cast<std::size_t>(at)];
+    // The recording appends to the file: its points must be in memory, or a
+    // later reload would match the new track against what is on disk.
+    waypoints_.EnsureLoaded(*chosen);
   }
   chosen_ = chosen;
   trackName_ = trackNameEdit_->text().trimmed().toStdString();

@@ -6,8 +6,9 @@
 // ".gpx", a bare file name, no file of that name in the list, any case); a
 // refused name shows the language's message and the dialog stays open. An
 // accepted new name creates the file in `primaryDataPath` (written by its
-// first save) and makes its POIs collection current. The caller then starts
-// the recording in file() and names the track trackName().
+// first save) and makes its POIs collection current; an existing file that
+// was unloaded is read again. The caller then starts the recording in
+// file() and names the track trackName().
 #pragma once
 
 #include <QDialog>

@@ -272,7 +272,7 @@ TEST(GpxDialog, DeletingTheLastContentOfAFileDeletesTheFile) {
   EXPECT_FALSE(dialog->deleteButton()->isEnabled());
 }
 
-TEST(GpxDialog, APinnedFileKeepsItsCollections) {
+TEST(GpxDialog, APinnedFileKeepsItsCollectionsAndItsRecording) {
   Fixture f;
   f.File("Home.gpx")->SetPinned(true);
   f.waypoints->MakeCurrent(f.Collection("Home.gpx/Loop"));
@@ -280,6 +280,12 @@ TEST(GpxDialog, APinnedFileKeepsItsCollections) {
   dialog->DeleteCurrent();
   EXPECT_NE(f.Collection("Home.gpx/Loop"), nullptr);
   EXPECT_EQ(dialog->ItemOf(*f.File("Home.gpx"))->childCount(), 3);
+
+  POIs& track = f.recorder->Start(*f.File("Home.gpx"), rovana::GeoPoint(0.9, 0.2), rovana::TrackFilterSettings{});
+  dialog->Rebuild();
+  dialog->DeleteCurrent();
+  EXPECT_TRUE(f.recorder->recording());
+  EXPECT_EQ(f.recorder->track(), &track);
 }
 
 // Deleting the track being recorded stops the recording first; the GPS

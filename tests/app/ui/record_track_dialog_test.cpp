@@ -129,6 +129,23 @@ TEST(RecordTrack, AnExistingFileIsChosenWithoutCreatingOne) {
   EXPECT_EQ(f.waypoints->files().size(), 2u);
 }
 
+TEST(RecordTrack, AnUnloadedExistingFileIsReadAgain) {
+  testing_support::WaypointsFixture f;
+  f.LoadSamples();
+  rovana::GeoBounds far;
+  far.minLongitude = far.minLatitude = -1;
+  far.maxLongitude = far.maxLatitude = -0.9;
+  f.waypoints->UnloadOutside(far);
+  ASSERT_EQ(f.File("Home.gpx")->loadState(), rovana::LoadState::Unloaded);
+  RecordTrackDialog dialog(*f.waypoints, *f.home.settings, *f.home.language, nullptr, f.Asker());
+  dialog.existingFileButton()->setChecked(true);
+  dialog.existingCombo()->setCurrentIndex(0);
+  dialog.accept();
+  ASSERT_EQ(dialog.file(), f.File("Home.gpx"));
+  EXPECT_EQ(dialog.file()->loadState(), rovana::LoadState::Loaded);
+  EXPECT_EQ(f.Collection("Home.gpx/Walk")->count(), 3u);
+}
+
 TEST(RecordTrack, TheChosenFileTakesTheRecordingAndTheTrackItsName) {
   testing_support::WaypointsFixture f;
   RecordTrackDialog dialog(*f.waypoints, *f.home.settings, *f.home.language, nullptr, f.Asker());
