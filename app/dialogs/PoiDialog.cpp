@@ -90,12 +90,18 @@ PoiDialog::~PoiDialog() {
 void PoiDialog::InstallDefaultHooks() {
   if (!hooks_.ask)
     hooks_.ask = [this](const QString& question) {
-      return QMessageBox::question(this, Text(lang::kMessageCaption), question,
-                                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+      QMessageBox box(QMessageBox::Question, Text(lang::kMessageCaption), question, QMessageBox::NoButton, this);
+      QPushButton* yes = box.addButton(Text(lang::kButtonYes), QMessageBox::YesRole);
+      box.addButton(Text(lang::kButtonNo), QMessageBox::NoRole);
+      box.exec();
+      return box.clickedButton() == yes;
     };
   if (!hooks_.tell)
     hooks_.tell = [this](const QString& message) {
-      QMessageBox::information(parentWidget(), Text(lang::kMessageCaption), message);
+      QMessageBox box(QMessageBox::Information, Text(lang::kMessageCaption), message, QMessageBox::NoButton,
+                      parentWidget());
+      box.addButton(Text(lang::kButtonOk), QMessageBox::AcceptRole);
+      box.exec();
     };
   if (!hooks_.openUrl) hooks_.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   if (!hooks_.pickPicture)
