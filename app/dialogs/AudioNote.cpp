@@ -123,6 +123,8 @@ bool AudioNote::StartRecording(const fs::path& file) {
     connect(m.recorder.get(), &QMediaRecorder::errorOccurred, this,
             [this](QMediaRecorder::Error, const QString& text) {
               Fail(QString("recording failed: %1").arg(text));
+              // The stop below must not pass the broken file off as a note.
+              media_->stopping = false;
               if (media_->recorder) media_->recorder->stop();
               EndRecording(false);
             });

@@ -387,6 +387,14 @@ void PoiDialog::DeleteAudioNote() {
   const QString file = Q(newRecording_ || stored.empty() ? std::string(kTemporaryRecordingName) : stored);
   if (!hooks_.ask(QString("%1 (%2)?").arg(Text(lang::kPoiDeleteAudioQuestion), file))) return;
   StopAudio();
+  if (newRecording_) {
+    // Only the recording not yet stored goes; the point's own note, if it
+    // has one, is back for playing.
+    newRecording_ = false;
+    hasNote_ = PrepareTemporaryNote(working_, SourceFolder(), temporary_);
+    UpdateAudioControls();
+    return;
+  }
   std::error_code error;
   fs::remove(temporary_, error);
   if (error) LogMessage("Cannot delete %s: %s", temporary_.c_str(), error.message().c_str());

@@ -546,6 +546,27 @@ TEST(PoiDialog, DeletingTheNoteAsksWithItsNameAndDeletesOnYes) {
   }
 }
 
+TEST(PoiDialog, DeletingANewRecordingKeepsThePointsOwnNote) {
+  Fixture f;
+  GeoPoint noted = Named("Bench", 36000);
+  noted.setText(PointText::Wav, "audio_10_00_00.wav");
+  GeoPoint* stored = f.aPois->AddPoint(noted, -1, true);
+  const fs::path note = f.a->AttachmentFolder() / "audio_10_00_00.wav";
+  Write(note, "bench note");
+  auto dialog = f.DetailsDialog();
+  Write(dialog->temporaryFile(), "new note");
+  dialog->RecordingFinished(true);
+  dialog->deleteAudioButton()->click();
+  ASSERT_EQ(f.questions.size(), 1u);
+  EXPECT_EQ(f.questions[0].toStdString(), f.Entry(rovana::lang::kPoiDeleteAudioQuestion) + " (audio_tmp.wav)?");
+  EXPECT_EQ(Read(note), "bench note");
+  EXPECT_EQ(Read(dialog->temporaryFile()), "bench note") << "the old note is back for playing";
+  EXPECT_EQ(dialog->audioLabel()->text().toStdString(), "audio_10_00_00.wav");
+  dialog->accept();
+  EXPECT_EQ(stored->text(PointText::Wav), "audio_10_00_00.wav");
+  EXPECT_EQ(Read(note), "bench note");
+}
+
 TEST(PoiDialog, RecordingWithoutAnAudioDeviceFailsCleanly) {
   Fixture f;
   f.aPois->AddPoint(Named("Bench", 36000), -1, true);
