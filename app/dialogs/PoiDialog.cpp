@@ -1,3 +1,4 @@
+// The POI dialog: its two pages, the attachment actions and what OK stores.
 #include "app/dialogs/PoiDialog.h"
 
 #include <QComboBox>
