@@ -11,6 +11,7 @@
 #include "app/core/ProgramFolders.h"
 #include "app/core/SettingsStore.h"
 #include "app/screen/ScreenRules.h"
+#include "app/waypoints/Waypoints.h"
 #include "platform/sync/Thread.h"
 
 namespace rovana::dialogs {
@@ -18,8 +19,8 @@ namespace rovana::dialogs {
 using screen::Scale;
 
 LoadingDialog::LoadingDialog(SettingsStore& settings, const LanguageTable& language, const QString& banner, int dpi,
-                             QWidget* parent)
-    : QDialog(parent), settings_(settings), dpi_(dpi) {
+                             Waypoints* waypoints, QWidget* parent)
+    : QDialog(parent), settings_(settings), waypoints_(waypoints), dpi_(dpi) {
   setWindowTitle(QString::fromStdString(language.Entry(lang::kMessageCaption)));
   banner_ = new QLabel(banner, this);
   icon_ = new QLabel(this);
@@ -80,9 +81,12 @@ void LoadingDialog::LoadThread() {
   const int maps = 0;  // the map catalogue is absent: nothing to scan
   Progress(maps_, 0, maps);
   LogMessage("LoadThread: %d maps (map catalogue absent)", maps);
-  const int files = 0;  // the waypoint store is absent: nothing to load
+  // The user-interface thread only shows this dialog meanwhile, so the
+  // waypoint lists are built here.
+  const int files = waypoints_ ? waypoints_->CountFiles() : 0;
   Progress(data_, 0, files);
-  LogMessage("LoadThread: %d data files (waypoint store absent)", files);
+  if (waypoints_) waypoints_->LoadAll([this](int loaded, int total) { Progress(data_, loaded, total); });
+  LogMessage("LoadThread: %d data files", files);
   QMetaObject::invokeMethod(this, &QDialog::accept, Qt::QueuedConnection);
 }
 

@@ -3,8 +3,9 @@
 // primary and secondary data folders (failures other than an existing folder
 // are logged) and starts LoadThread, which scans the maps and loads the
 // waypoint files, advancing the bars, and closes the dialog when done. The
-// map catalogue and the waypoint store are rooms still to come; until they
-// exist the thread finds no maps and no data files.
+// map catalogue is a room still to come; until it exists the thread finds no
+// maps. Without a waypoint store (tests of the dialog alone) it finds no
+// data files either.
 #pragma once
 
 #include <QDialog>
@@ -18,6 +19,7 @@ class QProgressBar;
 namespace rovana {
 class LanguageTable;
 class SettingsStore;
+class Waypoints;
 }  // namespace rovana
 
 namespace rovana::dialogs {
@@ -27,7 +29,7 @@ class LoadingDialog : public QDialog {
 
  public:
   LoadingDialog(SettingsStore& settings, const LanguageTable& language, const QString& banner, int dpi,
-                QWidget* parent = nullptr);
+                Waypoints* waypoints = nullptr, QWidget* parent = nullptr);
   ~LoadingDialog() override;
 
   QProgressBar* mapsBar() const { return maps_; }
@@ -42,6 +44,7 @@ class LoadingDialog : public QDialog {
   void Progress(QProgressBar* bar, int value, int maximum);
 
   SettingsStore& settings_;
+  Waypoints* waypoints_;
   int dpi_;
   QProgressBar* maps_ = nullptr;
   QProgressBar* data_ = nullptr;

@@ -76,6 +76,9 @@ GpsFixHooks GpsConnection::Hooks() {
     fixes_.fetch_add(1, std::memory_order_relaxed);
     return filter_.GetPosition(false);
   };
+  hooks.track = [this](const GeoPoint& filtered, double speedKmh, bool recordable) {
+    if (TrackRecorder* recorder = recorder_.load(); recorder && recordable) recorder->Offer(filtered, speedKmh);
+  };
   return hooks;
 }
 

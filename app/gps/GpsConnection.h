@@ -3,7 +3,8 @@
 // GPSThread, and lays the road of a fix through them: the thread's hooks
 // give every measured fix first to both analyzers (raw), then every position
 // (the start position and one the user sets too) to the filter, whose output
-// goes on to the track recorder and the buddy tracker once those exist.
+// goes on to the track recorder (fixes of a device only) and the buddy
+// tracker once that exists.
 //
 // The settings store is read and written here on the user-interface thread
 // only: at construction (options, start position, horizon, trip totals), in
@@ -20,6 +21,7 @@
 #include "app/gps/GPSThread.h"
 #include "app/processing/Accurator.h"
 #include "app/processing/Analyzer.h"
+#include "app/processing/TrackRecorder.h"
 #include "app/waypoints/GeoPoint.h"
 
 namespace rovana {
@@ -53,6 +55,11 @@ class GpsConnection {
   GPSThread& thread() { return *thread_; }
   const GPSThread& thread() const { return *thread_; }
 
+  // The recorder that hears every filtered fix of a device (a replayed log
+  // is not recorded); null for none. It must outlive the connection or be
+  // unset first.
+  void SetRecorder(TrackRecorder* recorder) { recorder_.store(recorder); }
+
   // A receiver's fix is there: the thread reads and the last RMC (or the
   // RMC part filled from GGA) says "A".
   bool HasFix() const;
@@ -67,6 +74,7 @@ class GpsConnection {
   Analyzer trip_;
   std::unique_ptr<GPSThread> thread_;
   std::atomic<std::uint32_t> fixes_{0};
+  std::atomic<TrackRecorder*> recorder_{nullptr};
 };
 
 }  // namespace rovana

@@ -149,8 +149,8 @@ constexpr Command kCommands[] = {
     {32870, 1, K::NotBuilt}, {32784, 1, K::NotBuilt}, {32894, 1, K::NotBuilt}, {32786, 1, K::NotBuilt},
     {32842, 1, K::NotBuilt}, {32843, 1, K::NotBuilt},
 
-    {32858, 2, K::NotBuilt}, {32859, 2, K::NotBuilt}, {32797, 2, K::NotBuilt}, {32881, 2, K::NotBuilt},
-    {32828, 2, K::NotBuilt}, {32880, 2, K::NotBuilt},
+    {32858, 2, K::GpxSelect}, {32859, 2, K::GpxDetails}, {32797, 2, K::AddPoi}, {32881, 2, K::PoiDetails},
+    {32828, 2, K::RecordTrack}, {32880, 2, K::NotBuilt},
 
     {32815, 3, K::Dashboard}, {32895, 3, K::TripComputer}, {32878, 3, K::SpeedAlert}, {32883, 3, K::Stopwatch},
     {32821, 3, K::SatelliteStatus}, {32834, 3, K::NotBuilt}, {32875, 3, K::NotBuilt}, {32835, 3, K::NotBuilt},

@@ -71,6 +71,12 @@ enum class Button : std::uint8_t {
   Trainer,
   Satellites,
   SpeedAlert,
+  // The GPX menu: files and collections, points, track recording.
+  GpxSelect,
+  GpxDetails,
+  AddPoi,
+  PoiDetails,
+  RecordTrack,
 };
 
 // Which buttons are shown, from the settings.
@@ -153,6 +159,12 @@ enum class CommandKind : std::uint8_t {
   Dashboard,
   Stopwatch,
   SpeedAlert,
+  // The GPX menu: files and collections, points, track recording.
+  GpxSelect,
+  GpxDetails,
+  AddPoi,
+  PoiDetails,
+  RecordTrack,
 };
 
 struct Command {

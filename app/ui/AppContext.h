@@ -10,6 +10,8 @@ namespace rovana {
 class SettingsStore;
 class LanguageTable;
 class GpsConnection;
+class TrackRecorder;
+class Waypoints;
 }  // namespace rovana
 
 namespace rovana::ui {
@@ -28,6 +30,10 @@ struct AppContext {
   // The GPS connection with the filter and the statistics; null in tests of
   // the screen alone.
   GpsConnection* gps = nullptr;
+  // The GPX files and collections, and the track recorder; null in tests of
+  // the screen alone.
+  Waypoints* waypoints = nullptr;
+  TrackRecorder* recorder = nullptr;
 };
 
 }  // namespace rovana::ui

@@ -10,12 +10,17 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
 #include "app/core/Utilities.h"
 #include "app/core/VersionBanner.h"
+#include "app/coords/Units.h"
 #include "app/gps/GpsConnection.h"
+#include "app/processing/AnalyzerStatistics.h"
+#include "app/processing/TrackRecorder.h"
+#include "app/waypoints/Waypoints.h"
 #include "app/screen/BootThread.h"
 #include "app/ui/MainScreen.h"
 #include "app/dialogs/LanguageDialog.h"
@@ -40,6 +45,15 @@ constexpr const char* kAbsentAfterLoading[] = {"navigation target", "Directions"
 
 }  // namespace
 
+WaypointsConfig WaypointsConfigOf(const SettingsStore& settings, const LanguageTable& language) {
+  WaypointsConfig config;
+  config.poisName = language.Entry(lang::kPoisDefaultName);
+  config.routeName = language.Entry(lang::kTrackDefaultName);
+  config.distanceText = [&settings](double metres) { return FormatDistanceText(UnitChoiceOf(settings), metres); };
+  config.statisticsFactory = MakeAnalyzerStatistics;
+  return config;
+}
+
 std::string ZenolithLibraryPath() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
@@ -53,7 +67,9 @@ struct Application::Objects {
   std::unique_ptr<SettingsStore> settings;
   std::unique_ptr<LanguageTable> language;
   com::ComPtr<com::IDispatch> position;  // the Locator's ZenolithCE.Position
-  std::unique_ptr<GpsConnection> gps;  // owns the filter, the live and trip statistics and GPSThread
+  std::unique_ptr<Waypoints> waypoints;  // the GPX files and their collections
+  std::unique_ptr<TrackRecorder> recorder;
+  std::unique_ptr<GpsConnection> gps;  // owns the filter, the live and trip statistics and GPSThread; feeds the recorder
   std::unique_ptr<BootThread> boot;
   std::unique_ptr<AppContext> context;
   std::unique_ptr<MainScreen> screen;
@@ -126,14 +142,18 @@ void Application::Boot() {
 
   for (const char* name : kAbsentBeforeLoading) LogMessage("%s absent", name);
 
+  o.waypoints = std::make_unique<Waypoints>(*o.settings, WaypointsConfigOf(*o.settings, *o.language));
+  o.recorder = std::make_unique<TrackRecorder>(*o.waypoints);
   {
-    dialogs::LoadingDialog loading(*o.settings, *o.language, QString::fromStdString(banner), layout.dpiX);
+    dialogs::LoadingDialog loading(*o.settings, *o.language, QString::fromStdString(banner), layout.dpiX,
+                                   o.waypoints.get());
     LogMessage("Loading dialog opened");
     loading.exec();
     LogMessage("Loading dialog closed");
   }
 
   o.gps = std::make_unique<GpsConnection>(*o.settings, quit_);
+  o.gps->SetRecorder(o.recorder.get());
   o.gps->Start();
   LogMessage("GPS connection created (%s)", o.settings->gpsName.empty() ? "no source" : o.settings->gpsName.c_str());
   for (const char* name : kAbsentAfterLoading) LogMessage("%s absent", name);
@@ -198,9 +218,10 @@ void Application::EndWithoutQuestion() {
 
 void Application::Shutdown() {
   Objects& o = *objects_;
-  o.settings->trackRecording = false;  // no track recorder yet, so none is being recorded
+  o.settings->trackRecording = o.recorder && o.recorder->recording();
+  if (o.settings->trackRecording) o.recorder->Stop();  // ends the track and saves the files
   QApplication::setOverrideCursor(Qt::WaitCursor);  // saving may take a while on a slow card
-  LogMessage("Waypoint files: store absent, nothing to save");
+  if (o.waypoints) LogMessage(o.waypoints->SaveAll() ? "Waypoint files saved" : "Some waypoint files could not be saved");
   if (o.gps) {
     o.gps->Save(*o.settings);
     LogMessage("Trip statistics and position stored");
@@ -239,7 +260,8 @@ int Application::Run() {
 
   Objects& o = *objects_;
   o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, options_.unattended(),
-                                                      [this] { Shutdown(); }, o.gps.get()});
+                                                      [this] { Shutdown(); }, o.gps.get(), o.waypoints.get(),
+                                                      o.recorder.get()});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   if (signalled_) QTimer::singleShot(0, o.screen.get(), [this] { objects_->screen->Quit(false); });
   if (options_.quitAfterMs >= 0) {
@@ -262,7 +284,9 @@ int Application::Run() {
   quit_.store(true);
   o.boot->Stop();
   o.screen.reset();
-  o.gps.reset();  // joins GPSThread
+  o.gps.reset();  // joins GPSThread, the recorder's last caller
+  o.recorder.reset();
+  o.waypoints.reset();
   o.position.Reset();
   if (o.comInitialised) com::CoUninitialize();
   o.signalWatch.reset();

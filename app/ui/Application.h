@@ -4,8 +4,8 @@
 // shutdown. A QApplication must exist before Run.
 //
 // Objects of rooms that are still to come (online connection, maps, tile
-// loaders, GPS connection, navigation target, directions, search, buddy
-// tracker) are left absent; each is logged as absent at its place in the
+// loaders, navigation target, directions, search, buddy tracker) are left
+// absent; each is logged as absent at its place in the
 // order, and everything that would use one is guarded.
 #pragma once
 
@@ -15,8 +15,17 @@
 #include <string>
 
 #include "app/core/ProgramFolders.h"
+#include "app/waypoints/Waypoints.h"
+
+namespace rovana {
+class LanguageTable;
+}
 
 namespace rovana::ui {
+
+// The language's default collection names, distances in the user's unit
+// and Analyzer statistics for every collection.
+WaypointsConfig WaypointsConfigOf(const SettingsStore& settings, const LanguageTable& language);
 
 struct StartOptions {
   ProgramFolders folders;

@@ -171,6 +171,17 @@ bool POIs::DeletePoint(const GeoPoint* point) {
   return true;
 }
 
+bool POIs::ReplacePoint(const GeoPoint* point, const GeoPoint& updated) {
+  Lock lock(mutex_);
+  const auto at = Find(point);
+  if (at == points_.end()) return false;
+  *at = updated;
+  if (at == points_.begin()) anchor_ = GeoPoint(at->latitude(), at->longitude(), at->altitude());
+  MarkModified();
+  RecomputeBounds();
+  return true;
+}
+
 bool POIs::MovePointUp(const GeoPoint* point) {
   Lock lock(mutex_);
   const auto at = Find(point);
@@ -288,6 +299,14 @@ std::optional<GeoPoint> POIs::SelectedPoint() const {
   for (const GeoPoint& p : points_)
     if (p.DisplayName() == selectedName_) return p;
   return points_.front();
+}
+
+const GeoPoint* POIs::SelectedStoredPoint() const {
+  Lock lock(mutex_);
+  if (points_.empty()) return nullptr;
+  for (const GeoPoint& p : points_)
+    if (p.DisplayName() == selectedName_) return &p;
+  return &points_.front();
 }
 
 void POIs::SelectPoint(const GeoPoint& point) { Lock lock(mutex_); selectedName_ = point.DisplayName(); }

@@ -97,6 +97,10 @@ class POIs {
   // Removes the point, reclassifies a route or track, deletes its audio note
   // (given the attachment folder) and selects the next point.
   bool DeletePoint(const GeoPoint* point);
+  // Overwrites the stored point with `updated` (position, date, time and
+  // texts) in place, so that references to it stay valid; marks the file
+  // modified and recomputes the bounds. False when it is not in the list.
+  bool ReplacePoint(const GeoPoint* point, const GeoPoint& updated);
   bool MovePointUp(const GeoPoint* point);    // swap with its predecessor
   bool MovePointDown(const GeoPoint* point);  // swap with its successor
   void Clear();
@@ -138,6 +142,9 @@ class POIs {
 
   // The point whose display name was selected last, else the first point.
   std::optional<GeoPoint> SelectedPoint() const;
+  // The stored point SelectedPoint() copies, null when the list is empty;
+  // valid until it is removed.
+  const GeoPoint* SelectedStoredPoint() const;
   void SelectPoint(const GeoPoint& point);
   const std::string& selectedName() const { return selectedName_; }
 

@@ -51,12 +51,26 @@ std::unique_ptr<CollectionStatistics> Waypoints::NewStatistics() const {
   return std::make_unique<PlainStatistics>();
 }
 
-int Waypoints::LoadAll() {
-  LogMessage("Loading GpxParser files (*.gpx)...");
-  int found = 0;
+std::vector<std::string> Waypoints::DataFolders() const {
   std::vector<std::string> folders{settings_.secondaryDataPath};
   if (settings_.primaryDataPath != settings_.secondaryDataPath) folders.push_back(settings_.primaryDataPath);
-  for (const std::string& folder : folders) {
+  return folders;
+}
+
+int Waypoints::CountFiles() const {
+  int count = 0;
+  for (const std::string& folder : DataFolders()) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+      if (EndsWithGpx(it->path().filename().string()) && it->is_regular_file(error)) ++count;
+  }
+  return count;
+}
+
+int Waypoints::LoadAll(const std::function<void(int loaded, int total)>& progress) {
+  LogMessage("Loading GpxParser files (*.gpx)...");
+  int found = 0;
+  for (const std::string& folder : DataFolders()) {
     LogMessage("Loading GpxParser files from %s...", folder.c_str());
     std::error_code error;
     std::vector<std::string> names;
@@ -70,8 +84,18 @@ int Waypoints::LoadAll() {
       ++found;
     }
   }
-  for (const auto& file : files_)
-    if (file->loadState() == LoadState::Reading) file->Load();
+  int loaded = 0;
+  for (const auto& file : files_) {
+    if (file->loadState() != LoadState::Reading) continue;
+    file->Load();
+    if (progress) progress(++loaded, found);
+  }
+  // Without a remembered collection the first file's POIs are current (the
+  // setting is written only when the user chooses).
+  if (!current_ && !files_.empty()) {
+    currentFile_ = files_.front().get();
+    current_ = FirstOf(*currentFile_);
+  }
   return found;
 }
 
@@ -179,7 +203,8 @@ void Waypoints::MakeCurrent(POIs* collection) {
   current_ = collection;
   if (collection) {
     currentFile_ = &collection->file();
-    settings_.selectedPOIs = collection->FullName();
+    // Unchanged while a file is read on the loading thread.
+    if (std::string name = collection->FullName(); name != settings_.selectedPOIs) settings_.selectedPOIs = std::move(name);
   }
 }
 

@@ -40,7 +40,11 @@ class Waypoints {
   // Finds "*.gpx" files (the end of the name, any case) in
   // `secondaryDataPath`, then in `primaryDataPath` when it differs, and
   // reads each completely. Returns the number of files found.
-  int LoadAll();
+  // `progress` hears each file read, with the number found. The first
+  // file's POIs collection becomes current when the setting names none.
+  int LoadAll(const std::function<void(int loaded, int total)>& progress = {});
+  // The number of "*.gpx" files LoadAll would find.
+  int CountFiles() const;
 
   // A new file object in `folder` (nothing read) with its empty POIs
   // collection.
@@ -99,6 +103,8 @@ class Waypoints {
   SettingsStore& settings() const { return settings_; }
   const WaypointsConfig& config() const { return config_; }
   std::unique_ptr<CollectionStatistics> NewStatistics() const;
+  // `secondaryDataPath`, then `primaryDataPath` when it differs.
+  std::vector<std::string> DataFolders() const;
 
   // For POIs: forgets a collection being destroyed.
   void Forget(const POIs& collection);

@@ -53,7 +53,13 @@ bool Has(const char* tool) { return std::system((std::string("command -v ") + to
 TEST(Gpx, FindsFilesByTheirGpxEndingInAnyCase) {
   Fixture f;
   for (const char* name : {"a.gpx", "B.GPX", "c.gpx.txt", "d.Gpx"}) f.folder.Write(name, "<gpx></gpx>");
-  EXPECT_EQ(f.waypoints.LoadAll(), 3);
+  EXPECT_EQ(f.waypoints.CountFiles(), 3);
+  std::vector<int> heard;
+  EXPECT_EQ(f.waypoints.LoadAll([&](int loaded, int total) { heard.push_back(loaded * 10 + total); }), 3);
+  EXPECT_EQ(heard, (std::vector<int>{13, 23, 33}));
+  ASSERT_NE(f.waypoints.current(), nullptr) << "the first file's POIs when no collection is remembered";
+  EXPECT_EQ(&f.waypoints.current()->file(), f.waypoints.files().front().get());
+  EXPECT_TRUE(f.settings.selectedPOIs.empty());
 }
 
 TEST(Gpx, ReadsPointsRoutesAndTracks) {

@@ -183,6 +183,47 @@ TEST(POIs, LinksGetHttpOnlyWithoutAScheme) {
   for (const Case& c : cases) EXPECT_EQ(WithLinkScheme(c.typed), c.want) << c.typed;
 }
 
+TEST(POIs, ReplacingAPointKeepsItsPlaceAndItsAddress) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  POIs& pois = *f.waypoints->FirstOf(file);
+  GeoPoint* first = pois.AddPoint(At(0.1, 10), -1, true);
+  pois.AddPoint(At(0.2, 20), -1, true);
+  file.ClearModified();
+
+  GeoPoint edited = *first;
+  edited.setLatitude(0.3);
+  edited.setText(PointText::Name, "Well");
+  edited.setText(PointText::Link, "http://x.org");
+  ASSERT_TRUE(pois.ReplacePoint(first, edited));
+  EXPECT_EQ(pois.Points()[0].name(), "Well");
+  EXPECT_EQ(pois.Points()[0].text(PointText::Link), "http://x.org");
+  EXPECT_EQ(pois.Points()[1].latitude(), 0.2) << "the order stays";
+  EXPECT_EQ(first->name(), "Well") << "the reference still names the point";
+  EXPECT_EQ(pois.bounds().maxLatitude, 0.3);
+  EXPECT_EQ(pois.bounds().minLatitude, 0.2) << "bounds recomputed, the old place left out";
+  EXPECT_EQ(pois.anchor().latitude(), 0.3);
+  EXPECT_TRUE(file.modified());
+
+  const GeoPoint stranger = At(0.4, 30);
+  EXPECT_FALSE(pois.ReplacePoint(&stranger, edited));
+  EXPECT_EQ(pois.count(), 2u);
+}
+
+TEST(POIs, TheSelectedStoredPointIsTheOneSelectedPointCopies) {
+  Fixture f;
+  POIs& pois = *f.waypoints->FirstOf(f.waypoints->NewFile("t.gpx"));
+  EXPECT_EQ(pois.SelectedStoredPoint(), nullptr);
+  GeoPoint* first = pois.AddPoint(At(0.1, 10), -1, true);
+  GeoPoint named = At(0.2, 20);
+  named.setText(PointText::Name, "Hut");
+  GeoPoint* hut = pois.AddPoint(named, -1, true);
+  EXPECT_EQ(pois.SelectedStoredPoint(), first) << "nothing selected: the first point";
+  pois.SelectPoint(*hut);
+  EXPECT_EQ(pois.SelectedStoredPoint(), hut);
+  EXPECT_EQ(pois.SelectedPoint()->name(), "Hut");
+}
+
 TEST(POIs, RandomColoursLeaveOneChannelOut) {
   for (int i = 0; i < 200; ++i) {
     const std::uint32_t c = RandomColor();
