@@ -135,6 +135,7 @@ TEST(RecordTrack, AnUnloadedExistingFileIsReadAgain) {
   rovana::GeoBounds far;
   far.minLongitude = far.minLatitude = -1;
   far.maxLongitude = far.maxLatitude = -0.9;
+  f.waypoints->MakeCurrent(f.Collection("Other.gpx/POIs"));  // the current file stays in memory
   f.waypoints->UnloadOutside(far);
   ASSERT_EQ(f.File("Home.gpx")->loadState(), rovana::LoadState::Unloaded);
   RecordTrackDialog dialog(*f.waypoints, *f.home.settings, *f.home.language, nullptr, f.Asker());
