@@ -246,6 +246,12 @@ std::vector<GeoPoint> POIs::Points() const {
   return {points_.begin(), points_.end()};
 }
 
+const GeoPoint* POIs::PointAt(std::size_t index) const {
+  Lock lock(mutex_);
+  if (index >= points_.size()) return nullptr;
+  return &*std::next(points_.begin(), static_cast<std::ptrdiff_t>(index));
+}
+
 std::optional<GeoPoint> POIs::FirstPoint() const {
   Lock lock(mutex_);
   if (points_.empty()) return std::nullopt;

@@ -123,6 +123,10 @@ class POIs {
   std::size_t count() const;
   // Copies, so that nothing escapes the lock.
   std::vector<GeoPoint> Points() const;
+  // The stored point at `index` in list order, null past the end: how the
+  // dialogs name a point to DeletePoint and the moves. Only its address is
+  // meant to be used; it stays valid until the point is removed.
+  const GeoPoint* PointAt(std::size_t index) const;
   std::optional<GeoPoint> FirstPoint() const;
   std::optional<GeoPoint> LastPoint() const;
   GeoPoint anchor() const;

@@ -234,3 +234,24 @@ TEST(POIs, RandomColoursLeaveOneChannelOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dialogs name stored points by PointAt; the address must be the one the
+// edits look for, also after a move.
+TEST(POIs, PointAtNamesTheStoredPointsInListOrder) {
+  Fixture f;
+  POIs& pois = *f.waypoints->Find(f.waypoints->NewFile("t.gpx"), 0);
+  const GeoPoint* a = pois.AddPoint(At(0.1, 1), -1, true);
+  const GeoPoint* b = pois.AddPoint(At(0.2, 2), -1, true);
+  EXPECT_EQ(pois.PointAt(0), a);
+  EXPECT_EQ(pois.PointAt(1), b);
+  EXPECT_EQ(pois.PointAt(2), nullptr);
+  ASSERT_TRUE(pois.MovePointUp(pois.PointAt(1)));
+  EXPECT_EQ(pois.PointAt(0), b);
+  ASSERT_TRUE(pois.DeletePoint(pois.PointAt(1)));
+  EXPECT_EQ(pois.PointAt(1), nullptr);
+  EXPECT_EQ(pois.Points()[0].latitude(), 0.2);
+}
+
+}  // namespace
