@@ -4,7 +4,9 @@
 #pragma once
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
+#include <vector>
 
 namespace rovana {
 class SettingsStore;
@@ -34,6 +36,8 @@ struct AppContext {
   // the screen alone.
   Waypoints* waypoints = nullptr;
   TrackRecorder* recorder = nullptr;
+  // The "Symbol" folders, the home's first, for the map symbols.
+  std::vector<std::filesystem::path> symbolFolders = {};
 };
 
 }  // namespace rovana::ui

@@ -261,7 +261,7 @@ int Application::Run() {
   Objects& o = *objects_;
   o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, options_.unattended(),
                                                       [this] { Shutdown(); }, o.gps.get(), o.waypoints.get(),
-                                                      o.recorder.get()});
+                                                      o.recorder.get(), options_.folders.ResourceCandidates("Symbol")});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   if (signalled_) QTimer::singleShot(0, o.screen.get(), [this] { objects_->screen->Quit(false); });
   if (options_.quitAfterMs >= 0) {

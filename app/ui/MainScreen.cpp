@@ -100,7 +100,7 @@ MainScreen::MainScreen(AppContext& context, int width, int height, QWidget* pare
   menuHidden_ = context_.settings.hideMenuBar2;
   view_ = BindView(context_.settings);
   sliderOffset_ = Scale(Unscale(width, dpi_) / 2 + 24, dpi_);
-  if (context_.settings.trackRecording) LogMessage("Track recording to resume: the track recorder is absent");
+  OfferToResumeRecording();
   calibrationMode_ = false;
   if (context_.settings.gpsName.empty()) LogMessage("No GPS device configured: the GPS dialog is absent");
   setFixedSize(width, height);
@@ -148,6 +148,7 @@ void MainScreen::UpdateMenuStates() {
     action->setEnabled(command.kind != CommandKind::NotBuilt);
     if (const CheckRow* check = FindCheck(command.id)) action->setChecked(check->checked(context_.settings));
   }
+  UpdateGpxMenuStates();
 }
 
 QRect MainScreen::mapArea() const {
@@ -345,6 +346,13 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::SpeedAlert:
       OpenToolDialog(command->kind);
       break;
+    case CommandKind::GpxSelect:
+    case CommandKind::GpxDetails:
+    case CommandKind::AddPoi:
+    case CommandKind::PoiDetails:
+    case CommandKind::RecordTrack:
+      OpenGpxCommand(command->kind);
+      break;
   }
 }
 
@@ -370,8 +378,8 @@ void MainScreen::OpenSettingsDialog() {
 
 void MainScreen::OpenQuickMenu() {
   const SettingsStore& s = context_.settings;
-  auto highlight = [&s](int command) {
-    if (command == 32828) return 0;  // Record track: second style while recording; no recorder yet
+  auto highlight = [this, &s](int command) {
+    if (command == 32828) return Recording() ? 1 : 0;  // Record track: second style while recording
     const CheckRow* check = FindCheck(command);
     return (check && check->checked(s)) ? 1 : 0;
   };

@@ -15,12 +15,17 @@
 #include <QTimer>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
+#include <string>
 
+#include "app/dialogs/DialogAsker.h"
 #include "app/processing/SpeedAlert.h"
+#include "app/screen/ScreenRules.h"
 #include "app/ui/AppContext.h"
 #include "app/ui/LiveTexts.h"
-#include "app/screen/ScreenRules.h"
+#include "app/ui/Symbols.h"
+#include "app/waypoints/GeoPoint.h"
 
 class QMenuBar;
 class QMenu;
@@ -107,6 +112,21 @@ class MainScreen : public QDialog {
   // The dialogs of the GPS connection, the filter and the statistics
   // (MainScreenTools.cpp); nothing without a connection.
   void OpenToolDialog(screen::CommandKind kind);
+  // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
+  void OpenGpxCommand(screen::CommandKind kind);
+  void StartRecording();
+  void StopRecording();
+  // With `trackRecording` set at start-up the record dialog comes again.
+  void OfferToResumeRecording();
+  bool Recording() const;
+  void UpdateGpxMenuStates();
+  // Where new points and tracks start.
+  GeoPoint UserPosition() const;
+  // A message box (a log line in an unattended run).
+  void Tell(const std::string& text);
+  dialogs::DialogAsker Asker() const;
+  // Loaded the first time a dialog needs them.
+  const SymbolTable& Symbols();
   void ToggleFollowUser();
   void PanBy(int dx, int dy);
   void ZoomBy(double factor);
@@ -136,6 +156,7 @@ class MainScreen : public QDialog {
   int pendingCommand_ = 0;  // chosen in the quick menu, run after it closed
   int quickPage_ = 0;
 
+  std::unique_ptr<SymbolTable> symbols_;
   screen::ViewBinding view_;
   screen::ButtonLayout buttons_;
   int sliderOffset_ = 0;
