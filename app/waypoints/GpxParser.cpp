@@ -102,7 +102,10 @@ std::string GpxParser::ElementText(std::string_view tag) {
     if (type() == XmlToken::EndTag) break;
     if (type() == XmlToken::StartTag) { SkipElement(); continue; }
     if (type() == XmlToken::Declaration && !RawToken().starts_with(u"<![CDATA[")) continue;
-    text += Text(true);
+    if (text.empty())
+      text = Text(true);
+    else
+      text += Text(true);
   }
   (void)tag;
   return text;
