@@ -42,6 +42,11 @@ constexpr std::array<bool, 128> kSeparatorTable = [] {
 }();
 
 
+// The characters the scan of a tag reacts to: quotes, "<" and ">" (all
+// below 64, so one mask tells them).
+constexpr std::uint64_t kTagMarkup = (1ull << '"') | (1ull << '\'') | (1ull << '<') | (1ull << '>');
+bool IsTagMarkup(char16_t c) { return c < 64 && ((kTagMarkup >> c) & 1) != 0; }
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -96,13 +101,13 @@ std::u16string_view UpToNul(std::u16string_view units) {
 
 // Most of a file's names, numbers and texts are ASCII, for which UTF-8 and
 // UTF-16 are the same characters: the units up to the first NUL are narrowed
-// directly into `out`, with no conversion in between. False (and `out`
-// untouched) when any of them is not ASCII.
-// `markup` tells whether any "<", "]" or "&" is among them (nothing to
-// remove or replace without one).
+// directly into `out`, with no conversion in between, and `markup` tells
+// whether any "<", "]" or "&" is among them (without one there is nothing
+// to remove or replace). False, with `out` untouched, when any unit is not
+// ASCII (or the span is longer than a token can be).
 bool NarrowAscii(const char16_t* units, std::size_t length, std::string& out, bool* markup = nullptr) {
   char narrow[XmlReader::kMaxTokenUnits];
-  length = std::min(length, sizeof narrow);  // a span never exceeds the data of the window
+  if (length > sizeof narrow) return false;
   unsigned all = 0;
   bool special = false;
   std::size_t n = 0;
@@ -468,6 +473,7 @@ XmlReader::Scan XmlReader::ScanTag(bool final) {
   char16_t quote = 0;
   for (std::size_t i = p + 1; i < filled_; ++i) {
     const char16_t c = window_[i];
+    if (!IsTagMarkup(c)) continue;  // nothing below looks at other characters
     if (c == u'>' && firstGt == kNotFound) firstGt = i;
     if (quote) {
       if (c == quote) {
@@ -588,7 +594,8 @@ std::string XmlReader::Name() const {
 }
 
 bool XmlReader::IsTag(XmlToken type, std::string_view name) const {
-  if (type_ != type || (type_ != XmlToken::StartTag && type_ != XmlToken::EndTag)) return type_ == type && name.empty();
+  if (type_ != type) return false;
+  if (type_ != XmlToken::StartTag && type_ != XmlToken::EndTag) return name.empty();  // no name off tags
   if (window_ && IsAscii(name)) return SameAscii(std::u16string_view(window_.get() + token_.start, token_.length), name);
   return Name() == name;
 }
