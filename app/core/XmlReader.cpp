@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -19,11 +20,13 @@ namespace rovana {
 namespace {
 
 // The window: 16385 bytes rounded up to whole units. Data fills at most
-// 16382 bytes, so at least two zero units always follow it; the compaction
-// threshold keeps more than 12000 bytes ahead of the cursor.
+// 16382 bytes, so at least two zero units always follow it. Once the cursor
+// is past half of the data the rest moves to the front and the window is
+// refilled, so each unit is moved at most once on average; a token that
+// runs past the data moves it earlier (the scan asks for more).
 constexpr std::size_t kWindowUnits = (XmlReader::kWindowBytes + 1) / 2;
 constexpr std::size_t kDataUnits = XmlReader::kMaxTokenUnits;
-constexpr std::size_t kCompactBytes = 4097;
+constexpr std::size_t kCompactUnits = kDataUnits / 2;
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
 constexpr double kPi = 3.14159265358979323846;
@@ -31,7 +34,18 @@ constexpr double kRadiansPerDegree = 2 * kPi / 360;
 
 // Characters that separate words in tags and that are skipped between tokens.
 constexpr char16_t kSeparators[] = {u'\r', u'\n', u'\t', u' ', u'\'', u'"', u'=', u'?'};
+// The same as a lookup table over the ASCII range (all of them are ASCII).
+constexpr std::array<bool, 128> kSeparatorTable = [] {
+  std::array<bool, 128> table{};
+  for (const char16_t c : kSeparators) table[c] = true;
+  return table;
+}();
 
+
+// The characters the scan of a tag reacts to: quotes, "<" and ">" (all
+// below 64, so one mask tells them).
+constexpr std::uint64_t kTagMarkup = (1ull << '"') | (1ull << '\'') | (1ull << '<') | (1ull << '>');
+bool IsTagMarkup(char16_t c) { return c < 64 && ((kTagMarkup >> c) & 1) != 0; }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -63,16 +77,67 @@ std::optional<double> ScanRealPrefix(std::string_view text, std::size_t& consume
   return negative ? -value : value;
 }
 
-void RemoveAll(std::u16string& text, std::u16string_view what) {
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text.compare(i, what.size(), what) == 0) {
+// Removes every occurrence of `what`, left to right.
+template <typename Text, typename View>
+void RemoveAll(Text& text, View what) {
+  std::size_t i = text.find(what);
+  if (i == Text::npos) return;
+  std::size_t out = i;
+  while (i < text.size()) {
+    if (text[i] == what[0] && text.compare(i, what.size(), what) == 0) {
       i += what.size();
     } else {
       text[out++] = text[i++];
     }
   }
   text.resize(out);
+}
+
+// The units up to the first NUL: what a token or attribute holds as text.
+std::u16string_view UpToNul(std::u16string_view units) {
+  const std::size_t nul = units.find(u'\0');
+  return nul == std::u16string_view::npos ? units : units.substr(0, nul);
+}
+
+// Most of a file's names, numbers and texts are ASCII, for which UTF-8 and
+// UTF-16 are the same characters: the units up to the first NUL are narrowed
+// directly into `out`, with no conversion in between, and `markup` tells
+// whether any "<", "]" or "&" is among them (without one there is nothing
+// to remove or replace). False, with `out` untouched, when any unit is not
+// ASCII (or the span is longer than a token can be).
+bool NarrowAscii(const char16_t* units, std::size_t length, std::string& out, bool* markup = nullptr) {
+  char narrow[XmlReader::kMaxTokenUnits];
+  if (length > sizeof narrow) return false;
+  unsigned all = 0;
+  bool special = false;
+  std::size_t n = 0;
+  for (; n < length; ++n) {
+    const char16_t c = units[n];
+    if (c == 0) break;
+    all |= c;
+    special |= c == u'<' || c == u']' || c == u'&';
+    narrow[n] = static_cast<char>(c);
+  }
+  if (all >= 0x80) return false;
+  out.assign(narrow, n);
+  if (markup) *markup = special;
+  return true;
+}
+
+// Whether `units` up to their first NUL read as `name` once converted to
+// UTF-8 (only for an ASCII `name`, which no other unit can match).
+bool SameAscii(std::u16string_view units, std::string_view name) {
+  units = UpToNul(units);
+  if (units.size() != name.size()) return false;
+  for (std::size_t i = 0; i < units.size(); ++i)
+    if (units[i] != static_cast<unsigned char>(name[i])) return false;
+  return true;
+}
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 }  // namespace
@@ -238,7 +303,9 @@ void XmlReader::Fill() {
 }
 
 void XmlReader::ReadBlock() {
-  char* bytes = reinterpret_cast<char*>(window_.get() + filled_);
+  // A narrow file's bytes are read beside the window and widened into it.
+  unsigned char narrow[kDataUnits];
+  char* bytes = unicode_ ? reinterpret_cast<char*>(window_.get() + filled_) : reinterpret_cast<char*>(narrow);
   const std::size_t room = kDataUnits - filled_;
   long n = source_->Read(bytes, unicode_ ? room * 2 : room);
   if (n > 0 && unicode_ && n % 2 == 1) {
@@ -262,9 +329,8 @@ void XmlReader::ReadBlock() {
     }
     filled_ += units;
   } else {
-    // Widen in place from the back, so no byte is overwritten before it is read.
-    const auto* raw = reinterpret_cast<const unsigned char*>(bytes);
-    for (std::size_t k = static_cast<std::size_t>(n); k-- > 0;) window_[filled_ + k] = raw[k];
+    char16_t* to = window_.get() + filled_;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) to[k] = narrow[k];
     filled_ += static_cast<std::size_t>(n);
   }
 }
@@ -288,7 +354,7 @@ bool XmlReader::NextToken() {
   token_ = {};
   attributeCount_ = 0;
   emptyElement_ = false;
-  if (next_ * sizeof(char16_t) > kCompactBytes) Compact();
+  if (next_ > kCompactUnits) Compact();
   for (;;) {
     // A token may end only where the file ends or where the window cannot
     // take more of it.
@@ -314,11 +380,7 @@ bool XmlReader::NextToken() {
   }
 }
 
-bool XmlReader::IsSeparator(char16_t c) const {
-  for (const char16_t s : kSeparators)
-    if (c == s) return true;
-  return false;
-}
+bool XmlReader::IsSeparator(char16_t c) const { return c < kSeparatorTable.size() && kSeparatorTable[c]; }
 
 std::size_t XmlReader::Find(std::size_t from, std::u16string_view what) const {
   const std::u16string_view data(window_.get(), filled_);
@@ -411,6 +473,7 @@ XmlReader::Scan XmlReader::ScanTag(bool final) {
   char16_t quote = 0;
   for (std::size_t i = p + 1; i < filled_; ++i) {
     const char16_t c = window_[i];
+    if (!IsTagMarkup(c)) continue;  // nothing below looks at other characters
     if (c == u'>' && firstGt == kNotFound) firstGt = i;
     if (quote) {
       if (c == quote) {
@@ -491,23 +554,34 @@ void XmlReader::ParseAttributes(std::size_t from, std::size_t end) {
 
 std::u16string XmlReader::Units(Span span) const {
   if (!window_) return {};
-  std::u16string_view units(window_.get() + span.start, span.length);
-  const std::size_t nul = units.find(u'\0');
-  if (nul != std::u16string_view::npos) units = units.substr(0, nul);
-  return std::u16string(units);
+  return std::u16string(UpToNul(std::u16string_view(window_.get() + span.start, span.length)));
 }
 
 std::string XmlReader::ToUtf8(Span span) const {
+  std::string ascii;
+  if (window_ && NarrowAscii(window_.get() + span.start, span.length, ascii)) return ascii;
   const std::u16string units = Units(span);
   if (unicode_) return Utf16ToUtf8(units);
   return SanitizeUtf8(std::string(units.begin(), units.end()));  // narrow: one byte per unit
 }
 
 std::string XmlReader::Decode(Span span, bool utf8, bool cdata) const {
+  std::string ascii;
+  bool markup = false;
+  if (window_ && NarrowAscii(window_.get() + span.start, span.length, ascii, &markup)) {
+    // The same steps on ASCII, where both encodings are the identity.
+    if (!markup) return ascii;
+    if (cdata) {
+      RemoveAll(ascii, std::string_view("<![CDATA["));
+      RemoveAll(ascii, std::string_view("]]>"));
+    }
+    if (ascii.find('&') == std::string::npos) return ascii;
+    return Utf16ToUtf8(DecodeXmlReferences(std::u16string(ascii.begin(), ascii.end())));
+  }
   std::u16string text = Units(span);
   if (cdata) {
-    RemoveAll(text, u"<![CDATA[");
-    RemoveAll(text, u"]]>");
+    RemoveAll(text, std::u16string_view(u"<![CDATA["));
+    RemoveAll(text, std::u16string_view(u"]]>"));
   }
   // UTF-8 first: a character reference must not be taken for a byte.
   if (!unicode_ && utf8) text = Utf8ToUtf16(std::string(text.begin(), text.end()));
@@ -519,7 +593,12 @@ std::string XmlReader::Name() const {
   return ToUtf8(token_);
 }
 
-bool XmlReader::IsTag(XmlToken type, std::string_view name) const { return type_ == type && Name() == name; }
+bool XmlReader::IsTag(XmlToken type, std::string_view name) const {
+  if (type_ != type) return false;
+  if (type_ != XmlToken::StartTag && type_ != XmlToken::EndTag) return name.empty();  // no name off tags
+  if (window_ && IsAscii(name)) return SameAscii(std::u16string_view(window_.get() + token_.start, token_.length), name);
+  return Name() == name;
+}
 
 std::string XmlReader::AttributeName(std::size_t index) const {
   return index < attributeCount_ ? ToUtf8(attributeNames_[index]) : std::string();
@@ -530,8 +609,12 @@ std::string XmlReader::AttributeValue(std::size_t index, bool utf8) const {
 }
 
 std::optional<std::string> XmlReader::Attribute(std::string_view name, bool utf8) const {
-  for (std::size_t i = 0; i < attributeCount_; ++i)
-    if (AttributeName(i) == name) return AttributeValue(i, utf8);
+  const bool ascii = window_ && IsAscii(name);
+  for (std::size_t i = 0; i < attributeCount_; ++i) {
+    const Span& n = attributeNames_[i];
+    if (ascii ? SameAscii(std::u16string_view(window_.get() + n.start, n.length), name) : AttributeName(i) == name)
+      return AttributeValue(i, utf8);
+  }
   return std::nullopt;
 }
 

@@ -102,7 +102,10 @@ std::string GpxParser::ElementText(std::string_view tag) {
     if (type() == XmlToken::EndTag) break;
     if (type() == XmlToken::StartTag) { SkipElement(); continue; }
     if (type() == XmlToken::Declaration && !RawToken().starts_with(u"<![CDATA[")) continue;
-    text += Text(true);
+    if (text.empty())
+      text = Text(true);
+    else
+      text += Text(true);
   }
   (void)tag;
   return text;
@@ -243,26 +246,28 @@ std::optional<GeoPoint> GpxParser::ReadPoint(std::string_view tag, bool trackPoi
   };
   static constexpr TextRow kTexts[] = {{"name", PointText::Name}, {"desc", PointText::Desc}, {"sym", PointText::Sym},
                                        {"pic", PointText::Pic},   {"phone", PointText::Phone}, {"url", PointText::Link}};
+  // Children are told by their names compared in place: most points are
+  // track points with an elevation and a time only.
+  const auto is = [this](const char* name) { return IsTag(XmlToken::StartTag, name); };
   while (NextToken()) {
     if (IsTag(XmlToken::EndTag, tag)) break;
     if (type() != XmlToken::StartTag) continue;
-    const std::string child = Name();
-    if (child == "ele") {
-      if (auto d = ScanReal(ElementText(child))) p.setAltitude(*d);
-    } else if (child == "time") {
-      const GpxTime t = ParseGpxTime(ElementText(child));
+    if (is("ele")) {
+      if (auto d = ScanReal(ElementText("ele"))) p.setAltitude(*d);
+    } else if (is("time")) {
+      const GpxTime t = ParseGpxTime(ElementText("time"));
       p.setDate(t.date);
       p.setTime(t.time);
     } else if (trackPoint) {
       SkipElement();
-    } else if (child == "link") {
+    } else if (is("link")) {
       std::optional<std::string> href = Attribute("href");
       if (!href && AttributeCount() > 0) href = AttributeValue(0);
       if (href) p.setText(PointText::Link, *href);
       SkipElement();
-    } else if (child == "wav") {
+    } else if (is("wav")) {
       // Only a bare file name: the note lies in the file's attachment folder.
-      const std::string wav = ElementText(child);
+      const std::string wav = ElementText("wav");
       if (wav.find('/') == std::string::npos && wav.find('\\') == std::string::npos && wav != "." && wav != "..")
         p.setText(PointText::Wav, wav);
       else
@@ -270,9 +275,10 @@ std::optional<GeoPoint> GpxParser::ReadPoint(std::string_view tag, bool trackPoi
     } else {
       bool known = false;
       for (const TextRow& row : kTexts)
-        if (child == row.tag) {
-          p.setText(row.text, ElementText(child));
+        if (is(row.tag)) {
+          p.setText(row.text, ElementText(row.tag));
           known = true;
+          break;
         }
       if (!known) SkipElement();
     }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -93,6 +94,14 @@ TEST_F(XmlReaderTest, TextDecoding) {
       {"character reference survives UTF-8 decoding", "caf&#233;", true, "caf\xC3\xA9"},
       {"malformed UTF-8 replaced", "a\xC3(\xFF" "b\xE2\x82", true, "a\xEF\xBF\xBD(\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
       {"overlong UTF-8 replaced", "\xC0\xAF", true, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"plain ASCII text", "20.5 m", true, "20.5 m"},
+      {"CDATA of plain ASCII", "<![CDATA[Point 7]]>", true, "Point 7"},
+      {"CDATA end marker in a text is removed", "a]]>b", true, "ab"},
+      {"brackets alone stay", "a]]b ] [x]", true, "a]]b ] [x]"},
+      {"markers removed in turn: the first removal makes the second", "<![CDATA[]]<![CDATA[>]]>", true, ""},
+      {"CDATA with UTF-8 inside", "<![CDATA[Caf\xC3\xA9]]>", true, "Caf\xC3\xA9"},
+      {"CDATA with UTF-8 taken as Latin-1", "<![CDATA[\xC3\xA9]]>", false, "\xC3\x83\xC2\xA9"},
+      {"ASCII reference to a character beyond ASCII", "<![CDATA[&#x20AC;5]]>", true, "\xE2\x82\xAC" "5"},
   };
   int failures = 0;
   for (const Case& c : cases) {
@@ -101,6 +110,67 @@ TEST_F(XmlReaderTest, TextDecoding) {
     if (text != c.expected) {
       ++failures;
       ADD_FAILURE() << c.what << ": got [" << text << "] expected [" << c.expected << "]";
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+// Tag and attribute names are compared as their UTF-8 text, exactly: case,
+// length and characters beyond ASCII count, in narrow and UTF-16 files.
+class NameProbe : public XmlReader {
+ public:
+  NameProbe(std::string bytes, std::string tag, std::string attribute)
+      : XmlReader(std::make_unique<XmlMemorySource>(std::move(bytes))), tag_(std::move(tag)),
+        attribute_(std::move(attribute)) {}
+  bool startMatched = false, endMatched = false;
+  std::optional<std::string> value;
+
+ protected:
+  void Parse() override {
+    while (NextToken()) {
+      if (IsTag(XmlToken::StartTag, tag_)) {
+        startMatched = true;
+        value = Attribute(attribute_);
+      }
+      if (IsTag(XmlToken::EndTag, tag_)) endMatched = true;
+      EXPECT_FALSE(IsTag(XmlToken::Text, tag_)) << "a text is no tag";
+    }
+  }
+
+ private:
+  std::string tag_, attribute_;
+};
+
+TEST_F(XmlReaderTest, TagAndAttributeNamesMatchExactly) {
+  struct Case {
+    const char* what;
+    std::string document, tag, attribute;
+    bool matches;
+    std::optional<std::string> value;
+  };
+  const std::vector<Case> cases = {
+      {"ASCII", "<trkpt lat=\"1.5\">x</trkpt>", "trkpt", "lat", true, "1.5"},
+      {"case counts", "<Trkpt LAT=\"1\"></Trkpt>", "trkpt", "lat", false, std::nullopt},
+      {"a longer name is another", "<trkptx lat=\"1\"></trkptx>", "trkpt", "lat", false, std::nullopt},
+      {"a shorter name is another", "<trk lat=\"1\"></trk>", "trkpt", "lat", false, std::nullopt},
+      {"attribute prefix is another", "<a latitude=\"1\" lat=\"2\"></a>", "a", "lat", true, "2"},
+      {"UTF-8 names", "<m\xC3\xA4p \xC3\xBC=\"v\"></m\xC3\xA4p>", "m\xC3\xA4p", "\xC3\xBC", true, "v"},
+      {"UTF-8 name against ASCII", "<m\xC3\xA4p a=\"v\"></m\xC3\xA4p>", "map", "a", false, std::nullopt},
+      {"ASCII name against UTF-8", "<map a=\"v\"></map>", "m\xC3\xA4p", "a", false, std::nullopt},
+      {"the first of equal attributes", "<a k=\"1\" k=\"2\"/>", "a", "k", true, "1"},
+      {"missing attribute", "<a k=\"1\"/>", "a", "q", true, std::nullopt},
+  };
+  int failures = 0;
+  for (const Case& c : cases) {
+    for (const bool unicode : {false, true}) {
+      NameProbe probe(unicode ? Utf16File(Utf8ToUtf16(c.document)) : c.document, c.tag, c.attribute);
+      ASSERT_TRUE(probe.Read()) << c.what;
+      const bool endExpected = c.matches && c.document.find("/>") == std::string::npos;
+      if (probe.startMatched != c.matches || probe.endMatched != endExpected || probe.value != c.value) {
+        ++failures;
+        ADD_FAILURE() << c.what << (unicode ? " (UTF-16)" : " (narrow)") << ": start " << probe.startMatched << " end "
+                      << probe.endMatched << " value " << probe.value.value_or("<none>");
+      }
     }
   }
   EXPECT_EQ(failures, 0);
@@ -316,11 +386,11 @@ TEST_F(XmlReaderTest, TextsKeepTheirLeadingSeparatorsWhereverAReadEnds) {
 
 TEST_F(XmlReaderTest, LongestTokensThatFit) {
   // 8000 characters fit in the window wherever they start: right at the
-  // start, before the first compaction (which waits for 4097 consumed bytes)
-  // and after it.
+  // start, before the first compaction (which waits for half of the window's
+  // data to be consumed), across it and after it.
   int failures = 0;
   for (const bool unicode : {false, true}) {
-    for (const std::size_t pad : {0, 1500, 3000}) {
+    for (const std::size_t pad : {0, 1500, 3000, 4090, 4500, 7000, 7900}) {
       std::string doc = "<r><pad>" + std::string(pad, 'p') + "</pad><a>" + std::string(8000, 'x') + "</a><b>after</b></r>";
       const std::vector<Token> got = Tokens(unicode ? Utf16File(Utf8ToUtf16(doc)) : doc);
       const std::size_t text = pad ? 5 : 4;  // no text token for an empty pad

@@ -253,4 +253,44 @@ TEST(Gpx, NewNamesAreChecked) {
   for (const Case& c : cases) EXPECT_EQ(f.waypoints.CheckNewName(c.name), c.want) << c.name;
 }
 
+// Times as files write them: the usual form and its variants read alike,
+// zones and fractions are ignored, and fields out of range are dropped.
+TEST(Gpx, TimesAreReadLeniently) {
+  constexpr std::int32_t kJune14 = 2026 * 416 + 6 * 32 + 14;
+  constexpr std::int32_t kNine = 9 * 3600 + 52;  // 09:00:52
+  struct Case {
+    const char* text;
+    std::int32_t date, time;
+  };
+  const Case cases[] = {
+      {"2026-06-14T09:00:52Z", kJune14, kNine},
+      {"2026-06-14T09:00:52", kJune14, kNine},
+      {"2026-06-14T09:00:52.250Z", kJune14, kNine},
+      {"2026-06-14T09:00:52+02:00", kJune14, kNine},  // no zone conversion
+      {"2026-06-14T09:00:52-05:00", kJune14, kNine},
+      {"  2026-06-14T09:00:52Z", kJune14, kNine},
+      {"2026/06/14 09:00:52", kJune14, kNine},
+      {"2026-6-14T9:0:52Z", kJune14, kNine},
+      {"12026-06-14T09:00:52Z", 12026 * 416 + 6 * 32 + 14, kNine},
+      {"2026-06-14T09:00", kJune14, 9 * 3600},
+      {"2026-06-14T09Z00:52", kJune14, 9 * 3600},    // a zone ends the fields
+      {"2026-06-14Z09:00:52", kJune14, 0},
+      {"2026-06-14T09:00:521", kJune14, 0},           // 521 seconds: no time
+      {"2026-06-14T24:00:52Z", kJune14, 0},
+      {"2026-06-14T09:60:52Z", kJune14, 0},
+      {"2026-06-14T09:00:60Z", kJune14, 9 * 3600 + 59},  // a leap second
+      {"2026-06-14", kJune14, 0},
+      {"2026-13-14T09:00:52Z", 0, 0},
+      {"2026-06-32T09:00:52Z", 0, 0},
+      {"20260614T090052Z", 0, 0},
+      {"T", 0, 0},
+      {"", 0, 0},
+  };
+  for (const Case& c : cases) {
+    const GpxTime t = ParseGpxTime(c.text);
+    EXPECT_EQ(t.date, c.date) << c.text;
+    EXPECT_EQ(t.time, c.time) << c.text;
+  }
+}
+
 }  // namespace
