@@ -1,6 +1,6 @@
 // A program folder with a data folder of real GPX files, the registry of
-// files and collections over it (list labels in the user's units, Analyzer
-// statistics), a track recorder, and a dialog asker that records what the
+// files and collections over it as the application configures it (list
+// labels in the user's units, Analyzer statistics), a track recorder, and a dialog asker that records what the
 // dialogs asked and answers as the test says.
 #pragma once
 
@@ -17,6 +17,7 @@
 #include "app/dialogs/DialogAsker.h"
 #include "app/processing/AnalyzerStatistics.h"
 #include "app/processing/TrackRecorder.h"
+#include "app/ui/Application.h"
 #include "app/waypoints/Waypoints.h"
 #include "tests/support/TempHome.h"
 
@@ -70,15 +71,7 @@ struct WaypointsFixture {
     s.unitDistance = 1;  // metres
     s.unitAltitude = 1;  // metres
     s.unitSpeed = 0;     // km/h
-    rovana::WaypointsConfig config;
-    config.poisName = home.language->Entry(rovana::lang::kPoisDefaultName);
-    config.routeName = home.language->Entry(rovana::lang::kTrackDefaultName);
-    rovana::SettingsStore* settings = home.settings.get();
-    config.distanceText = [settings](double metres) {
-      return rovana::FormatDistanceText(rovana::UnitChoiceOf(*settings), metres);
-    };
-    config.statisticsFactory = rovana::MakeAnalyzerStatistics;
-    waypoints = std::make_unique<rovana::Waypoints>(s, std::move(config));
+    waypoints = std::make_unique<rovana::Waypoints>(s, rovana::ui::WaypointsConfigOf(s, *home.language));
     recorder = std::make_unique<rovana::TrackRecorder>(*waypoints);
   }
   ~WaypointsFixture() {
