@@ -424,7 +424,7 @@ TEST(PoiDialog, MovingIntoAnUnloadedFileReadsItFirst) {
   far.maxLongitude = far.maxLatitude = -0.9;
   f.waypoints->UnloadOutside(far);
   ASSERT_EQ(f.b->loadState(), rovana::LoadState::Unloaded);
-  ASSERT_EQ(f.bPois->count(), 0u);
+  ASSERT_TRUE(f.bPois->Points().empty());
 
   f.aPois->AddPoint(Named("Bench", 36000), -1, true);
   auto dialog = f.DetailsDialog();
