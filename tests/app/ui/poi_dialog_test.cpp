@@ -111,11 +111,11 @@ struct Fixture {
 
   rovana::dialogs::PoiDialogHooks Hooks() {
     rovana::dialogs::PoiDialogHooks hooks;
-    hooks.ask = [this](const QString& q) {
+    hooks.asker.question = [this](const QString& q) {
       questions.push_back(q);
       return answer;
     };
-    hooks.tell = [this](const QString& m) { told.push_back(m); };
+    hooks.asker.message = [this](const QString& m) { told.push_back(m); };
     hooks.openUrl = [this](const QUrl& url) {
       urls.push_back(url);
       return true;
