@@ -55,8 +55,12 @@ MapCatalogue::~MapCatalogue() = default;
 
 std::vector<std::string> MapCatalogue::Folders() const {
   std::vector<std::string> folders{settings_.primaryDataPath};
-  const fs::path primary = fs::path(settings_.primaryDataPath).lexically_normal();
-  const fs::path secondary = fs::path(settings_.secondaryDataPath).lexically_normal();
+  auto normal = [](const std::string& folder) {
+    fs::path path = fs::path(folder).lexically_normal();
+    return path.has_filename() ? path : path.parent_path();  // "data/" is "data"
+  };
+  const fs::path primary = normal(settings_.primaryDataPath);
+  const fs::path secondary = normal(settings_.secondaryDataPath);
   if (!settings_.secondaryDataPath.empty() && secondary != primary) folders.push_back(settings_.secondaryDataPath);
   return folders;
 }
