@@ -115,6 +115,13 @@ int MapCatalogue::CountMapFiles() const {
   return static_cast<int>(count);
 }
 
+std::vector<MapImage*> MapCatalogue::VisibleCalibrated() const {
+  std::vector<MapImage*> drawable;
+  for (const auto& map : maps_)
+    if (map->visible() && map->calibrated()) drawable.push_back(map.get());
+  return drawable;
+}
+
 MapImage* MapCatalogue::Find(std::string_view name) const {
   for (const auto& map : maps_)
     if (map->name() == name) return map.get();

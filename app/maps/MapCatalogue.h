@@ -65,6 +65,8 @@ class MapCatalogue {
   MapImage& at(std::size_t index) const { return *maps_[index]; }
   // The maps in catalogue order.
   const std::vector<std::unique_ptr<MapImage>>& maps() const { return maps_; }
+  // The maps the view may draw, in catalogue order: visible and calibrated.
+  std::vector<MapImage*> VisibleCalibrated() const;
   // The first map with this name, null when none.
   MapImage* Find(std::string_view name) const;
 

@@ -176,6 +176,19 @@ TEST_F(CatalogueTest, HiddenMapsAreKeptInTheSetting) {
   catalogue_->SetVisible(*catalogue_->Find("b.png"), true);
   EXPECT_EQ(settings_->hiddenMaps.items(), std::vector<std::string>{"a.png"});
   EXPECT_FALSE(catalogue_->Find("a.png")->visible());
+  EXPECT_EQ(catalogue_->VisibleCalibrated(), std::vector<MapImage*>{catalogue_->Find("b.png")});
+}
+
+TEST_F(CatalogueTest, OnlyVisibleCalibratedMapsAreDrawable) {
+  Calibrated(primary_, "big.png", 3000);
+  Calibrated(primary_, "small.png", 2000);
+  Touch(primary_ / "plain.png");
+  catalogue_->Load();
+  EXPECT_EQ(catalogue_->VisibleCalibrated(),
+            (std::vector<MapImage*>{catalogue_->Find("big.png"), catalogue_->Find("small.png")}));
+  catalogue_->Find("big.png")->Decalibrate();
+  EXPECT_EQ(catalogue_->VisibleCalibrated(), std::vector<MapImage*>{catalogue_->Find("small.png")});
+  EXPECT_FALSE(fs::exists(primary_ / "big.txt"));
 }
 
 class PictureLoadingTest : public CatalogueTest {
