@@ -4,6 +4,9 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "app/maps/MapImage.h"
@@ -148,18 +151,31 @@ TEST_F(CalibrationFileTest, ReadingAcceptsWhatItShould) {
   }
 }
 
+// A locale whose decimal sign is a comma: an installed one, else one built
+// with localedef into the test folder (found through LOCPATH).
+const char* CommaLocale(const std::filesystem::path& folder) {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
+    if (std::setlocale(LC_NUMERIC, name)) return name;
+  const std::filesystem::path locales = folder / "locales";
+  std::filesystem::create_directories(locales);
+  const std::string command =
+      "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return nullptr;
+  setenv("LOCPATH", locales.c_str(), 1);
+  return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") ? "de_DE.UTF-8" : nullptr;
+}
+
 TEST_F(CalibrationFileTest, NumbersAreWrittenAndReadInTheCLocale) {
-  const char* comma = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"})
-    if (std::setlocale(LC_NUMERIC, name)) {
-      comma = name;
-      break;
-    }
-  if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  const char* comma = CommaLocale(folder_);
+  if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed or can be built";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  ASSERT_STREQ(probe, "1,5") << comma;
   auto map = SizedMap("c.png", 400, 300);
   map->Calibrate1Point(0, 0, 13.25 * kDeg, 52.5 * kDeg, 1234.5, 0, true);
   auto again = Open("c.png");
   std::setlocale(LC_NUMERIC, "C");
+  unsetenv("LOCPATH");
   EXPECT_NE(Read("c.txt").find("lat1   = 52.50000000\n"), std::string::npos) << Read("c.txt");
   EXPECT_NE(Read("c.txt").find("widthM = 1234.50\n"), std::string::npos);
   ASSERT_TRUE(again->calibrated());
