@@ -10,6 +10,7 @@
 #include "app/core/Log.h"
 #include "app/core/ProgramFolders.h"
 #include "app/core/SettingsStore.h"
+#include "app/maps/MapCatalogue.h"
 #include "app/screen/ScreenRules.h"
 #include "app/waypoints/Waypoints.h"
 #include "platform/sync/Thread.h"
@@ -19,8 +20,8 @@ namespace rovana::dialogs {
 using screen::Scale;
 
 LoadingDialog::LoadingDialog(SettingsStore& settings, const LanguageTable& language, const QString& banner, int dpi,
-                             Waypoints* waypoints, QWidget* parent)
-    : QDialog(parent), settings_(settings), waypoints_(waypoints), dpi_(dpi) {
+                             Waypoints* waypoints, maps::MapCatalogue* catalogue, QWidget* parent)
+    : QDialog(parent), settings_(settings), waypoints_(waypoints), catalogue_(catalogue), dpi_(dpi) {
   setWindowTitle(QString::fromStdString(language.Entry(lang::kMessageCaption)));
   banner_ = new QLabel(banner, this);
   icon_ = new QLabel(this);
@@ -78,9 +79,13 @@ void LoadingDialog::Progress(QProgressBar* bar, int value, int maximum) {
 
 void LoadingDialog::LoadThread() {
   // The navigation target and the waypoint files would be cleared here.
-  const int maps = 0;  // the map catalogue is absent: nothing to scan
+  const int maps = catalogue_ ? catalogue_->CountMapFiles() : 0;
   Progress(maps_, 0, maps);
-  LogMessage("LoadThread: %d maps (map catalogue absent)", maps);
+  if (catalogue_) {
+    int scanned = 0;
+    catalogue_->Load([this, &scanned, maps](const std::string&) { Progress(maps_, ++scanned, maps); });
+  }
+  LogMessage("LoadThread: %d maps", maps);
   // The user-interface thread only shows this dialog meanwhile, so the
   // waypoint lists are built here.
   const int files = waypoints_ ? waypoints_->CountFiles() : 0;

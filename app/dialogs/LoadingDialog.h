@@ -2,10 +2,9 @@
 // labelled progress bars ("Maps:" and "Data:"). When it opens it creates the
 // primary and secondary data folders (failures other than an existing folder
 // are logged) and starts LoadThread, which scans the maps and loads the
-// waypoint files, advancing the bars, and closes the dialog when done. The
-// map catalogue is a room still to come; until it exists the thread finds no
-// maps. Without a waypoint store (tests of the dialog alone) it finds no
-// data files either.
+// waypoint files, advancing the bars, and closes the dialog when done.
+// Without a catalogue or a waypoint store (tests of the dialog alone) it
+// finds no maps or no data files.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +19,9 @@ namespace rovana {
 class LanguageTable;
 class SettingsStore;
 class Waypoints;
+namespace maps {
+class MapCatalogue;
+}
 }  // namespace rovana
 
 namespace rovana::dialogs {
@@ -29,7 +31,7 @@ class LoadingDialog : public QDialog {
 
  public:
   LoadingDialog(SettingsStore& settings, const LanguageTable& language, const QString& banner, int dpi,
-                Waypoints* waypoints = nullptr, QWidget* parent = nullptr);
+                Waypoints* waypoints = nullptr, maps::MapCatalogue* catalogue = nullptr, QWidget* parent = nullptr);
   ~LoadingDialog() override;
 
   QProgressBar* mapsBar() const { return maps_; }
@@ -45,6 +47,7 @@ class LoadingDialog : public QDialog {
 
   SettingsStore& settings_;
   Waypoints* waypoints_;
+  maps::MapCatalogue* catalogue_;
   int dpi_;
   QProgressBar* maps_ = nullptr;
   QProgressBar* data_ = nullptr;

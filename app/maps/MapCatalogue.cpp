@@ -103,7 +103,12 @@ void MapCatalogue::Load(const std::function<void(const std::string& name)>& prog
     }
   }
   selected_ = Find(settings_.selectedMap);
-  if (!selected_ && !maps_.empty()) SetSelected(maps_.front().get());
+  // The setting is written by RememberSelection on the user-interface thread.
+  if (!selected_ && !maps_.empty()) selected_ = maps_.front().get();
+}
+
+void MapCatalogue::RememberSelection() {
+  if (selected_ && settings_.selectedMap != selected_->name()) settings_.selectedMap = selected_->name();
 }
 
 int MapCatalogue::CountMapFiles() const {

@@ -46,9 +46,13 @@ class MapCatalogue {
 
   // Scans both folders (the secondary one only when it differs), reading each
   // map's calibration; `progress` gets each accepted file name. Then selects
-  // the map named by selectedMap, else the first map (and stores its name).
-  // Logs "Loading maps..." and "Loading %s maps from %s..." per scan.
+  // the map named by selectedMap, else the first map. Logs "Loading maps..."
+  // and "Loading %s maps from %s..." per scan. It may run on the loading
+  // thread: the settings are only read.
   void Load(const std::function<void(const std::string& name)>& progress = {});
+  // Stores the selected map's name in selectedMap (user-interface thread,
+  // after Load).
+  void RememberSelection();
   // How many map files the same scan would accept (at most kMaxMaps).
   int CountMapFiles() const;
 

@@ -152,6 +152,8 @@ TEST_F(CatalogueTest, TheSelectedMapComesFromTheSettingOrIsTheFirst) {
     catalogue_->Load();
     ASSERT_NE(catalogue_->selected(), nullptr);
     EXPECT_EQ(catalogue_->selected()->name(), c.selected);
+    EXPECT_EQ(settings_->selectedMap, c.setting) << "loading only reads the settings";
+    catalogue_->RememberSelection();
     EXPECT_EQ(settings_->selectedMap, c.selected);
   }
   catalogue_->SetSelected(catalogue_->Find("b.png"));
