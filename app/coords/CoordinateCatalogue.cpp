@@ -93,8 +93,8 @@ constexpr GridEntry kGrids[] = {
                                                "NTF datum."},
     {46, K::None, "FRENCH_GRID_GRAND_CHAMP", "French Lambert Grand Champ. Used in France. Based on the NTF datum."},
     {47, K::Utm, "UTM_ED_50_DENMARK", "UTM grid on the ED_50_DENMARK datum. Used in Denmark."},
-    {48, K::None, "SYSTEM_34", "Denmark mainland."},
-    {49, K::None, "SYSTEM_45", "Danish System 45. Used on Bornholm. Based on the ED_50_DENMARK datum."},
+    {48, K::Utm, "SYSTEM_34", "Denmark mainland."},
+    {49, K::Utm, "SYSTEM_45", "Danish System 45. Used on Bornholm. Based on the ED_50_DENMARK datum."},
     {50, K::None, "SWEDEN_LINKOPING", "Local grid of Linkoping, Sweden. Based on the ETRS_89 datum."},
     {51, K::None, "SWEDISH_GRID_5gonV", "Swedish grid 5gonV."},
 };

@@ -18,7 +18,8 @@ namespace rovana {
 // How a grid's zone is chosen and shown.
 enum class ZoneKind : int {
   None = 0,          // the grid has no zone
-  Utm = 1,           // the library computes the zone ("32U"); it is shown and reused
+  Utm = 1,           // the library computes the zone ("32U"); it is shown and reused (also
+                     // the Danish systems, whose zone text is the region the user set)
   StatePlane27 = 2,  // picked from the State Plane list (locatorZoneSPCS27)
   StatePlane83 = 3,  // picked from the State Plane list (locatorZoneSPCS83)
   Dhdn = 4,          // picked from "2" to "8" (locatorZoneDHDN)

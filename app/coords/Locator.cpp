@@ -34,6 +34,16 @@ constexpr std::string_view kAnyStatePlaneZone = "0101";
 
 constexpr double kGridNorthStep = 10;  // metres, for the convergence
 
+// The UTM grids, whose zones are 1 to 60 and stay forced once put (DHDN's
+// too); the other grids of zone kind Utm (the Danish systems) take a zone as
+// it is.
+bool IsUtmGrid(int grid) {
+  static constexpr int kUtmGrids[] = {1, 2, 13, 15, 16, 28, 32, 33, 47};
+  for (int g : kUtmGrids)
+    if (g == grid) return true;
+  return false;
+}
+
 // The grid's zone number from a zone text ("32U" -> 32); 0 when none.
 int ZoneNumber(std::string_view text) {
   int value = 0;
@@ -176,7 +186,7 @@ bool Locator::PrepareWgs84(double latitude, double longitude) {
 bool Locator::SelectGrid(std::string_view zone) {
   const auto grid = static_cast<std::int16_t>(gridId());
   const ZoneKind kind = zoneKind();
-  if (kind == ZoneKind::Utm || kind == ZoneKind::Dhdn) {
+  if (IsUtmGrid(grid) || kind == ZoneKind::Dhdn) {
     if (!Put(kGrid, com::Variant::I2(kGridStatePlane83)) ||
         !Put(kZone, com::Variant::Bstr(std::string(kAnyStatePlaneZone))))
       return false;
@@ -239,7 +249,7 @@ bool Locator::GridViewOf(const GeoPoint& wgs84, GridView* out) {
 // The WGS 84 latitude and longitude of grid coordinates (altitude 0).
 bool Locator::GeoFromGrid(double northing, double easting, GeoPoint* out) {
   std::string zone = zoneKind() == ZoneKind::Utm ? keptZone_ : zoneText();
-  if (zoneKind() == ZoneKind::Utm) {
+  if (IsUtmGrid(gridId())) {
     if (zone.empty()) {
       // No zone computed yet: the position's own.
       GridView view;
