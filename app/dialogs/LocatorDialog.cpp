@@ -113,7 +113,7 @@ LocatorDialog::LocatorDialog(Locator& locator, SettingsStore& settings, const La
     locator_.SetUtmZone(S(text));
     Edited(utmZone_);
   });
-  Fill(CurrentPage(), nullptr, true);
+  Fill(CurrentPage(), nullptr, Refresh::All);
 }
 
 const LocatorDialog::AngleRow& LocatorDialog::Row(DisplayMode page, int axis) const {
@@ -235,15 +235,25 @@ void LocatorDialog::ChoiceChanged(bool redisplay) {
   choice.zoneDhdn = S(dhdn_->currentData().toString());
   locator_.Select(choice);
   ShowZoneWidgets();
-  if (redisplay) Fill(CurrentPage(), nullptr, true);
+  if (redisplay) Fill(CurrentPage(), nullptr, Refresh::All);
 }
 
 void LocatorDialog::ShowStatus(bool ok) {
   status_->setText(ok ? QString() : Q(language_.Entry(lang::kCoordConversionFailed)) + " " + Q(locator_.lastError()));
 }
 
-void LocatorDialog::Fill(DisplayMode page, const QWidget* except, bool withAltitude) {
+int LocatorDialog::AxisOf(DisplayMode page, const QWidget* field) const {
+  if (!field || page == DisplayMode::Grid) return -1;
+  for (int axis = 0; axis < 2; ++axis) {
+    const AngleRow& row = Row(page, axis);
+    if (field == row.degrees || field == row.minutes || field == row.seconds || field == row.hemisphere) return axis;
+  }
+  return -1;
+}
+
+void LocatorDialog::Fill(DisplayMode page, const QWidget* except, Refresh refresh) {
   filling_ = true;
+  const bool all = refresh == Refresh::All;
   bool ok = false;
   double altitude = 0;
   if (page == DisplayMode::Grid) {
@@ -251,8 +261,10 @@ void LocatorDialog::Fill(DisplayMode page, const QWidget* except, bool withAltit
     ok = locator_.ToGridView(&view);
     if (ok) {
       altitude = view.altitude;
-      SetUnlessSource(northing_, FormatGridCoordinate(view.northing), except);
-      SetUnlessSource(easting_, FormatGridCoordinate(view.easting), except);
+      if (all) {
+        SetUnlessSource(northing_, FormatGridCoordinate(view.northing), except);
+        SetUnlessSource(easting_, FormatGridCoordinate(view.easting), except);
+      }
       if (locator_.zoneKind() == ZoneKind::Utm) SetUnlessSource(utmZone_, view.zone, except);
       british_->setText(Q(view.british.easting + "   " + view.british.northing));
     }
@@ -262,6 +274,7 @@ void LocatorDialog::Fill(DisplayMode page, const QWidget* except, bool withAltit
     if (ok) {
       altitude = view.altitude;
       for (int axis = 0; axis < 2; ++axis) {
+        if (!all && refresh != (axis == 0 ? Refresh::Latitude : Refresh::Longitude)) continue;
         const AngleRow& row = Row(page, axis);
         const AngleFields f = AngleFieldsOf(axis == 0 ? view.latitude : view.longitude, page);
         SetUnlessSource(row.degrees, f.degrees, except);
@@ -271,7 +284,7 @@ void LocatorDialog::Fill(DisplayMode page, const QWidget* except, bool withAltit
       }
     }
   }
-  if (ok && withAltitude && altitude_ != except) altitude_->setText(Q(FormatAltitude(units_, altitude).value));
+  if (ok && all && altitude_ != except) altitude_->setText(Q(FormatAltitude(units_, altitude).value));
   ShowStatus(ok);
   filling_ = false;
 }
@@ -296,8 +309,9 @@ void LocatorDialog::Edited(const QWidget* source) {
     }
     ok = locator_.FromDatumView(angles[0], angles[1], altitude);
   }
+  const int axis = AxisOf(page, source);
   if (ok)
-    Fill(page, source, false);
+    Fill(page, source, axis == 0 ? Refresh::Latitude : axis == 1 ? Refresh::Longitude : Refresh::Derived);
   else
     ShowStatus(false);
 }

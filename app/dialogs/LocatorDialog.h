@@ -79,13 +79,20 @@ class LocatorDialog : public QDialog {
     QComboBox* hemisphere = nullptr;
   };
   const AngleRow& Row(DisplayMode page, int axis) const;
+  // The angle (0 latitude, 1 longitude) a field of `page` belongs to; -1 for
+  // the other fields.
+  int AxisOf(DisplayMode page, const QWidget* field) const;
   QWidget* MakeAnglePage(DisplayMode page);
   QWidget* MakeGridPage();
   DisplayMode CurrentPage() const;
   void ShowZoneWidgets();
-  // Fills the page from the Locator, all fields but `except`, the altitude
-  // field too when `withAltitude`.
-  void Fill(DisplayMode page, const QWidget* except, bool withAltitude);
+  // Which fields a fill rewrites: all of them (opening, a new page, datum or
+  // grid), or after an edit only the fields of the edited angle (so 10°75'
+  // reads 11°15') and the zone and square texts. A coordinate the user typed
+  // on the other axis is never rewritten by an edit: it would drift through
+  // the conversions of every half-typed value.
+  enum class Refresh { All, Latitude, Longitude, Derived };
+  void Fill(DisplayMode page, const QWidget* except, Refresh refresh);
   // Converts the current page back (after an edit of `source`).
   void Edited(const QWidget* source);
   void ChoiceChanged(bool redisplay);
