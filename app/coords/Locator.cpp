@@ -168,16 +168,24 @@ bool Locator::GetNumber(com::DispId id, double* out) {
   return true;
 }
 
-// Datum 1 with these coordinates. A Position left with typed grid values that
-// do not convert refuses the datum put (it would convert them first): fresh
-// coordinates clear that, and the put is tried again.
-bool Locator::PrepareWgs84(double latitude, double longitude) {
+// Datum 1 with these coordinates and datum height. A Position left with
+// typed grid values that do not convert refuses the datum put (it would
+// convert them first): fresh coordinates clear that, and the put is tried
+// again. The height is set every time, since the datum shifts of grid
+// conversions depend on it a little.
+bool Locator::PrepareWgs84(const GeoPoint& wgs84) {
   if (!Put(kDatum, com::Variant::I2(kDatumWgs84))) {
-    if (!Put(kLatitudeRads, com::Variant::R8(latitude)) || !Put(kLongitudeRads, com::Variant::R8(longitude)) ||
-        !Put(kDatum, com::Variant::I2(kDatumWgs84)))
+    if (!Put(kLatitudeRads, com::Variant::R8(wgs84.latitude())) ||
+        !Put(kLongitudeRads, com::Variant::R8(wgs84.longitude())) || !Put(kDatum, com::Variant::I2(kDatumWgs84)))
       return false;
   }
-  return Put(kLatitudeRads, com::Variant::R8(latitude)) && Put(kLongitudeRads, com::Variant::R8(longitude));
+  return Put(kLatitudeRads, com::Variant::R8(wgs84.latitude())) &&
+         Put(kLongitudeRads, com::Variant::R8(wgs84.longitude())) && SetHeight(wgs84.altitude());
+}
+
+bool Locator::SetHeight(double metres) {
+  std::array<com::Variant, 2> args{com::Variant::I2(kDatumHeight), com::Variant::R8(metres)};
+  return Invoke(kSetAltitude, com::kInvokeMethod, args.data(), args.size(), nullptr);
 }
 
 // Puts the grid and its zone. UTM-style and DHDN grids first lose a forced
@@ -202,13 +210,10 @@ std::string Locator::ZoneForConversion() const {
 }
 
 bool Locator::DatumViewOf(const GeoPoint& wgs84, DatumView* out) {
-  std::array<com::Variant, 2> height{com::Variant::I2(kDatumHeight), com::Variant::R8(wgs84.altitude())};
   std::array<com::Variant, 1> format{com::Variant::I2(kDatumHeight)};
   com::Variant altitude;
   DatumView view;
-  if (!PrepareWgs84(wgs84.latitude(), wgs84.longitude()) ||
-      !Invoke(kSetAltitude, com::kInvokeMethod, height.data(), height.size(), nullptr) ||
-      !Put(kDatum, com::Variant::I2(static_cast<std::int16_t>(choice_.datum))) ||
+  if (!PrepareWgs84(wgs84) || !Put(kDatum, com::Variant::I2(static_cast<std::int16_t>(choice_.datum))) ||
       !GetNumber(kLatitudeRads, &view.latitude) || !GetNumber(kLongitudeRads, &view.longitude) ||
       !Invoke(kAltitude, com::kInvokeMethod, format.data(), format.size(), &altitude))
     return false;
@@ -222,7 +227,7 @@ bool Locator::DatumViewOf(const GeoPoint& wgs84, DatumView* out) {
 
 bool Locator::GridViewOf(const GeoPoint& wgs84, GridView* out) {
   GridView view;
-  if (!PrepareWgs84(wgs84.latitude(), wgs84.longitude()) || !SelectGrid(ZoneForConversion()) ||
+  if (!PrepareWgs84(wgs84) || !SelectGrid(ZoneForConversion()) ||
       !GetNumber(kNorthing, &view.northing) || !GetNumber(kEasting, &view.easting))
     return false;
   switch (zoneKind()) {
@@ -246,8 +251,9 @@ bool Locator::GridViewOf(const GeoPoint& wgs84, GridView* out) {
   return true;
 }
 
-// The WGS 84 latitude and longitude of grid coordinates (altitude 0).
-bool Locator::GeoFromGrid(double northing, double easting, GeoPoint* out) {
+// The WGS 84 latitude and longitude of grid coordinates, at a height on the
+// chosen datum (the returned altitude is 0).
+bool Locator::GeoFromGrid(double northing, double easting, double height, GeoPoint* out) {
   std::string zone = zoneKind() == ZoneKind::Utm ? keptZone_ : zoneText();
   if (IsUtmGrid(gridId())) {
     if (zone.empty()) {
@@ -263,8 +269,8 @@ bool Locator::GeoFromGrid(double northing, double easting, GeoPoint* out) {
     }
   }
   double latitude = 0, longitude = 0;
-  if (!PrepareWgs84(position_.latitude(), position_.longitude()) ||
-      !Put(kDatum, com::Variant::I2(static_cast<std::int16_t>(choice_.datum))) || !SelectGrid(zone) ||
+  if (!PrepareWgs84(position_) || !Put(kDatum, com::Variant::I2(static_cast<std::int16_t>(choice_.datum))) ||
+      !SetHeight(height) || !SelectGrid(zone) ||
       !Put(kNorthing, com::Variant::R8(northing)) || !Put(kEasting, com::Variant::R8(easting)) ||
       !Put(kDatum, com::Variant::I2(kDatumWgs84)) || !GetNumber(kLatitudeRads, &latitude) ||
       !GetNumber(kLongitudeRads, &longitude))
@@ -278,14 +284,12 @@ bool Locator::GeoFromGrid(double northing, double easting, GeoPoint* out) {
 bool Locator::ToDatumView(DatumView* out) { return DatumViewOf(position_, out); }
 
 bool Locator::FromDatumView(double latitude, double longitude, double altitude) {
-  std::array<com::Variant, 2> height{com::Variant::I2(kDatumHeight), com::Variant::R8(altitude)};
   std::array<com::Variant, 1> format{com::Variant::I2(kDatumHeight)};
   com::Variant wgs84Altitude;
   double lat = 0, lon = 0, alt = 0;
-  if (!PrepareWgs84(position_.latitude(), position_.longitude()) ||
-      !Put(kDatum, com::Variant::I2(static_cast<std::int16_t>(choice_.datum))) ||
+  if (!PrepareWgs84(position_) || !Put(kDatum, com::Variant::I2(static_cast<std::int16_t>(choice_.datum))) ||
       !Put(kLatitudeRads, com::Variant::R8(latitude)) || !Put(kLongitudeRads, com::Variant::R8(longitude)) ||
-      !Invoke(kSetAltitude, com::kInvokeMethod, height.data(), height.size(), nullptr) ||
+      !SetHeight(altitude) ||
       !Put(kDatum, com::Variant::I2(kDatumWgs84)) || !GetNumber(kLatitudeRads, &lat) ||
       !GetNumber(kLongitudeRads, &lon) ||
       !Invoke(kAltitude, com::kInvokeMethod, format.data(), format.size(), &wgs84Altitude))
@@ -309,7 +313,7 @@ bool Locator::ToGridView(GridView* out) {
 
 bool Locator::FromGridView(double northing, double easting, double altitude) {
   GeoPoint point;
-  if (!GeoFromGrid(northing, easting, &point)) return false;
+  if (!GeoFromGrid(northing, easting, altitude, &point)) return false;
   // The typed height is on the chosen datum: the WGS 84 height is what the
   // datum shift gives for it (the shift of heights is linear to well below
   // a millimetre over a few hundred metres).
@@ -325,7 +329,7 @@ double Locator::GridConvergence() {
   if (choice_.grid == kGridDefault) return convergence_ = 0;
   GridView here;
   GeoPoint north;
-  if (!GridViewOf(position_, &here) || !GeoFromGrid(here.northing + kGridNorthStep, here.easting, &north))
+  if (!GridViewOf(position_, &here) || !GeoFromGrid(here.northing + kGridNorthStep, here.easting, 0, &north))
     return convergence_;
   return convergence_ = position_.Course(north);
 }

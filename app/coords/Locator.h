@@ -142,11 +142,12 @@ class Locator {
   bool Invoke(com::DispId id, std::uint16_t flags, com::Variant* args, std::size_t count, com::Variant* result);
   bool Put(com::DispId id, com::Variant value);
   bool GetNumber(com::DispId id, double* out);
-  bool PrepareWgs84(double latitude, double longitude);
+  bool PrepareWgs84(const GeoPoint& wgs84);
+  bool SetHeight(double metres);
   bool SelectGrid(std::string_view zone);
   bool DatumViewOf(const GeoPoint& wgs84, DatumView* out);
   bool GridViewOf(const GeoPoint& wgs84, GridView* out);
-  bool GeoFromGrid(double northing, double easting, GeoPoint* out);
+  bool GeoFromGrid(double northing, double easting, double height, GeoPoint* out);
   std::string ZoneForConversion() const;
   LocatorTexts Placeholder() const;
 

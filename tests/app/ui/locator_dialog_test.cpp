@@ -309,8 +309,9 @@ TEST(LocatorDialog, ACoordinateTypedInOneGridReadsBackInAnotherAsZenolithConvert
     EXPECT_NEAR(easting, expected[0], 0.006);
     EXPECT_NEAR(northing, expected[1], 0.006);
     const std::string zenolithZone = zenolith.out.substr(zenolith.out.find_last_of(' ') + 1);
-    if (c.toGrid == 1 || c.toGrid == 13)
+    if (c.toGrid == 1 || c.toGrid == 13) {
       EXPECT_EQ(Text(dialog.utmZoneEdit()) + "\n", zenolithZone);
+    }
 
     if (c.proj && testing_support::HaveCs2cs()) {
       const auto lines = testing_support::RunCs2cs(c.proj, std::to_string(c.easting) + " " + std::to_string(c.northing) + "\n", "%.4f");
