@@ -16,8 +16,12 @@
 #include "app/core/SettingsStore.h"
 #include "app/core/Utilities.h"
 #include "app/core/VersionBanner.h"
+#include "app/coords/Locator.h"
 #include "app/coords/Units.h"
 #include "app/gps/GpsConnection.h"
+#include "app/maps/Loader.h"
+#include "app/maps/LocatorGrids.h"
+#include "app/maps/MapCatalogue.h"
 #include "app/processing/AnalyzerStatistics.h"
 #include "app/processing/TrackRecorder.h"
 #include "app/waypoints/Waypoints.h"
@@ -40,7 +44,7 @@ constexpr const char* kLibraryFile = "libZenolithCE.so";
 // The rooms whose long-lived objects are still to come, in the order in
 // which start-up creates them. The loading dialog runs between the tile
 // loaders and the GPS connection.
-constexpr const char* kAbsentBeforeLoading[] = {"online map", "current map", "tile loader 1", "tile loader 2"};
+constexpr const char* kAbsentBeforeLoading[] = {"online map"};
 constexpr const char* kAbsentAfterLoading[] = {"navigation target", "Directions", "search", "buddy tracker"};
 
 }  // namespace
@@ -66,7 +70,14 @@ std::string ZenolithLibraryPath() {
 struct Application::Objects {
   std::unique_ptr<SettingsStore> settings;
   std::unique_ptr<LanguageTable> language;
-  com::ComPtr<com::IDispatch> position;  // the Locator's ZenolithCE.Position
+  com::ComPtr<com::IDispatch> position;  // the Locators' ZenolithCE.Position
+  std::unique_ptr<Locator> locator;      // the locator box and the position entry
+  std::unique_ptr<Locator> gridLocator;  // map calibration's grid conversions
+  std::unique_ptr<maps::LocatorGrids> grids;
+  // The queues come before the catalogue, whose maps release their jobs.
+  std::unique_ptr<maps::Loader> pictures;  // picture decoding
+  std::unique_ptr<maps::Loader> tiles;     // tile downloads (their room is still to come)
+  std::unique_ptr<maps::MapCatalogue> catalogue;
   std::unique_ptr<Waypoints> waypoints;  // the GPX files and their collections
   std::unique_ptr<TrackRecorder> recorder;
   std::unique_ptr<GpsConnection> gps;  // owns the filter, the live and trip statistics and GPSThread; feeds the recorder
@@ -140,17 +151,26 @@ void Application::Boot() {
   else
     LogMessage("Locator: ZenolithCE.Position created");
 
+  o.locator = std::make_unique<Locator>(o.position, *o.settings, *o.language);
+  o.gridLocator = std::make_unique<Locator>(o.position, *o.settings, *o.language);
+  o.grids = std::make_unique<maps::LocatorGrids>(*o.gridLocator);
   for (const char* name : kAbsentBeforeLoading) LogMessage("%s absent", name);
+  o.pictures = std::make_unique<maps::Loader>("pictures");
+  o.tiles = std::make_unique<maps::Loader>("tiles");
+  o.pictures->Start();
+  o.tiles->Start();
+  o.catalogue = std::make_unique<maps::MapCatalogue>(*o.settings, *o.grids, *o.pictures);
 
   o.waypoints = std::make_unique<Waypoints>(*o.settings, WaypointsConfigOf(*o.settings, *o.language));
   o.recorder = std::make_unique<TrackRecorder>(*o.waypoints);
   {
     dialogs::LoadingDialog loading(*o.settings, *o.language, QString::fromStdString(banner), layout.dpiX,
-                                   o.waypoints.get());
+                                   o.waypoints.get(), o.catalogue.get());
     LogMessage("Loading dialog opened");
     loading.exec();
     LogMessage("Loading dialog closed");
   }
+  o.catalogue->RememberSelection();
 
   o.gps = std::make_unique<GpsConnection>(*o.settings, quit_);
   o.gps->SetRecorder(o.recorder.get());
@@ -287,6 +307,12 @@ int Application::Run() {
   o.gps.reset();  // joins GPSThread, the recorder's last caller
   o.recorder.reset();
   o.waypoints.reset();
+  o.catalogue.reset();
+  o.tiles.reset();
+  o.pictures.reset();
+  o.grids.reset();
+  o.gridLocator.reset();
+  o.locator.reset();
   o.position.Reset();
   if (o.comInitialised) com::CoUninitialize();
   o.signalWatch.reset();
