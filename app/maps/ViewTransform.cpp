@@ -204,6 +204,40 @@ bool ClipSegment(ScreenPoint& a, ScreenPoint& b, const ClipBox& box) {
   return true;
 }
 
+std::vector<ScreenPoint> ClipPolygon(std::span<const ScreenPoint> polygon, const ClipBox& box) {
+  std::vector<ScreenPoint> out(polygon.begin(), polygon.end());
+  for (const ScreenPoint& p : out)
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return {};
+  // One edge of the box at a time: inside(p) and the crossing of a-b with it.
+  for (int edge = 0; edge < 4 && !out.empty(); ++edge) {
+    auto inside = [&](const ScreenPoint& p) {
+      switch (edge) {
+        case 0: return p.x >= box.left;
+        case 1: return p.x <= box.right;
+        case 2: return p.y >= box.top;
+        default: return p.y <= box.bottom;
+      }
+    };
+    auto cross = [&](const ScreenPoint& a, const ScreenPoint& b) {
+      const double limit = edge == 0 ? box.left : edge == 1 ? box.right : edge == 2 ? box.top : box.bottom;
+      const double t = edge < 2 ? (limit - a.x) / (b.x - a.x) : (limit - a.y) / (b.y - a.y);
+      ScreenPoint c{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+      if (edge < 2) c.x = limit; else c.y = limit;
+      return c;
+    };
+    std::vector<ScreenPoint> next;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const ScreenPoint& a = out[i];
+      const ScreenPoint& b = out[(i + 1) % out.size()];
+      const bool ia = inside(a), ib = inside(b);
+      if (ia) next.push_back(a);
+      if (ia != ib) next.push_back(cross(a, b));
+    }
+    out = std::move(next);
+  }
+  return out;
+}
+
 void ClippedPath::MoveTo(ScreenPoint p) {
   last_ = p;
   haveLast_ = true;

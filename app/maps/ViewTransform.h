@@ -169,6 +169,10 @@ struct ClipBox {
 // inside or a coordinate is no finite number.
 bool ClipSegment(ScreenPoint& a, ScreenPoint& b, const ClipBox& box);
 
+// Cuts a polygon to the box (Sutherland-Hodgman); empty when nothing of it
+// is inside or a vertex is no finite number.
+std::vector<ScreenPoint> ClipPolygon(std::span<const ScreenPoint> polygon, const ClipBox& box);
+
 // Builds polylines from a path whose vertices may lie far outside the box:
 // every segment is clipped, and consecutive segments that join stay one run.
 class ClippedPath {
