@@ -7,10 +7,13 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTest>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 
 #include "app/core/SettingsStore.h"
+#include "app/ui/MainScreen.h"
 #include "app/ui/MapView.h"
 #include "app/ui/Symbols.h"
 #include "tests/app/ui/WaypointsFixture.h"
@@ -304,4 +307,82 @@ TEST(MapView, GridLinesAppearInTheirColour) {
   for (int x = 0; x < kW; ++x) green += sc.image.pixel(x, kH / 3) == qRgb(0, 255, 0);
   EXPECT_GE(green, 4);  // the meridians crossing a row
   EXPECT_LE(green, 12);
+}
+
+// ---- the map view in the main screen ------------------------------------------
+
+namespace {
+
+struct ScreenFixture {
+  testing_support::TempHome home;
+  std::atomic<bool> quit{false};
+  ui::AppContext context{*home.settings, *home.language, quit, true, [] {}};
+};
+
+QPoint InWindow(const ui::MainScreen& screen, QPoint inMap) { return inMap + screen.mapArea().topLeft(); }
+
+}  // namespace
+
+TEST(MainScreenMap, TapPutsTheMarkerOnThePositionAndTheLocatorReadsIt) {
+  struct Row {
+    bool followMarker;
+    QPoint tap;
+  } rows[] = {{false, {200, 350}}, {false, {300, 420}}, {true, {200, 350}}};
+  for (const Row& r : rows) {
+    ScreenFixture f;
+    f.home.settings->followMarker = r.followMarker;
+    ui::MainScreen screen(f.context, 480, 640);
+    std::vector<GeoPoint> asked;
+    screen.mapView().SetInputs({.locatorLines = [&](const GeoPoint& p) {
+      asked.push_back(p);
+      return std::vector<std::string>{"somewhere"};
+    }});
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    screen.repaint();
+    const GeoPoint expected = screen.mapView().transform().ToPosition(r.tap.x(), r.tap.y());
+    QTest::mouseClick(&screen, Qt::LeftButton, {}, InWindow(screen, r.tap));
+    ASSERT_TRUE(screen.markerPosition().has_value());
+    EXPECT_NEAR(screen.markerPosition()->latitude(), expected.latitude(), 1e-12);
+    EXPECT_NEAR(screen.markerPosition()->longitude(), expected.longitude(), 1e-12);
+    screen.repaint();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_NEAR(asked.back().latitude(), expected.latitude(), 1e-12);  // the locator box shows the marker
+    const maps::ScreenPoint centre = screen.mapView().transform().centrePixel();
+    const QPoint wanted = r.followMarker ? QPoint(std::lround(centre.x), std::lround(centre.y)) : r.tap;
+    EXPECT_EQ(*screen.marker(), wanted) << "the view centres on the marker with followMarker";
+  }
+}
+
+TEST(MainScreenMap, KeysPanAQuarterScreenAndZoomTheView) {
+  struct Row {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    QPoint shift;  // where the old centre goes, in quarter screens
+    double zoom;
+  } rows[] = {
+      {Qt::Key_Left, {}, {1, 0}, 1},  {Qt::Key_Right, {}, {-1, 0}, 1}, {Qt::Key_Up, {}, {0, 1}, 1},
+      {Qt::Key_Down, {}, {0, -1}, 1}, {Qt::Key_Up, Qt::ControlModifier, {0, 0}, 2},
+      {Qt::Key_1, {}, {0, 0}, 0.5},
+  };
+  for (const Row& r : rows) {
+    ScreenFixture f;
+    f.home.settings->followUser = false;
+    f.home.settings->translateX = -13.4 * kDeg;
+    f.home.settings->translateY = -52.5 * kDeg;
+    ui::MainScreen screen(f.context, 480, 640);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    screen.repaint();
+    const GeoPoint before = screen.mapView().transform().centre();
+    const double zoom = f.home.settings->zoomN3;
+    QTest::keyClick(&screen, static_cast<Qt::Key>(r.key), r.modifiers);
+    screen.repaint();
+    const maps::ViewTransform& t = screen.mapView().transform();
+    const maps::ScreenPoint moved = t.ToScreen(before), centre = t.centrePixel();
+    EXPECT_NEAR(moved.x - centre.x, r.shift.x() * screen.mapArea().width() / 4.0, 1e-3) << r.key;
+    // The vertical scale follows the cosine of the new centre's latitude.
+    EXPECT_NEAR(moved.y - centre.y, r.shift.y() * screen.mapArea().height() / 4.0, 0.02) << r.key;
+    EXPECT_DOUBLE_EQ(f.home.settings->zoomN3, zoom * r.zoom);
+  }
 }
