@@ -488,6 +488,7 @@ void MainScreen::PressButton(Button button) {
     case Button::Hyperzoom:
       s.hyperzooming = !s.hyperzooming;
       view_ = BindView(s);
+      mapView_.ClearDrag();
       break;
     case Button::ZoomIn: ZoomBy(2.0); break;
     case Button::ZoomOut: ZoomBy(0.5); break;

@@ -362,3 +362,30 @@ TEST(ViewTransform, VerticalOffsetFromTheLayout) {
   EXPECT_EQ(ScaleUnits(-13, 192), -26);
   EXPECT_EQ(ScaleUnits(29, 96), 29);
 }
+
+TEST(Clipping, PolygonsAreCutToTheBox) {
+  const ClipBox box = ClipBox::Screen(100, 100, 0);
+  struct Row {
+    std::vector<ScreenPoint> polygon;
+    std::size_t vertices;
+    double area;
+  } rows[] = {
+      {{{10, 10}, {90, 10}, {90, 90}, {10, 90}}, 4, 6400},                  // inside
+      {{{-1e9, -1e9}, {1e9, -1e9}, {1e9, 1e9}, {-1e9, 1e9}}, 4, 10000},     // covers the screen
+      {{{50, -20}, {120, 50}, {50, 120}, {-20, 50}}, 8, 8200},              // a diamond with its tips cut
+      {{{200, 200}, {300, 200}, {300, 300}}, 0, 0},                         // outside
+      {{{NAN, 0}, {10, 10}, {0, 10}}, 0, 0},
+  };
+  for (const Row& r : rows) {
+    const std::vector<ScreenPoint> out = ClipPolygon(r.polygon, box);
+    EXPECT_EQ(out.size(), r.vertices);
+    double area = 0;  // shoelace
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const ScreenPoint& a = out[i];
+      const ScreenPoint& b = out[(i + 1) % out.size()];
+      area += a.x * b.y - b.x * a.y;
+      EXPECT_TRUE(box.Contains(a));
+    }
+    EXPECT_NEAR(std::fabs(area) / 2, r.area, 1e-6);
+  }
+}

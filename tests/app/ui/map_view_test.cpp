@@ -166,6 +166,29 @@ TEST(MapView, MapPictureIsStretchedToItsCornersAndOutlinedWhenNotNorthUp) {
   }
 }
 
+TEST(MapView, MapsSmallerThanTenByTenPixelsAreNotDrawn) {
+  struct Row {
+    double metresPerPixel;
+    int drawn;
+  } rows[] = {{2, 1}, {50, 1}, {110, 1}, {120, 0}, {1000, 0}};  // the map is 0.01 degrees: 1112 m tall, 677 m wide
+  for (const Row& r : rows) {
+    Scene sc;
+    MapPicture map;
+    map.size = QSize(100, 100);
+    map.state = MapPicture::State::Loading;
+    map.toPixel.Resize(3, 3);
+    map.toPixel(0, 0) = 100 / (0.01 * kDeg);
+    map.toPixel(0, 2) = -13.40 * kDeg * 100 / (0.01 * kDeg);
+    map.toPixel(1, 1) = -100 / (0.01 * kDeg);
+    map.toPixel(1, 2) = 52.51 * kDeg * 100 / (0.01 * kDeg);
+    map.toPixel(2, 2) = 1;
+    sc.view.SetInputs({.maps = [&](const ui::MapRequest&) { return std::vector<MapPicture>{map}; }});
+    sc.LookAt(52.505, 13.405, r.metresPerPixel);
+    sc.Paint();
+    EXPECT_EQ(sc.view.mapsDrawn(), r.drawn) << r.metresPerPixel;
+  }
+}
+
 TEST(MapView, UserSymbolSitsOnTheFix) {
   Scene sc;
   sc.s.userEnabled = true;
