@@ -9,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -89,21 +88,7 @@ PoiDialog::~PoiDialog() {
 }
 
 void PoiDialog::InstallDefaultHooks() {
-  if (!hooks_.ask)
-    hooks_.ask = [this](const QString& question) {
-      QMessageBox box(QMessageBox::Question, Text(lang::kMessageCaption), question, QMessageBox::NoButton, this);
-      QPushButton* yes = box.addButton(Text(lang::kButtonYes), QMessageBox::YesRole);
-      box.addButton(Text(lang::kButtonNo), QMessageBox::NoRole);
-      box.exec();
-      return box.clickedButton() == yes;
-    };
-  if (!hooks_.tell)
-    hooks_.tell = [this](const QString& message) {
-      QMessageBox box(QMessageBox::Information, Text(lang::kMessageCaption), message, QMessageBox::NoButton,
-                      parentWidget());
-      box.addButton(Text(lang::kButtonOk), QMessageBox::AcceptRole);
-      box.exec();
-    };
+  hooks_.asker = WithDefaultBoxes(std::move(hooks_.asker), language_, this);
   if (!hooks_.openUrl) hooks_.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   if (!hooks_.pickPicture)
     hooks_.pickPicture = [this](const QString& start, const QString& filters) {
@@ -118,7 +103,7 @@ bool PoiDialog::AddPoi(Waypoints& waypoints, SettingsStore& settings, const Lang
                        PoiDialogHooks hooks) {
   PoiDialog dialog(waypoints, settings, language, symbols, position, parent, std::move(hooks));
   if (!dialog.ready()) {
-    dialog.hooks_.tell(dialog.Text(lang::kPoiNeedsFile));
+    dialog.hooks_.asker.message(dialog.Text(lang::kPoiNeedsFile));
     return false;
   }
   return dialog.exec() == QDialog::Accepted && dialog.storedPoint() != nullptr;
@@ -129,7 +114,7 @@ bool PoiDialog::ShowDetails(Waypoints& waypoints, SettingsStore& settings, const
   PoiDialog dialog(waypoints, settings, language, symbols, parent, std::move(hooks));
   if (!dialog.ready()) {
     if (!waypoints.current())
-      dialog.hooks_.tell(dialog.Text(lang::kPoiNeedsFile));
+      dialog.hooks_.asker.message(dialog.Text(lang::kPoiNeedsFile));
     else
       LogMessage("POI details: the current collection has no point");
     return false;
@@ -386,7 +371,7 @@ void PoiDialog::DeleteAudioNote() {
   if (!hasNote_) return;
   const std::string stored = working_.text(PointText::Wav);
   const QString file = Q(newRecording_ || stored.empty() ? std::string(kTemporaryRecordingName) : stored);
-  if (!hooks_.ask(QString("%1 (%2)?").arg(Text(lang::kPoiDeleteAudioQuestion), file))) return;
+  if (!hooks_.asker.question(QString("%1 (%2)?").arg(Text(lang::kPoiDeleteAudioQuestion), file))) return;
   StopAudio();
   if (newRecording_) {
     // Only the recording not yet stored goes; the point's own note, if it

@@ -44,6 +44,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/dialogs/DialogAsker.h"
 #include "app/waypoints/GeoPoint.h"
 
 class QComboBox;
@@ -73,13 +74,12 @@ enum class PoiTab { General = 0, Attachments = 1 };
 // The file dialog's filters for pictures.
 inline constexpr const char* kPictureFilters = "jpg (*.jpg);;gif (*.gif);;png (*.png);;All (*.*)";
 
-// What the dialog asks of the desktop; each hook left empty gets the real
-// thing (message boxes, QDesktopServices::openUrl, QFileDialog).
+// What the dialog asks of the user and the desktop; each hook left empty
+// gets the real thing (message boxes, QDesktopServices::openUrl,
+// QFileDialog).
 struct PoiDialogHooks {
-  // A Yes/No question; true for Yes.
-  std::function<bool(const QString& question)> ask;
-  // A message the user must read.
-  std::function<void(const QString& message)> tell;
+  // Questions (the audio note's delete question) and messages.
+  DialogAsker asker;
   // Hands a URL to the desktop ("tel:+4930123" for Call); false when none
   // takes it.
   std::function<bool(const QUrl& url)> openUrl;

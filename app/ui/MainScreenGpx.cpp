@@ -80,7 +80,7 @@ void MainScreen::OpenGpxCommand(CommandKind kind) {
         break;
       }
       dialogs::PoiDialogHooks hooks;
-      if (context_.automatic) hooks.ask = [](const QString&) { return true; };
+      hooks.asker = Asker();
       const SymbolTable& symbols = Symbols();
       if (kind == CommandKind::AddPoi) {
         dialogs::PoiDialog dialog(*waypoints, settings, language, symbols, marker_ ? *marker_ : UserPosition(), this, hooks);

@@ -142,6 +142,12 @@ class GpxWriter final : public XmlWriter {
 }  // namespace
 
 bool GpxParser::Save(bool unicode) {
+  // An unloaded file holds no points in memory: writing it as it is would
+  // drop them from the disk, so it is read again first.
+  if (loadState_ == LoadState::Unloaded && !owner_.EnsureLoaded(*this)) {
+    LogMessage("Cannot read GPX file %s again before saving it; it stays as it is", path().c_str());
+    return false;
+  }
   // Cleared before writing: a point the GPS thread appends meanwhile marks
   // the file again, so it is not taken as saved.
   modified_ = false;

@@ -203,6 +203,13 @@ bool POIs::MovePointDown(const GeoPoint* point) {
 void POIs::Clear() {
   Lock lock(mutex_);
   points_.clear();
+  unloadedCount_ = 0;
+}
+
+void POIs::Unload() {
+  Lock lock(mutex_);
+  unloadedCount_ = points_.size();
+  points_.clear();
 }
 
 std::string POIs::name() const { Lock lock(mutex_); return name_; }
@@ -239,7 +246,10 @@ void POIs::SetWidth(int width) {
   MarkModified();
 }
 
-std::size_t POIs::count() const { Lock lock(mutex_); return points_.size(); }
+std::size_t POIs::count() const {
+  Lock lock(mutex_);
+  return points_.empty() ? unloadedCount_ : points_.size();
+}
 
 std::vector<GeoPoint> POIs::Points() const {
   Lock lock(mutex_);

@@ -104,6 +104,9 @@ class POIs {
   bool MovePointUp(const GeoPoint* point);    // swap with its predecessor
   bool MovePointDown(const GeoPoint* point);  // swap with its successor
   void Clear();
+  // Frees the points of a file being unloaded; count() stays what it was
+  // until the file is read again.
+  void Unload();
 
   std::string name() const;
   std::string desc() const;
@@ -187,6 +190,7 @@ class POIs {
   std::uint32_t color_ = 0;
   int width_ = 2;
   PointList points_;
+  std::size_t unloadedCount_ = 0;  // the count while the file is unloaded
   std::string selectedName_;
   std::optional<GeoPoint> lastReceived_;
   bool visible_ = true;

@@ -236,7 +236,7 @@ void Waypoints::UnloadOutside(const GeoBounds& visible) {
     if (file->bounds().Intersects(visible)) continue;
     if ((current_ && &current_->file() == file.get()) || (recording_ && &recording_->file() == file.get())) continue;
     if (!file->SaveIfModified(settings_.saveDataUnicode)) continue;  // keep unsaved points in memory
-    for (POIs* c : CollectionsOf(*file)) c->Clear();
+    for (POIs* c : CollectionsOf(*file)) c->Unload();
     file->SetLoadState(LoadState::Unloaded);
   }
 }

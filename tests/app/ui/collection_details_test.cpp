@@ -203,7 +203,7 @@ TEST(CollectionDetails, AnUnloadedFileIsReadAgainBeforeThePointsAreShown) {
   f.waypoints->MakeCurrent(f.Collection("Other.gpx/POIs"));
   f.waypoints->UnloadOutside(far);
   ASSERT_EQ(home.loadState(), rovana::LoadState::Unloaded);
-  ASSERT_EQ(f.Collection("Home.gpx/Loop")->count(), 0u);
+  ASSERT_TRUE(f.Collection("Home.gpx/Loop")->Points().empty());
   const auto dialog = f.Dialog("Home.gpx/Loop");
   EXPECT_EQ(Rows(dialog->pointList()), (std::vector<std::string>{"R1", "R2", "R3"}));
   EXPECT_EQ(home.loadState(), rovana::LoadState::Loaded);

@@ -2,7 +2,7 @@
 // puts it, a map picture stretched to its corners (outlines when it is not
 // north-up), the user symbol at the fix, the heading arrow, collections
 // shown as anchors when zoomed out, the deepest zoom without artefacts, and
-// the locator lines of the marker.
+// the locator lines of the marker, the catalogue as the maps input.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -13,9 +13,14 @@
 #include <cmath>
 
 #include "app/core/SettingsStore.h"
+#include "app/maps/Loader.h"
+#include "app/maps/MapCatalogue.h"
+#include "app/maps/MapImage.h"
 #include "app/ui/MainScreen.h"
+#include "app/ui/MapViewMaps.h"
 #include "app/ui/MapView.h"
 #include "app/ui/Symbols.h"
+#include "tests/app/maps/TestGrids.h"
 #include "tests/app/ui/WaypointsFixture.h"
 
 using namespace rovana;
@@ -408,4 +413,60 @@ TEST(MainScreenMap, KeysPanAQuarterScreenAndZoomTheView) {
     EXPECT_NEAR(moved.y - centre.y, r.shift.y() * screen.mapArea().height() / 4.0, 0.02) << r.key;
     EXPECT_DOUBLE_EQ(f.home.settings->zoomN3, zoom * r.zoom);
   }
+}
+
+// ---- the catalogue as the maps input ------------------------------------------
+
+TEST(CatalogueMaps, PicturesComeWhenNorthUpAndGoOutsideTheView) {
+  testing_support::TempHome home;
+  testing_support::TestGrids grids;
+  maps::Loader pictures{"pictures", maps::LoaderPolicy::OldestFirst, 10};
+  pictures.Start();
+  const std::filesystem::path data = home.folder() / "data";
+  std::filesystem::create_directories(data);
+  home.settings->primaryDataPath = home.settings->secondaryDataPath = data.string();
+  QImage png(200, 100, QImage::Format_RGB32);
+  png.fill(Qt::blue);
+  ASSERT_TRUE(png.save(QString::fromStdString((data / "m.png").string()), "PNG"));
+  std::ofstream(data / "m.txt") << "width = 200\nheight = 100\nref1x = 0\nref1y = 0\nlat1 = 50\nlon1 = 10\nwidthM = 1000\n";
+  maps::MapCatalogue catalogue(*home.settings, grids, pictures);
+  catalogue.Load();
+  ASSERT_EQ(catalogue.size(), 1u);
+  maps::MapImage& map = catalogue.at(0);
+  catalogue.SetVisible(map, true);
+  ASSERT_TRUE(map.calibrated());
+  const auto input = ui::CatalogueMaps(catalogue);
+
+  ui::MapRequest request;
+  request.visible.Widen(GeoPoint(49.99 * kDeg, 9.99 * kDeg));
+  request.visible.Widen(GeoPoint(50.01 * kDeg, 10.02 * kDeg));
+  request.metresPerPixel = 5;  // the map is 200 x 100 pixels on the screen
+  request.northUp = true;
+  std::vector<MapPicture> shown = input(request);
+  for (int i = 0; i < 250 && !(shown.size() == 1 && shown[0].state == MapPicture::State::Loaded); ++i) {
+    QTest::qWait(20);
+    shown = input(request);
+  }
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].state, MapPicture::State::Loaded);
+  EXPECT_EQ(shown[0].picture.size(), QSize(200, 100));
+  EXPECT_EQ(shown[0].picture.pixel(100, 50), qRgb(0, 0, 255));
+  EXPECT_TRUE(shown[0].selected);
+  ASSERT_EQ(shown[0].references.size(), 1u);
+
+  request.northUp = false;  // outlines only: the picture goes
+  shown = input(request);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].picture.isNull());
+  EXPECT_FALSE(map.loaded());
+
+  request.northUp = true;
+  request.metresPerPixel = 1000;  // smaller than 10 x 10 pixels
+  EXPECT_TRUE(input(request).empty());
+  request.metresPerPixel = 5;
+  request.visible = GeoBounds{};
+  request.visible.Widen(GeoPoint(0, 0));
+  request.visible.Widen(GeoPoint(0.001, 0.001));
+  EXPECT_TRUE(input(request).empty());  // outside the view
+  EXPECT_FALSE(map.loaded());
 }

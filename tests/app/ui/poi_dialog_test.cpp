@@ -111,11 +111,11 @@ struct Fixture {
 
   rovana::dialogs::PoiDialogHooks Hooks() {
     rovana::dialogs::PoiDialogHooks hooks;
-    hooks.ask = [this](const QString& q) {
+    hooks.asker.question = [this](const QString& q) {
       questions.push_back(q);
       return answer;
     };
-    hooks.tell = [this](const QString& m) { told.push_back(m); };
+    hooks.asker.message = [this](const QString& m) { told.push_back(m); };
     hooks.openUrl = [this](const QUrl& url) {
       urls.push_back(url);
       return true;
@@ -424,7 +424,7 @@ TEST(PoiDialog, MovingIntoAnUnloadedFileReadsItFirst) {
   far.maxLongitude = far.maxLatitude = -0.9;
   f.waypoints->UnloadOutside(far);
   ASSERT_EQ(f.b->loadState(), rovana::LoadState::Unloaded);
-  ASSERT_EQ(f.bPois->count(), 0u);
+  ASSERT_TRUE(f.bPois->Points().empty());
 
   f.aPois->AddPoint(Named("Bench", 36000), -1, true);
   auto dialog = f.DetailsDialog();

@@ -88,6 +88,29 @@ TEST(POIs, DeletingTheLastContentDeletesTheFile) {
   EXPECT_FALSE(fs::exists(f.path / "t.gpx"));
 }
 
+TEST(POIs, DeletingARouteOfAnUnloadedFileKeepsTheFileItsPoisHold) {
+  Fixture f;
+  GpxParser& file = f.waypoints->NewFile("t.gpx");
+  f.waypoints->FirstOf(file)->AddPoint(At(0.2, 5), -1, true);
+  POIs& route = f.waypoints->AddCollection(file, PoisKind::Route);
+  f.waypoints->RecomputeBounds(file);
+  GeoBounds far;
+  far.minLongitude = far.minLatitude = -1;
+  far.maxLongitude = far.maxLatitude = -0.9;
+  f.waypoints->UnloadOutside(far);
+  ASSERT_EQ(file.loadState(), LoadState::Unloaded);
+  ASSERT_TRUE(f.waypoints->DeleteCollection(route, true));
+  EXPECT_EQ(f.waypoints->files().size(), 1u);
+  EXPECT_TRUE(fs::exists(f.path / "t.gpx")) << "the unloaded POIs still count";
+  ASSERT_TRUE(file.modified());
+  ASSERT_TRUE(f.waypoints->SaveAll());
+  EXPECT_EQ(f.waypoints->FirstOf(file)->count(), 1u) << "read again before it was written";
+  f.waypoints = std::make_unique<Waypoints>(*f.settings);
+  ASSERT_EQ(f.waypoints->LoadAll(), 1);
+  EXPECT_EQ(f.waypoints->FirstOf(*f.waypoints->files().front())->count(), 1u) << "the point is still on disk";
+  EXPECT_EQ(f.waypoints->FirstOf(*f.waypoints->files().front(), true), nullptr) << "the route is gone";
+}
+
 TEST(POIs, PinnedFilesRefuseDeletion) {
   Fixture f;
   GpxParser& file = f.waypoints->NewFile("t.gpx");
@@ -107,8 +130,10 @@ TEST(POIs, UnloadSavesFirstAndReloadMatchesCollectionsByNumber) {
   far.maxLongitude = far.maxLatitude = -0.9;
   f.waypoints->UnloadOutside(far);
   EXPECT_EQ(file.loadState(), LoadState::Unloaded);
-  EXPECT_EQ(track.count(), 0u);
+  EXPECT_TRUE(track.Points().empty());
+  EXPECT_EQ(track.count(), 3u) << "the count stays for labels and clean-up";
   EXPECT_TRUE(fs::exists(f.path / "t.gpx"));
+
   ASSERT_TRUE(f.waypoints->EnsureLoaded(file));
   EXPECT_EQ(track.count(), 3u);
   EXPECT_EQ(track.name(), "T");
