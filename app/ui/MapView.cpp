@@ -167,6 +167,7 @@ void MapView::PaintMaps(QPainter& painter, const MapFrame& frame) {
   const std::vector<MapPicture> maps = inputs_.maps({transform_.visible(), mpp, northUp});
   const ClipBox box = ClipBox::Screen(frame.width, frame.height, kClipMargin);
   for (const MapPicture& map : maps) {
+    if (map.toPixel.rows() != 3 || map.toPixel.columns() != 3) continue;  // not calibrated
     const matrixT toGeo = !map.toPixel;
     GeoBounds b;
     if (toGeo.empty() || !MapBounds(map, toGeo, b)) continue;
