@@ -21,6 +21,7 @@
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/QuickMenuDialog.h"
 #include "app/dialogs/SettingsDialog.h"
+#include "app/gps/GpsConnection.h"
 #include "app/ui/LiveTexts.h"
 
 namespace rovana::ui {
@@ -65,7 +66,7 @@ constexpr KeyMapRow kKeyMap[] = {
     {Qt::Key_5, NavKey::D5},      {Qt::Key_6, NavKey::D6},        {Qt::Key_8, NavKey::D8},
 };
 
-QColor ColourOf(std::int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+QColor ColourOf(std::int32_t bgr) { return ColourOfBgr(static_cast<std::uint32_t>(bgr)); }
 
 QRect ToQt(const Rect& r) { return QRect(r.x, r.y, r.w, r.h); }
 
@@ -89,7 +90,8 @@ MainScreen::MainScreen(AppContext& context, int width, int height, QWidget* pare
         ++speedAlerts_;
         LogMessage("Speed alert");
         QApplication::beep();
-      }) {
+      }),
+      mapView_(context.settings) {
   LogMessage("Starting Rovana");
   setWindowTitle(QString::fromStdString(context_.language.Entry(lang::kMessageCaption)));
   setAttribute(Qt::WA_OpaquePaintEvent);  // no background erase: the image covers everything
@@ -219,19 +221,38 @@ void MainScreen::Paint(QImage& image) {
   QFont font("Arial");
   font.setPixelSize(Scale(11, dpi_));
   painter.setFont(font);
-  // The map, collections, target and overlays come from the map view; a
-  // command waiting from the quick menu skips them, as the view will.
-  if (pendingCommand_ == 0 && marker_) {
-    const QPoint m = *marker_ + pan_;
-    const int s = Scale(6, dpi_);
-    painter.setPen(QPen(Qt::red, Scale(2, dpi_)));
-    painter.drawLine(m - QPoint(s, s), m + QPoint(s, s));
-    painter.drawLine(m - QPoint(s, -s), m + QPoint(s, -s));
+  // A command waiting from the quick menu skips the map layers.
+  const MapFrame frame = Frame();
+  if (pendingCommand_ == 0) {
+    mapView_.Build(view_, frame);
+    mapView_.PaintLayers(painter, frame, context_.waypoints, &Symbols());
   }
-  PaintButtons(painter);
+  PaintButtons(painter, frame);
 }
 
-void MainScreen::PaintButtons(QPainter& p) {
+MapFrame MainScreen::Frame() const {
+  const SettingsStore& s = context_.settings;
+  MapFrame frame;
+  const QRect area = mapArea();
+  frame.width = area.width();
+  frame.height = area.height();
+  frame.dpi = dpi_;
+  if (context_.gps) {
+    frame.user = context_.gps->filter().GetPosition(true);
+    frame.course = context_.gps->live().MovingHeading();
+  }
+  frame.marker = marker_;
+  frame.calibrationMode = calibrationMode_;
+  maps::OffsetFlags offset;
+  offset.directionsPane = s.dirsRefresh != 0;
+  offset.basicsEnabled = s.basicsEnabled;
+  offset.zoomEnabled = s.zoomEnabled;
+  offset.headingMode = view_.heading ? *view_.heading : 0;
+  frame.verticalOffsetUnits = maps::VerticalOffsetUnits(offset);
+  return frame;
+}
+
+void MainScreen::PaintButtons(QPainter& p, const MapFrame& frame) {
   const SettingsStore& s = context_.settings;
   const ButtonFlags flags = FlagsFrom(s);
   auto box = [&p](const Rect& r, const QString& text, QColor fill) {
@@ -267,22 +288,15 @@ void MainScreen::PaintButtons(QPainter& p) {
   const QColor panel(0xF0, 0xF0, 0xE0, 0xE0);
   const LanguageTable& lt = context_.language;
   const LiveTexts live = MakeLiveTexts(context_.gps, s, lt);
-  if (flags.compassEnabled) {
-    const QRect c = ToQt(buttons_.compass).adjusted(2, 2, -2, -2);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(panel);
-    p.drawEllipse(c);
-    p.drawText(c, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(lt.Entry(lang::kCoordNorthLetter)));
-    if (live.heading) {
-      const QPointF centre = QRectF(c).center();
-      const double r = c.width() * 0.38;
-      const QPointF tip(centre.x() + r * std::sin(*live.heading), centre.y() - r * std::cos(*live.heading));
-      p.setPen(QPen(QColor(0xC0, 0x20, 0x20), Scale(2, dpi_)));
-      p.drawLine(centre, tip);
-    }
-  }
+  if (flags.compassEnabled)
+    mapView_.PaintCompass(p, ToQt(buttons_.compass).adjusted(2, 2, -2, -2), frame, context_.waypoints, &Symbols());
   lastLive_ = live;
-  if (flags.locatorEnabled) box(buttons_.locator, QString::fromStdString(live.fix), panel);
+  if (flags.locatorEnabled) {
+    // The locator's lines for the marker or the user; the fix text until the locator is connected.
+    QStringList lines;
+    for (const std::string& line : mapView_.LocatorLines(frame)) lines << QString::fromStdString(line);
+    box(buttons_.locator, lines.isEmpty() ? QString::fromStdString(live.fix) : lines.join('\n'), panel);
+  }
   if (flags.basicsEnabled) {
     constexpr int kCaptions[] = {lang::kWordStatistics, lang::kWordSpeed, lang::kSatInView, lang::kMenuToolsSpeedAlert};
     for (std::size_t i = 0; i < 4; ++i)
@@ -297,6 +311,7 @@ void MainScreen::PaintButtons(QPainter& p) {
     const QRect bar = ToQt(buttons_.zoomBar);
     p.setBrush(Qt::darkGray);
     p.drawRect(QRect(sliderOffset_ - Scale(3, dpi_), bar.top() + 2, Scale(6, dpi_), bar.height() - 4));
+    mapView_.PaintScale(p, bar, dpi_);
   }
   if (flags.dirsPane) box(buttons_.directions, QString::fromStdString(lt.Title(lang::kMenuToolsDirections)), panel);
   box(buttons_.menuBar, menuHidden_ ? "^" : "v", panel);
@@ -305,7 +320,8 @@ void MainScreen::PaintButtons(QPainter& p) {
 
 std::optional<QPoint> MainScreen::marker() const {
   if (!marker_) return std::nullopt;
-  return *marker_ + pan_;
+  const maps::ScreenPoint p = mapView_.transform().ToScreen(*marker_);
+  return QPoint(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
 }
 
 int MainScreen::RunModal(QDialog& dialog) {
@@ -359,6 +375,7 @@ void MainScreen::ExecuteCommand(int id) {
 void MainScreen::ToggleFollowUser() {
   context_.settings.followUser = !context_.settings.followUser;
   if (context_.settings.followUser) marker_.reset();
+  mapView_.ClearDrag();
   update();
 }
 
@@ -435,9 +452,10 @@ void MainScreen::closeEvent(QCloseEvent* event) {
 void MainScreen::reject() { Quit(); }  // Escape
 
 void MainScreen::PanBy(int dx, int dy) {
-  // The map view moves the view parameters; until then the pan shifts the
-  // marker with the picture. In calibration mode it would move the map's calibration.
+  // In calibration mode "by map" this would move the map's calibration instead.
   pan_ += QPoint(dx, dy);
+  mapView_.Build(view_, Frame());
+  mapView_.PanBy(view_, dx, dy);
   update();
 }
 
@@ -447,16 +465,16 @@ void MainScreen::ZoomBy(double factor) {
 }
 
 void MainScreen::TapMap(QPoint point) {
-  const QPoint mapPoint = point - pan_;
-  if (marker_) {
-    const QPoint old = *marker_ + pan_;
-    if (std::abs(old.x() - point.x()) <= kMarkerToggleSlopPx && std::abs(old.y() - point.y()) <= kMarkerToggleSlopPx) {
+  if (paints_ == 0) mapView_.Build(view_, Frame());  // the transform of what the screen shows
+  const GeoPoint position = mapView_.transform().ToPosition(point.x(), point.y());
+  if (const std::optional<QPoint> old = marker()) {
+    if (std::abs(old->x() - point.x()) <= kMarkerToggleSlopPx && std::abs(old->y() - point.y()) <= kMarkerToggleSlopPx) {
       // Markers attached to a POI or track point would be replaced instead; none exist yet.
       marker_.reset();
       return;
     }
   }
-  marker_ = mapPoint;
+  marker_ = position;
 }
 
 void MainScreen::PressButton(Button button) {
@@ -470,6 +488,7 @@ void MainScreen::PressButton(Button button) {
     case Button::Hyperzoom:
       s.hyperzooming = !s.hyperzooming;
       view_ = BindView(s);
+      mapView_.ClearDrag();
       break;
     case Button::ZoomIn: ZoomBy(2.0); break;
     case Button::ZoomOut: ZoomBy(0.5); break;

@@ -4,10 +4,12 @@
 // 200 ms timer. Every dialog runs modally on top of it through RunModal, which
 // stops the timer while the dialog is up.
 //
-// Until the map view exists the paint draws the background, the on-screen
-// buttons, the corner menu button and the marker; the hit rectangles are the
-// real ones (ScreenRules.h). Commands of rooms that are still to come are in
-// the menu, greyed, and do nothing when reached through the quick menu.
+// The paint draws the map view (MapView.h: maps, grid, collections, marker,
+// user) under the on-screen buttons; the hit rectangles are the real ones
+// (ScreenRules.h). Stylus and key pans and zooms move the view; a tap puts
+// the marker on the position under it. Commands of rooms that are still to
+// come are in the menu, greyed, and do nothing when reached through the
+// quick menu.
 #pragma once
 
 #include <QDialog>
@@ -24,6 +26,7 @@
 #include "app/screen/ScreenRules.h"
 #include "app/ui/AppContext.h"
 #include "app/ui/LiveTexts.h"
+#include "app/ui/MapView.h"
 #include "app/ui/Symbols.h"
 #include "app/waypoints/GeoPoint.h"
 
@@ -84,8 +87,14 @@ class MainScreen : public QDialog {
   int paints() const { return paints_; }
   // What the last paint showed of the GPS connection and the statistics.
   const LiveTexts& lastLive() const { return lastLive_; }
+  // The marker's pixel in the map area through the current transform.
   std::optional<QPoint> marker() const;
+  const std::optional<GeoPoint>& markerPosition() const { return marker_; }
+  // The sum of the stylus and key pans, in pixels.
   QPoint panOffset() const { return pan_; }
+  // The map view: the application hands it the inputs of the locator and
+  // the map catalogue (MapView::SetInputs).
+  MapView& mapView() { return mapView_; }
   int quickPage() const { return quickPage_; }
 
  protected:
@@ -105,7 +114,9 @@ class MainScreen : public QDialog {
   void StopTimer();
   void ApplyLayout();
   void Paint(QImage& image);
-  void PaintButtons(QPainter& painter);
+  void PaintButtons(QPainter& painter, const MapFrame& frame);
+  // What the map view needs of this paint.
+  MapFrame Frame() const;
   void OpenQuickMenu();
   void OpenLanguageDialog();
   void OpenSettingsDialog();
@@ -168,10 +179,9 @@ class MainScreen : public QDialog {
   std::uint32_t penDownTick_ = 0, lastPanTick_ = 0;
   screen::Button active_ = screen::Button::None;
 
-  // Until the map view brings the screen transform, positions are map-area
-  // pixels shifted by the accumulated pan.
+  MapView mapView_;
   QPoint pan_;
-  std::optional<QPoint> marker_;  // in pan-free coordinates
+  std::optional<GeoPoint> marker_;
 };
 
 }  // namespace rovana::ui

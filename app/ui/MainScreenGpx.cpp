@@ -28,8 +28,7 @@ constexpr int kRecordTrackCommand = 32828;
 }  // namespace
 
 GeoPoint MainScreen::UserPosition() const {
-  // The marker cannot be turned into a position before the map view brings
-  // the screen transform, so new points and tracks start at the user.
+  // New tracks start at the user; new POIs at the marker when there is one.
   return context_.gps ? context_.gps->filter().GetPosition(false) : GeoPoint();
 }
 
@@ -84,7 +83,7 @@ void MainScreen::OpenGpxCommand(CommandKind kind) {
       hooks.asker = Asker();
       const SymbolTable& symbols = Symbols();
       if (kind == CommandKind::AddPoi) {
-        dialogs::PoiDialog dialog(*waypoints, settings, language, symbols, UserPosition(), this, hooks);
+        dialogs::PoiDialog dialog(*waypoints, settings, language, symbols, marker_ ? *marker_ : UserPosition(), this, hooks);
         if (dialog.ready()) RunModal(dialog);
       } else {
         dialogs::PoiDialog dialog(*waypoints, settings, language, symbols, this, hooks);
