@@ -146,14 +146,14 @@ constexpr Command kCommands[] = {
     {32852, 0, K::NotBuilt}, {32893, 0, K::NotBuilt}, {32896, 0, K::FollowUser}, {32826, 0, K::NotBuilt},
     {32825, 0, K::NotBuilt}, {32833, 0, K::NotBuilt},
 
-    {32870, 1, K::NotBuilt}, {32784, 1, K::NotBuilt}, {32894, 1, K::NotBuilt}, {32786, 1, K::NotBuilt},
+    {32870, 1, K::NotBuilt}, {32784, 1, K::MapSelect}, {32894, 1, K::MapDetails}, {32786, 1, K::NotBuilt},
     {32842, 1, K::NotBuilt}, {32843, 1, K::NotBuilt},
 
     {32858, 2, K::GpxSelect}, {32859, 2, K::GpxDetails}, {32797, 2, K::AddPoi}, {32881, 2, K::PoiDetails},
     {32828, 2, K::RecordTrack}, {32880, 2, K::NotBuilt},
 
     {32815, 3, K::Dashboard}, {32895, 3, K::TripComputer}, {32878, 3, K::SpeedAlert}, {32883, 3, K::Stopwatch},
-    {32821, 3, K::SatelliteStatus}, {32834, 3, K::NotBuilt}, {32875, 3, K::NotBuilt}, {32835, 3, K::NotBuilt},
+    {32821, 3, K::SatelliteStatus}, {32834, 3, K::TrackAnalyzer}, {32875, 3, K::NotBuilt}, {32835, 3, K::Locator},
     {32839, 3, K::Filter}, {32851, 3, K::NotBuilt}, {32872, 3, K::NotBuilt}, {32877, 3, K::NotBuilt},
 
     {32793, 4, K::GpsSettings}, {32874, 4, K::NotBuilt}, {32856, 4, K::Language}, {32803, 4, K::Settings},

@@ -71,12 +71,6 @@ enum class Button : std::uint8_t {
   Trainer,
   Satellites,
   SpeedAlert,
-  // The GPX menu: files and collections, points, track recording.
-  GpxSelect,
-  GpxDetails,
-  AddPoi,
-  PoiDetails,
-  RecordTrack,
 };
 
 // Which buttons are shown, from the settings.
@@ -165,6 +159,11 @@ enum class CommandKind : std::uint8_t {
   AddPoi,
   PoiDetails,
   RecordTrack,
+  // Maps and positions.
+  MapSelect,
+  MapDetails,
+  Locator,
+  TrackAnalyzer,
 };
 
 struct Command {

@@ -12,8 +12,13 @@ namespace rovana {
 class SettingsStore;
 class LanguageTable;
 class GpsConnection;
+class Locator;
 class TrackRecorder;
 class Waypoints;
+namespace maps {
+class GridConverter;
+class MapCatalogue;
+}  // namespace maps
 }  // namespace rovana
 
 namespace rovana::ui {
@@ -38,6 +43,11 @@ struct AppContext {
   TrackRecorder* recorder = nullptr;
   // The "Symbol" folders, the home's first, for the map symbols.
   std::vector<std::filesystem::path> symbolFolders = {};
+  // The locator (coordinates as the user reads them), the map catalogue and
+  // the calibration's grid conversions; null in tests of the screen alone.
+  Locator* locator = nullptr;
+  maps::MapCatalogue* catalogue = nullptr;
+  maps::GridConverter* grids = nullptr;
 };
 
 }  // namespace rovana::ui

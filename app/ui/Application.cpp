@@ -27,6 +27,7 @@
 #include "app/waypoints/Waypoints.h"
 #include "app/screen/BootThread.h"
 #include "app/ui/MainScreen.h"
+#include "app/ui/MapViewMaps.h"
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/LoadingDialog.h"
 #include "platform/com/Runtime.h"
@@ -183,6 +184,28 @@ void Application::Boot() {
   LogMessage("boot time = %ums", static_cast<unsigned>(TickCount() - startTick_));
 }
 
+// The locator box and the grid convergence come from the Locator (its own
+// position moves to the point asked about), the maps from the catalogue.
+MapViewInputs Application::MapInputs() {
+  Objects& o = *objects_;
+  MapViewInputs inputs;
+  Locator* locator = o.locator.get();
+  inputs.gridConvergence = [locator](const GeoPoint& at) {
+    locator->SetPosition(at);
+    return locator->GridConvergence();
+  };
+  inputs.locatorLines = [locator](const GeoPoint& at) {
+    locator->SetPosition(at);
+    const LocatorTexts t = locator->Format();
+    std::vector<std::string> lines{t.latitudeLabel + " " + t.latitude, t.longitudeLabel + " " + t.longitude};
+    if (!t.zone.empty()) lines.push_back(t.zone);
+    lines.push_back(t.altitude);
+    return lines;
+  };
+  inputs.maps = CatalogueMaps(*o.catalogue);
+  return inputs;
+}
+
 void Application::ReportFolderProblems() {
   std::string problems;
   for (const std::string& problem : {LogProblem(), objects_->settings->LoadProblem(), objects_->settings->SaveProblem()}) {
@@ -281,8 +304,10 @@ int Application::Run() {
   Objects& o = *objects_;
   o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, options_.unattended(),
                                                       [this] { Shutdown(); }, o.gps.get(), o.waypoints.get(),
-                                                      o.recorder.get(), options_.folders.ResourceCandidates("Symbol")});
+                                                      o.recorder.get(), options_.folders.ResourceCandidates("Symbol"),
+                                                      o.locator.get(), o.catalogue.get(), o.grids.get()});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
+  o.screen->mapView().SetInputs(MapInputs());
   if (signalled_) QTimer::singleShot(0, o.screen.get(), [this] { objects_->screen->Quit(false); });
   if (options_.quitAfterMs >= 0) {
     QTimer::singleShot(options_.quitAfterMs, o.screen.get(), [this] {

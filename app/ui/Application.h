@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/core/ProgramFolders.h"
+#include "app/ui/MapView.h"
 #include "app/waypoints/Waypoints.h"
 
 namespace rovana {
@@ -67,6 +68,8 @@ class Application {
   // The log, settings load and settings save problems: logged, on stderr and
   // in one message box (not in unattended runs).
   void ReportFolderProblems();
+  // What the map view asks of the locator and the map catalogue.
+  MapViewInputs MapInputs();
   // SIGINT, SIGTERM and SIGHUP start the normal shutdown without the question.
   void WatchShutdownSignals();
   void EndWithoutQuestion();

@@ -369,6 +369,12 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::RecordTrack:
       OpenGpxCommand(command->kind);
       break;
+    case CommandKind::MapSelect:
+    case CommandKind::MapDetails:
+    case CommandKind::Locator:
+    case CommandKind::TrackAnalyzer:
+      OpenMapCommand(command->kind);
+      break;
   }
 }
 

@@ -123,6 +123,9 @@ class MainScreen : public QDialog {
   // The dialogs of the GPS connection, the filter and the statistics
   // (MainScreenTools.cpp); nothing without a connection.
   void OpenToolDialog(screen::CommandKind kind);
+  // Map › Select and Details, Tools › Locator and the track analyzer
+  // (MainScreenMaps.cpp); nothing without their objects.
+  void OpenMapCommand(screen::CommandKind kind);
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
   void OpenGpxCommand(screen::CommandKind kind);
   void StartRecording();
