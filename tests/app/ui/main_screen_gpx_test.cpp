@@ -11,6 +11,7 @@
 
 #include "app/dialogs/PoiDialog.h"
 #include "app/dialogs/RecordTrackDialog.h"
+#include "app/dialogs/TrackAnalyzerDialog.h"
 #include "app/ui/MainScreen.h"
 #include "tests/app/ui/WaypointsFixture.h"
 
@@ -78,13 +79,34 @@ TEST(MainScreenGpx, AddPoiPutsAPointIntoTheCurrentCollection) {
   EXPECT_FALSE(current->LastPoint()->sym().empty());
 }
 
+TEST(MainScreenGpx, TheTrackAnalyzerOpensOnTheStore) {
+  Fixture f;
+  f.LoadSamples();
+  MainScreen screen(f.context, 480, 640);
+  bool opened = false;
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, &opened] {
+    if (auto* dialog = qobject_cast<rovana::dialogs::TrackAnalyzerDialog*>(QApplication::activeModalWidget())) {
+      opened = dialog->chosenCollection() != nullptr;
+      poll->stop();
+      poll->deleteLater();
+      dialog->reject();
+    }
+  });
+  poll->start(10);
+  screen.ExecuteCommand(32834);
+  EXPECT_TRUE(opened) << "a route or track of the samples is chosen";
+}
+
 TEST(MainScreenGpx, WithoutAStoreTheGpxCommandsDoNothing) {
   testing_support::TempHome home;
   std::atomic<bool> quit{false};
   AppContext context{*home.settings, *home.language, quit, true, [] {}};
   MainScreen screen(context, 480, 640);
   EXPECT_FALSE(screen.actionOf(kRecordTrack)->isEnabled());
-  for (int command : {kRecordTrack, kAddPoi, kPoiDetails, kGpxDetails, 32858}) screen.ExecuteCommand(command);
+  // The GPX commands, Map › Select and Details, Tools › Locator and the track analyzer.
+  for (int command : {kRecordTrack, kAddPoi, kPoiDetails, kGpxDetails, 32858, 32784, 32894, 32835, 32834})
+    screen.ExecuteCommand(command);
   EXPECT_FALSE(screen.actionOf(kGpxDetails)->isEnabled());
 }
 

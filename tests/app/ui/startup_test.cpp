@@ -36,11 +36,11 @@ TEST(Startup, LogShowsStartupAndShutdownInOrderAndScreenshotHasTheScreenSize) {
       "Rovana 3.",             "Settings store created", "Language table created",
       "Language dialog answered automatically", "Online connection absent",
       "rcClientFull = 0,0,240,320", "rcClientLoRes= 0,0,240,320", "orient       = 1",
-      "Locator: ZenolithCE.Position created", "tile loader 2 absent", "LoadThread=0x",
+      "Locator: ZenolithCE.Position created", "LoaderThread=0x", "LoadThread=0x",
       "Loading dialog closed", "GPSThread=0x",         "GPS connection created",
       "buddy tracker absent",  "BootThread=0x",        "boot time = ",
       "Starting Rovana",       "Screenshot saved to ", "Quitting Rovana!",
-      "Trip statistics and position stored",           "Settings saved",
+      "Waypoint files saved",  "Trip statistics and position stored",           "Settings saved",
       "Log closed",
   };
   const std::vector<std::string> lines = ReadLines(home.folder() / "log.txt");
