@@ -143,7 +143,7 @@ using K = CommandKind;
 
 // Menu-bar order; menu 0 View, 1 Map, 2 GPX, 3 Tools, 4 Config.
 constexpr Command kCommands[] = {
-    {32852, 0, K::NotBuilt}, {32893, 0, K::NotBuilt}, {32896, 0, K::FollowUser}, {32826, 0, K::NotBuilt},
+    {32852, 0, K::ResetUserPos}, {32893, 0, K::GotoUser}, {32896, 0, K::FollowUser}, {32826, 0, K::NotBuilt},
     {32825, 0, K::NotBuilt}, {32833, 0, K::NotBuilt},
 
     {32870, 1, K::NotBuilt}, {32784, 1, K::MapSelect}, {32894, 1, K::MapDetails}, {32786, 1, K::NotBuilt},

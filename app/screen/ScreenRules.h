@@ -164,6 +164,8 @@ enum class CommandKind : std::uint8_t {
   MapDetails,
   Locator,
   TrackAnalyzer,
+  ResetUserPos,
+  GotoUser,
 };
 
 struct Command {

@@ -151,6 +151,8 @@ void MainScreen::UpdateMenuStates() {
     if (const CheckRow* check = FindCheck(command.id)) action->setChecked(check->checked(context_.settings));
   }
   UpdateGpxMenuStates();
+  // Reset user pos only while the receiver gives no fix.
+  if (QAction* reset = actionOf(32852)) reset->setEnabled(context_.gps && !context_.gps->HasFix());
 }
 
 QRect MainScreen::mapArea() const {
@@ -373,6 +375,8 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::MapDetails:
     case CommandKind::Locator:
     case CommandKind::TrackAnalyzer:
+    case CommandKind::ResetUserPos:
+    case CommandKind::GotoUser:
       OpenMapCommand(command->kind);
       break;
   }

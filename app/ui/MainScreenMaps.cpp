@@ -1,6 +1,6 @@
 // The main screen's map and position commands: the map list and the map
-// details, the position-entry dialog (Tools › Locator) and the track
-// analyzer. Each dialog runs through RunModal.
+// details, the position-entry dialog (Tools › Locator), the track analyzer,
+// and View › Reset user pos and Goto user. Each dialog runs through RunModal.
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Log.h"
@@ -60,6 +60,21 @@ void MainScreen::OpenMapCommand(CommandKind kind) {
       RunModal(dialog);
       break;
     }
+    case CommandKind::ResetUserPos: {
+      // Without a fix the user says where they are: the marker, else the
+      // middle of the view.
+      if (!context_.gps || context_.gps->HasFix()) break;
+      const GeoPoint at = marker_ ? *marker_ : mapView_.transform().centre();
+      context_.gps->thread().ResetUserPosition(at);
+      pan_ = {};
+      mapView_.ClearDrag();
+      update();
+      break;
+    }
+    case CommandKind::GotoUser:
+      marker_ = UserPosition();
+      update();
+      break;
     default:
       break;
   }

@@ -105,8 +105,11 @@ TEST(MainScreenGpx, WithoutAStoreTheGpxCommandsDoNothing) {
   MainScreen screen(context, 480, 640);
   EXPECT_FALSE(screen.actionOf(kRecordTrack)->isEnabled());
   // The GPX commands, Map › Select and Details, Tools › Locator and the track analyzer.
-  for (int command : {kRecordTrack, kAddPoi, kPoiDetails, kGpxDetails, 32858, 32784, 32894, 32835, 32834})
+  for (int command : {kRecordTrack, kAddPoi, kPoiDetails, kGpxDetails, 32858, 32784, 32894, 32835, 32834, 32852})
     screen.ExecuteCommand(command);
+  EXPECT_FALSE(screen.markerPosition().has_value());
+  screen.ExecuteCommand(32893);  // View › Goto user
+  EXPECT_TRUE(screen.markerPosition().has_value()) << "the marker is on the user";
   EXPECT_FALSE(screen.actionOf(kGpxDetails)->isEnabled());
 }
 
