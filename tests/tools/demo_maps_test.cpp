@@ -18,7 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using demomaps::MapSpec;
+using demomaps::MapSheet;
 
 const fs::path kExamples = fs::path(ZEN_SOURCE_DIR) / "data" / "demo" / "examples";
 constexpr QRgb kWater = 0xFFAAD3F2;
@@ -65,23 +65,23 @@ class TempFolder {
 TEST(DemoMaps, FontsAreThere) { ASSERT_EQ(demomaps::PrepareFonts(), ""); }
 
 TEST(DemoMaps, CommittedCalibrationsAreTheGeneratorsOutput) {
-  for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-    const fs::path file = kExamples / demomaps::CalibrationName(spec);
+  for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+    const fs::path file = kExamples / demomaps::CalibrationName(sheet);
     ASSERT_TRUE(fs::exists(file)) << file << ": run demo-maps (tools/demo-maps)";
-    EXPECT_EQ(ReadAll(file), demomaps::CalibrationText(spec)) << file;
+    EXPECT_EQ(ReadAll(file), demomaps::CalibrationText(sheet)) << file;
   }
 }
 
 TEST(DemoMaps, CommittedPicturesAreTheGeneratorsOutput) {
   ASSERT_EQ(demomaps::PrepareFonts(), "");
-  for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-    const fs::path file = kExamples / spec.fileName;
+  for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+    const fs::path file = kExamples / sheet.fileName;
     const QImage committed(QString::fromStdString(file.string()));
     ASSERT_FALSE(committed.isNull()) << file;
-    EXPECT_EQ(committed.width(), spec.width) << file;
-    EXPECT_EQ(committed.height(), spec.height) << file;
+    EXPECT_EQ(committed.width(), sheet.width) << file;
+    EXPECT_EQ(committed.height(), sheet.height) << file;
     EXPECT_LE(fs::file_size(file), 1536u * 1024) << file;
-    EXPECT_EQ(demomaps::PixelHash(committed), demomaps::PixelHash(demomaps::DrawMap(spec)))
+    EXPECT_EQ(demomaps::PixelHash(committed), demomaps::PixelHash(demomaps::DrawMap(sheet)))
         << file << " differs from what demo-maps draws now: run it again and look at the pictures";
   }
 }
@@ -90,12 +90,12 @@ TEST(DemoMaps, CommittedPicturesAreTheGeneratorsOutput) {
 // comes out the same.
 TEST(DemoMaps, DrawingAgainGivesTheSamePixels) {
   ASSERT_EQ(demomaps::PrepareFonts(), "");
-  const auto& specs = demomaps::DemoMapSpecs();
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    const std::uint64_t first = demomaps::PixelHash(demomaps::DrawMap(specs[i]));
-    for (std::size_t j = 0; j < specs.size(); ++j) {
-      if (j != i) demomaps::DrawMap(specs[j]);
-      EXPECT_EQ(demomaps::PixelHash(demomaps::DrawMap(specs[i])), first) << specs[i].fileName << " after " << specs[j].fileName;
+  const auto& sheets = demomaps::DemoMapSheets();
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const std::uint64_t first = demomaps::PixelHash(demomaps::DrawMap(sheets[i]));
+    for (std::size_t j = 0; j < sheets.size(); ++j) {
+      if (j != i) demomaps::DrawMap(sheets[j]);
+      EXPECT_EQ(demomaps::PixelHash(demomaps::DrawMap(sheets[i])), first) << sheets[i].fileName << " after " << sheets[j].fileName;
     }
   }
 }
@@ -112,15 +112,15 @@ TEST(DemoMaps, CalibrationLinesAreInTheReadersOrder) {
   };
   for (const Case& c : cases) {
     int seen = 0;
-    for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-      if (spec.method != c.method) continue;
+    for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+      if (sheet.method != c.method) continue;
       ++seen;
-      std::istringstream lines(demomaps::CalibrationText(spec));
+      std::istringstream lines(demomaps::CalibrationText(sheet));
       std::string line;
       std::size_t i = 0;
       for (; std::getline(lines, line); ++i) {
-        ASSERT_LT(i, c.keys.size()) << spec.fileName;
-        EXPECT_EQ(line.substr(0, 9), c.keys[i]) << spec.fileName;
+        ASSERT_LT(i, c.keys.size()) << sheet.fileName;
+        EXPECT_EQ(line.substr(0, 9), c.keys[i]) << sheet.fileName;
         const auto dot = line.find('.');
         if (c.keys[i].starts_with("lat") || c.keys[i].starts_with("lon")) {
           EXPECT_EQ(line.size() - dot - 1, 8u) << line;
@@ -129,7 +129,7 @@ TEST(DemoMaps, CalibrationLinesAreInTheReadersOrder) {
           EXPECT_EQ(line.size() - dot - 1, 2u) << line;
         }
       }
-      EXPECT_EQ(i, c.keys.size()) << spec.fileName;
+      EXPECT_EQ(i, c.keys.size()) << sheet.fileName;
     }
     EXPECT_GT(seen, 0) << "method " << c.method;
   }
@@ -138,15 +138,15 @@ TEST(DemoMaps, CalibrationLinesAreInTheReadersOrder) {
 // Positions put through the calibration's two references land on the
 // pixels the projection drew them at, to well below a pixel.
 TEST(DemoMaps, TwoPointCalibrationsMatchThePictures) {
-  for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-    if (spec.method != 2) continue;
-    const auto k = Keys(demomaps::CalibrationText(spec));
-    const demomaps::Projection projection(spec);
+  for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+    if (sheet.method != 2) continue;
+    const auto k = Keys(demomaps::CalibrationText(sheet));
+    const demomaps::Projection projection(sheet);
     for (const demomaps::LatLon& fix : demomaps::DemoScene().drive) {
       const double x = k.at("ref1x") + (fix.lon - k.at("lon1")) / (k.at("lon2") - k.at("lon1")) * (k.at("ref2x") - k.at("ref1x"));
       const double y = k.at("ref1y") + (fix.lat - k.at("lat1")) / (k.at("lat2") - k.at("lat1")) * (k.at("ref2y") - k.at("ref1y"));
-      ASSERT_NEAR(x, projection.X(fix.lon), 0.01) << spec.fileName;
-      ASSERT_NEAR(y, projection.Y(fix.lat), 0.01) << spec.fileName;
+      ASSERT_NEAR(x, projection.X(fix.lon), 0.01) << sheet.fileName;
+      ASSERT_NEAR(y, projection.Y(fix.lat), 0.01) << sheet.fileName;
     }
   }
 }
@@ -154,14 +154,14 @@ TEST(DemoMaps, TwoPointCalibrationsMatchThePictures) {
 // The ground width of the 1-point calibration is the picture's width in
 // metres, within the grid's scale (a few parts in ten thousand).
 TEST(DemoMaps, OnePointCalibrationHasTheGroundWidth) {
-  for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-    if (spec.method != 1) continue;
-    const auto k = Keys(demomaps::CalibrationText(spec));
-    EXPECT_EQ(k.at("ref1x"), spec.width / 2);
-    EXPECT_NEAR(k.at("lat1"), spec.centre.lat, 1e-8);
-    EXPECT_NEAR(k.at("lon1"), spec.centre.lon, 1e-8);
-    EXPECT_NEAR(k.at("widthM") / (spec.width * spec.metresPerPixel), 1.0, 1e-3);
-    EXPECT_LT(k.at("widthM"), spec.width * spec.metresPerPixel);
+  for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+    if (sheet.method != 1) continue;
+    const auto k = Keys(demomaps::CalibrationText(sheet));
+    EXPECT_EQ(k.at("ref1x"), sheet.width / 2);
+    EXPECT_NEAR(k.at("lat1"), sheet.centre.lat, 1e-8);
+    EXPECT_NEAR(k.at("lon1"), sheet.centre.lon, 1e-8);
+    EXPECT_NEAR(k.at("widthM") / (sheet.width * sheet.metresPerPixel), 1.0, 1e-3);
+    EXPECT_LT(k.at("widthM"), sheet.width * sheet.metresPerPixel);
   }
 }
 
@@ -170,9 +170,9 @@ TEST(DemoMaps, OnePointCalibrationHasTheGroundWidth) {
 // yellow between their letters; landmark dots cover a few fixes).
 TEST(DemoMaps, TheDriveIsOnTheRoads) {
   ASSERT_EQ(demomaps::PrepareFonts(), "");
-  for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-    const QImage picture = demomaps::DrawMap(spec);
-    const demomaps::Projection projection(spec);
+  for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+    const QImage picture = demomaps::DrawMap(sheet);
+    const demomaps::Projection projection(sheet);
     int inside = 0, onRoad = 0;
     for (const demomaps::LatLon& fix : demomaps::DemoScene().drive) {
       const int x = static_cast<int>(projection.X(fix.lon)), y = static_cast<int>(projection.Y(fix.lat));
@@ -184,8 +184,8 @@ TEST(DemoMaps, TheDriveIsOnTheRoads) {
           yellow = yellow || (picture.valid(x + dx, y + dy) && picture.pixel(x + dx, y + dy) == kMainRoad);
       if (yellow) ++onRoad;
     }
-    EXPECT_GT(inside, 50) << spec.fileName;
-    EXPECT_GE(onRoad, inside * 95 / 100) << spec.fileName << ": " << onRoad << " of " << inside;
+    EXPECT_GT(inside, 50) << sheet.fileName;
+    EXPECT_GE(onRoad, inside * 95 / 100) << sheet.fileName << ": " << onRoad << " of " << inside;
   }
 }
 
@@ -203,13 +203,13 @@ TEST(DemoMaps, WaterIsWhereTheLakeIs) {
       {"town west of the lake", {53.5665, 9.9850}, false},
       {"town east of the lake", {53.5665, 10.0250}, false},
   };
-  for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-    const QImage picture = demomaps::DrawMap(spec);
-    const demomaps::Projection projection(spec);
+  for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+    const QImage picture = demomaps::DrawMap(sheet);
+    const demomaps::Projection projection(sheet);
     for (const Case& c : cases) {
       const int x = static_cast<int>(projection.X(c.at.lon)), y = static_cast<int>(projection.Y(c.at.lat));
       if (x < 0 || y < 0 || x >= picture.width() || y >= picture.height()) continue;
-      EXPECT_EQ(picture.pixel(x, y) == kWater, c.water) << spec.fileName << ": " << c.what;
+      EXPECT_EQ(picture.pixel(x, y) == kWater, c.water) << sheet.fileName << ": " << c.what;
     }
   }
 }
@@ -222,11 +222,11 @@ TEST(DemoMaps, WritesEveryPictureAndCalibration) {
     (void)entry;
     ++files;
   }
-  EXPECT_EQ(files, 2 * demomaps::DemoMapSpecs().size());  // no temporary file left
-  for (const MapSpec& spec : demomaps::DemoMapSpecs()) {
-    EXPECT_EQ(ReadAll(folder.path() / "examples" / demomaps::CalibrationName(spec)), demomaps::CalibrationText(spec));
-    const QImage written(QString::fromStdString((folder.path() / "examples" / spec.fileName).string()));
-    EXPECT_EQ(demomaps::PixelHash(written), demomaps::PixelHash(demomaps::DrawMap(spec))) << spec.fileName;
+  EXPECT_EQ(files, 2 * demomaps::DemoMapSheets().size());  // no temporary file left
+  for (const MapSheet& sheet : demomaps::DemoMapSheets()) {
+    EXPECT_EQ(ReadAll(folder.path() / "examples" / demomaps::CalibrationName(sheet)), demomaps::CalibrationText(sheet));
+    const QImage written(QString::fromStdString((folder.path() / "examples" / sheet.fileName).string()));
+    EXPECT_EQ(demomaps::PixelHash(written), demomaps::PixelHash(demomaps::DrawMap(sheet))) << sheet.fileName;
   }
 }
 

@@ -71,12 +71,12 @@ double MetresPerDegreeEast(double lat) {
 
 // The ground width as a UTM easting difference, which is what a 1-point
 // calibration reads: true metres times the projection's scale there.
-double GridWidth(const MapSpec& spec) {
-  const double zoneMeridian = std::floor(spec.centre.lon / 6) * 6 + 3;
-  const double x = (spec.centre.lon - zoneMeridian) * MetresPerDegreeEast(spec.centre.lat);
-  const double radius2 = MetresPerDegreeNorth(spec.centre.lat) * MetresPerDegreeEast(spec.centre.lat) /
-                         std::cos(spec.centre.lat * kPi / 180) * (180 / kPi) * (180 / kPi);
-  return spec.width * spec.metresPerPixel * kUtmScale * (1 + x * x / (2 * radius2));
+double GridWidth(const MapSheet& sheet) {
+  const double zoneMeridian = std::floor(sheet.centre.lon / 6) * 6 + 3;
+  const double x = (sheet.centre.lon - zoneMeridian) * MetresPerDegreeEast(sheet.centre.lat);
+  const double radius2 = MetresPerDegreeNorth(sheet.centre.lat) * MetresPerDegreeEast(sheet.centre.lat) /
+                         std::cos(sheet.centre.lat * kPi / 180) * (180 / kPi) * (180 / kPi);
+  return sheet.width * sheet.metresPerPixel * kUtmScale * (1 + x * x / (2 * radius2));
 }
 
 QFont Font(int pixels, bool bold = false, bool italic = false) {
@@ -91,7 +91,7 @@ QFont Font(int pixels, bool bold = false, bool italic = false) {
 
 class MapPainter {
  public:
-  MapPainter(QImage& image, const MapSpec& spec) : p_(&image), spec_(spec), proj_(spec) {
+  MapPainter(QImage& image, const MapSheet& sheet) : p_(&image), sheet_(sheet), proj_(sheet) {
     p_.setRenderHint(QPainter::Antialiasing);
     p_.setRenderHint(QPainter::TextAntialiasing);
   }
@@ -135,7 +135,7 @@ class MapPainter {
     NorthArrow();
     p_.setPen(QPen(QColor::fromRgb(kText), 2));
     p_.setBrush(Qt::NoBrush);
-    p_.drawRect(QRectF(1, 1, spec_.width - 2, spec_.height - 2));
+    p_.drawRect(QRectF(1, 1, sheet_.width - 2, sheet_.height - 2));
   }
 
  private:
@@ -229,7 +229,7 @@ class MapPainter {
   void Name(const Label& label) {
     const QPointF at = Px(label.at);
     // Only names whose place is on the picture, clear of its edge.
-    if (at.x() < 40 || at.y() < 20 || at.x() > spec_.width - 40 || at.y() > spec_.height - 20) return;
+    if (at.x() < 40 || at.y() < 20 || at.x() > sheet_.width - 40 || at.y() > sheet_.height - 20) return;
     const bool overview = proj_.metresPerPixel() >= 4;
     const QString text = QString::fromUtf8(label.text.c_str());
     switch (label.kind) {
@@ -272,7 +272,7 @@ class MapPainter {
 
   void Legend() {
     constexpr double kWidth = 330, kHeight = 296, kMargin = 16;
-    const QRectF box(spec_.width - kWidth - kMargin, spec_.height - kHeight - kMargin, kWidth, kHeight);
+    const QRectF box(sheet_.width - kWidth - kMargin, sheet_.height - kHeight - kMargin, kWidth, kHeight);
     p_.setPen(QPen(QColor::fromRgb(kText), 1.5));
     p_.setBrush(QColor::fromRgb(0xF0FFFFFF));
     p_.drawRect(box);
@@ -282,7 +282,7 @@ class MapPainter {
       Written(text, font, QPointF(left, y), colour);
       y += advance;
     };
-    line(QString::fromUtf8(spec_.title), Font(18, true), kText, 22);
+    line(QString::fromUtf8(sheet_.title), Font(18, true), kText, 22);
     line("SYNTHETIC DEMO MAP", Font(14, true), kLandmark, 19);
     line("Made-up streets and shapes around the", Font(13), kText, 16);
     line("Rovana demo drive: not a real map,", Font(13), kText, 16);
@@ -337,12 +337,12 @@ class MapPainter {
     const QString lengthText = metres >= 1000 ? QString::number(metres / 1000) + " km" : QString::number(metres) + " m";
     Written(lengthText, Font(13), QPointF(left + length + 8, y + 8), kText);
     y += 28;
-    Written(QString("North up, WGS 84; about %1 m a pixel").arg(Fixed(spec_.metresPerPixel, 1).c_str()), Font(11),
+    Written(QString("North up, WGS 84; about %1 m a pixel").arg(Fixed(sheet_.metresPerPixel, 1).c_str()), Font(11),
             QPointF(left, y), kPlaceText);
   }
 
   void NorthArrow() {
-    const QPointF tip(spec_.width - 40, 24);
+    const QPointF tip(sheet_.width - 40, 24);
     QPolygonF arrow;
     arrow << tip << tip + QPointF(12, 34) << tip + QPointF(0, 26) << tip + QPointF(-12, 34);
     p_.setPen(QPen(QColor::fromRgb(0xFFFFFFFF), 2));
@@ -352,7 +352,7 @@ class MapPainter {
   }
 
   QPainter p_;
-  const MapSpec& spec_;
+  const MapSheet& sheet_;
   Projection proj_;
 };
 
@@ -379,22 +379,22 @@ std::string WriteAtomically(const std::filesystem::path& file, const char* bytes
 
 }  // namespace
 
-const std::vector<MapSpec>& DemoMapSpecs() {
-  static const std::vector<MapSpec> specs = {
+const std::vector<MapSheet>& DemoMapSheets() {
+  static const std::vector<MapSheet> sheets = {
       {"Alster-overview.png", "Hamburg around the Alster", 1600, 1200, {53.5640, 10.0000}, 5.0, 1},
       {"Aussenalster.png", "Aussenalster", 1200, 1600, {53.5665, 10.0040}, 2.0, 2},
       {"Alster-south.png", "Southern Aussenalster", 1600, 1200, {53.5600, 10.0010}, 1.0, 2},
   };
-  return specs;
+  return sheets;
 }
 
-Projection::Projection(const MapSpec& spec)
-    : centreX_(spec.width / 2.0),
-      centreY_(spec.height / 2.0),
-      metresPerPixel_(spec.metresPerPixel),
-      centre_(spec.centre),
-      metresPerDegreeNorth_(MetresPerDegreeNorth(spec.centre.lat)),
-      metresPerDegreeEast_(MetresPerDegreeEast(spec.centre.lat)) {}
+Projection::Projection(const MapSheet& sheet)
+    : centreX_(sheet.width / 2.0),
+      centreY_(sheet.height / 2.0),
+      metresPerPixel_(sheet.metresPerPixel),
+      centre_(sheet.centre),
+      metresPerDegreeNorth_(MetresPerDegreeNorth(sheet.centre.lat)),
+      metresPerDegreeEast_(MetresPerDegreeEast(sheet.centre.lat)) {}
 
 double Projection::X(double lon) const { return centreX_ + (lon - centre_.lon) * metresPerDegreeEast_ / metresPerPixel_; }
 double Projection::Y(double lat) const { return centreY_ - (lat - centre_.lat) * metresPerDegreeNorth_ / metresPerPixel_; }
@@ -403,30 +403,30 @@ LatLon Projection::At(double x, double y) const {
           centre_.lon + (x - centreX_) * metresPerPixel_ / metresPerDegreeEast_};
 }
 
-std::string CalibrationName(const MapSpec& spec) {
-  std::string name = spec.fileName;
+std::string CalibrationName(const MapSheet& sheet) {
+  std::string name = sheet.fileName;
   return name.substr(0, name.size() - 3) + "txt";
 }
 
-std::string CalibrationText(const MapSpec& spec) {
-  const Projection proj(spec);
+std::string CalibrationText(const MapSheet& sheet) {
+  const Projection proj(sheet);
   std::string text;
   auto add = [&](const char* key, const std::string& value) { text += std::string(key) + value + "\n"; };
-  add("width  = ", std::to_string(spec.width));
-  add("height = ", std::to_string(spec.height));
+  add("width  = ", std::to_string(sheet.width));
+  add("height = ", std::to_string(sheet.height));
   add("grid   = ", "0");
   // Method 1: the centre and the ground width; method 2: two pixels near
   // opposite corners.
-  const int x1 = spec.method == 1 ? spec.width / 2 : 100, y1 = spec.method == 1 ? spec.height / 2 : 100;
+  const int x1 = sheet.method == 1 ? sheet.width / 2 : 100, y1 = sheet.method == 1 ? sheet.height / 2 : 100;
   const LatLon p1 = proj.At(x1, y1);
   add("ref1x  = ", std::to_string(x1));
   add("ref1y  = ", std::to_string(y1));
   add("lat1   = ", Fixed(p1.lat, 8));
   add("lon1   = ", Fixed(p1.lon, 8));
-  if (spec.method == 1) {
-    add("widthM = ", Fixed(GridWidth(spec), 2));
+  if (sheet.method == 1) {
+    add("widthM = ", Fixed(GridWidth(sheet), 2));
   } else {
-    const int x2 = spec.width - 100, y2 = spec.height - 100;
+    const int x2 = sheet.width - 100, y2 = sheet.height - 100;
     const LatLon p2 = proj.At(x2, y2);
     add("ref2x  = ", std::to_string(x2));
     add("ref2y  = ", std::to_string(y2));
@@ -464,11 +464,11 @@ std::string PrepareFonts() {
   return result;
 }
 
-QImage DrawMap(const MapSpec& spec) {
+QImage DrawMap(const MapSheet& sheet) {
   if (!PrepareFonts().empty()) return {};
-  QImage image(spec.width, spec.height, QImage::Format_RGB32);
+  QImage image(sheet.width, sheet.height, QImage::Format_RGB32);
   image.fill(kLand);
-  MapPainter(image, spec).Draw();
+  MapPainter(image, sheet).Draw();
   return image;
 }
 
@@ -492,16 +492,16 @@ std::string WriteDemoMaps(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return "cannot create " + folder.string() + ": " + ec.message();
-  for (const MapSpec& spec : DemoMapSpecs()) {
+  for (const MapSheet& sheet : DemoMapSheets()) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!DrawMap(spec).save(&buffer, "PNG")) return std::string("cannot encode ") + spec.fileName;
-    if (std::string error = WriteAtomically(folder / spec.fileName, png.constData(), static_cast<std::size_t>(png.size()));
+    if (!DrawMap(sheet).save(&buffer, "PNG")) return std::string("cannot encode ") + sheet.fileName;
+    if (std::string error = WriteAtomically(folder / sheet.fileName, png.constData(), static_cast<std::size_t>(png.size()));
         !error.empty())
       return error;
-    const std::string calibration = CalibrationText(spec);
-    if (std::string error = WriteAtomically(folder / CalibrationName(spec), calibration.data(), calibration.size());
+    const std::string calibration = CalibrationText(sheet);
+    if (std::string error = WriteAtomically(folder / CalibrationName(sheet), calibration.data(), calibration.size());
         !error.empty())
       return error;
   }

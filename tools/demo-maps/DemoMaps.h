@@ -16,7 +16,7 @@
 
 namespace demomaps {
 
-struct MapSpec {
+struct MapSheet {
   const char* fileName;  // the picture; the calibration ends in .txt instead of .png
   const char* title;
   int width, height;     // pixels
@@ -24,12 +24,12 @@ struct MapSpec {
   double metresPerPixel; // on the ground, at the centre
   int method;            // calibration: 1 (reference and ground width) or 2 (two references)
 };
-const std::vector<MapSpec>& DemoMapSpecs();
+const std::vector<MapSheet>& DemoMapSheets();
 
 // Pixels (x right, y down; pixel i spans i to i + 1) and positions of one map.
 class Projection {
  public:
-  explicit Projection(const MapSpec& spec);
+  explicit Projection(const MapSheet& sheet);
   double X(double lon) const;
   double Y(double lat) const;
   LatLon At(double x, double y) const;
@@ -44,8 +44,8 @@ class Projection {
 // The calibration file's text: width, height, grid 0, reference 1 and
 // either the ground width (method 1) or reference 2 (method 2), numbers in
 // the C locale.
-std::string CalibrationText(const MapSpec& spec);
-std::string CalibrationName(const MapSpec& spec);
+std::string CalibrationText(const MapSheet& sheet);
+std::string CalibrationName(const MapSheet& sheet);
 
 // Loads the Liberation fonts (creating the Qt application on the offscreen
 // platform when the process has none). Returns what went wrong, "" when
@@ -53,7 +53,7 @@ std::string CalibrationName(const MapSpec& spec);
 std::string PrepareFonts();
 
 // The picture; a null image when the fonts are missing.
-QImage DrawMap(const MapSpec& spec);
+QImage DrawMap(const MapSheet& sheet);
 
 // FNV-1a of the picture's pixels as 32-bit 0xAARRGGBB, row by row.
 std::uint64_t PixelHash(const QImage& image);

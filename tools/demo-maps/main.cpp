@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "demo-maps: %s\n", problem.c_str());
     return 1;
   }
-  for (const demomaps::MapSpec& spec : demomaps::DemoMapSpecs())
-    std::printf("%s\n%s\n", (out / spec.fileName).c_str(), (out / demomaps::CalibrationName(spec)).c_str());
+  for (const demomaps::MapSheet& sheet : demomaps::DemoMapSheets())
+    std::printf("%s\n%s\n", (out / sheet.fileName).c_str(), (out / demomaps::CalibrationName(sheet)).c_str());
   return 0;
 }
