@@ -166,6 +166,9 @@ enum class CommandKind : std::uint8_t {
   TrackAnalyzer,
   ResetUserPos,
   GotoUser,
+  Calibrate,
+  SetReference1,
+  SetReference2,
 };
 
 struct Command {

@@ -153,6 +153,7 @@ void MainScreen::UpdateMenuStates() {
   UpdateGpxMenuStates();
   // Reset user pos only while the receiver gives no fix.
   if (QAction* reset = actionOf(32852)) reset->setEnabled(context_.gps && !context_.gps->HasFix());
+  UpdateMapMenuStates();
 }
 
 QRect MainScreen::mapArea() const {
@@ -377,6 +378,9 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::TrackAnalyzer:
     case CommandKind::ResetUserPos:
     case CommandKind::GotoUser:
+    case CommandKind::Calibrate:
+    case CommandKind::SetReference1:
+    case CommandKind::SetReference2:
       OpenMapCommand(command->kind);
       break;
   }
@@ -462,7 +466,7 @@ void MainScreen::closeEvent(QCloseEvent* event) {
 void MainScreen::reject() { Quit(); }  // Escape
 
 void MainScreen::PanBy(int dx, int dy) {
-  // In calibration mode "by map" this would move the map's calibration instead.
+  if (MoveCalibration(dx, dy)) return;
   pan_ += QPoint(dx, dy);
   mapView_.Build(view_, Frame());
   mapView_.PanBy(view_, dx, dy);
@@ -470,6 +474,7 @@ void MainScreen::PanBy(int dx, int dy) {
 }
 
 void MainScreen::ZoomBy(double factor) {
+  if (ScaleCalibration(factor)) return;
   if (view_.zoom && std::isfinite(*view_.zoom * factor) && *view_.zoom * factor > 0) *view_.zoom *= factor;
   update();
 }

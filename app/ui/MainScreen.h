@@ -30,6 +30,10 @@
 #include "app/ui/Symbols.h"
 #include "app/waypoints/GeoPoint.h"
 
+namespace rovana::maps {
+class MapImage;
+}
+
 class QMenuBar;
 class QMenu;
 class QAction;
@@ -96,6 +100,7 @@ class MainScreen : public QDialog {
   // the map catalogue (MapView::SetInputs).
   MapView& mapView() { return mapView_; }
   int quickPage() const { return quickPage_; }
+  bool calibrationMode() const { return calibrationMode_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -126,6 +131,15 @@ class MainScreen : public QDialog {
   // Map › Select and Details, Tools › Locator and the track analyzer
   // (MainScreenMaps.cpp); nothing without their objects.
   void OpenMapCommand(screen::CommandKind kind);
+  // Map › Calibrate: into calibration mode on the selected map (asking "by
+  // map" or "by grid") or out of it.
+  void ToggleCalibration();
+  void SetCalibrationReference(int n);
+  // In calibration mode "by map" pans and zooms edit the map's calibration
+  // under the fixed view; true when they did.
+  bool MoveCalibration(int dx, int dy);
+  bool ScaleCalibration(double factor);
+  void UpdateMapMenuStates();
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
   void OpenGpxCommand(screen::CommandKind kind);
   void StartRecording();
@@ -166,6 +180,8 @@ class MainScreen : public QDialog {
   LiveTexts lastLive_;
   bool menuHidden_ = true;
   bool calibrationMode_ = false;
+  bool calibrateByMap_ = false;
+  maps::MapImage* calibrating_ = nullptr;  // pinned while calibration mode runs
   bool quitting_ = false;
   int pendingCommand_ = 0;  // chosen in the quick menu, run after it closed
   int quickPage_ = 0;

@@ -1,11 +1,15 @@
 // The main screen's map and position commands: the map list and the map
-// details, the position-entry dialog (Tools › Locator), the track analyzer,
-// and View › Reset user pos and Goto user. Each dialog runs through RunModal.
+// details, calibration mode with its references, the position-entry dialog
+// (Tools › Locator), the track analyzer, and View › Reset user pos and Goto
+// user. Each dialog runs through RunModal.
+#include <QAction>
+
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
 #include "app/coords/Locator.h"
+#include "app/dialogs/CalibrationChoiceDialog.h"
 #include "app/dialogs/LocatorDialog.h"
 #include "app/dialogs/MapDetailsDialog.h"
 #include "app/dialogs/MapTreeDialog.h"
@@ -75,9 +79,96 @@ void MainScreen::OpenMapCommand(CommandKind kind) {
       marker_ = UserPosition();
       update();
       break;
+    case CommandKind::Calibrate:
+      ToggleCalibration();
+      break;
+    case CommandKind::SetReference1:
+    case CommandKind::SetReference2:
+      SetCalibrationReference(kind == CommandKind::SetReference1 ? 1 : 2);
+      break;
     default:
       break;
   }
+}
+
+void MainScreen::ToggleCalibration() {
+  const LanguageTable& language = context_.language;
+  if (calibrationMode_) {
+    calibrationMode_ = false;
+    if (calibrating_) {
+      calibrating_->setPinned(false);
+      Tell(language.Entry(lang::kCalibrationEnded) + " " + calibrating_->name());
+    }
+    calibrating_ = nullptr;
+    update();
+    return;
+  }
+  maps::MapImage* map = context_.catalogue ? context_.catalogue->selected() : nullptr;
+  if (!map) {
+    Tell(language.Entry(lang::kCalibrateNeedsMap));
+    return;
+  }
+  if (!context_.catalogue->EnsurePictureNow(*map)) {
+    Tell(language.Entry(lang::kMapPictureFailed));
+    return;
+  }
+  dialogs::CalibrationChoiceDialog dialog(language, this);
+  RunModal(dialog);
+  if (dialog.choice() == dialogs::CalibrationChoice::Cancel) return;
+  if (!map->calibrated()) {
+    // An uncalibrated picture is first laid onto the view.
+    mapView_.Build(view_, Frame());
+    const maps::ViewTransform& view = mapView_.transform();
+    map->CalibrateToView(width(), height(), [&view](double x, double y) -> std::optional<maps::MapPoint> {
+      const GeoPoint at = view.ToPosition(x, y);
+      return maps::MapPoint{at.longitude(), at.latitude()};
+    });
+  }
+  calibrationMode_ = true;
+  calibrateByMap_ = dialog.choice() == dialogs::CalibrationChoice::ByMap;
+  calibrating_ = map;
+  map->setPinned(true);
+  update();
+}
+
+void MainScreen::SetCalibrationReference(int n) {
+  if (!calibrationMode_ || !calibrating_) return;
+  if (!marker_) {
+    Tell(context_.language.Entry(lang::kPlaceMarkerFirst));
+    return;
+  }
+  calibrating_->SetReference(n, maps::MapPoint{marker_->longitude(), marker_->latitude()});
+  update();
+}
+
+bool MainScreen::MoveCalibration(int dx, int dy) {
+  if (!calibrationMode_ || !calibrateByMap_ || !calibrating_) return false;
+  // The picture follows the stylus; the view stays where it is.
+  const maps::ScreenPoint step = mapView_.transform().PixelStepToRadians(dx, dy);
+  calibrating_->Move(step.x, step.y);
+  update();
+  return true;
+}
+
+bool MainScreen::ScaleCalibration(double factor) {
+  if (!calibrationMode_ || !calibrateByMap_ || !calibrating_) return false;
+  const GeoPoint centre = mapView_.transform().centre();
+  calibrating_->Scale(factor, maps::MapPoint{centre.longitude(), centre.latitude()});
+  update();
+  return true;
+}
+
+void MainScreen::UpdateMapMenuStates() {
+  const maps::MapImage* selected = context_.catalogue ? context_.catalogue->selected() : nullptr;
+  if (QAction* calibrate = actionOf(32786)) {
+    calibrate->setEnabled(selected != nullptr);
+    calibrate->setCheckable(true);
+    calibrate->setChecked(calibrationMode_);
+  }
+  if (QAction* details = actionOf(32894)) details->setEnabled(selected != nullptr);
+  if (QAction* first = actionOf(32842)) first->setEnabled(calibrationMode_);
+  if (QAction* second = actionOf(32843))
+    second->setEnabled(calibrationMode_ && calibrating_ && calibrating_->method() == maps::CalibrationMethod::TwoPoint);
 }
 
 }  // namespace rovana::ui

@@ -7,12 +7,16 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QApplication>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 
 #include "app/core/SettingsStore.h"
+#include "app/dialogs/CalibrationChoiceDialog.h"
 #include "app/maps/Loader.h"
 #include "app/maps/MapCatalogue.h"
 #include "app/maps/MapImage.h"
@@ -469,4 +473,73 @@ TEST(CatalogueMaps, PicturesComeWhenNorthUpAndGoOutsideTheView) {
   request.visible.Widen(GeoPoint(0.001, 0.001));
   EXPECT_TRUE(input(request).empty());  // outside the view
   EXPECT_FALSE(map.loaded());
+}
+
+// Calibration "by map": the stylus drags the picture under a fixed view and
+// the zoom keys scale it; "by grid" leaves the calibration alone.
+TEST(MainScreenMap, CalibrationByMapMovesThePictureUnderAFixedView) {
+  ScreenFixture f;
+  testing_support::TestGrids grids;
+  maps::Loader pictures{"pictures", maps::LoaderPolicy::OldestFirst, 10};
+  pictures.Start();
+  const std::filesystem::path data = f.home.folder() / "data";
+  std::filesystem::create_directories(data);
+  f.home.settings->primaryDataPath = f.home.settings->secondaryDataPath = data.string();
+  f.home.settings->followUser = false;
+  f.home.settings->translateX = -10.001 * kDeg;
+  f.home.settings->translateY = -49.999 * kDeg;
+  QImage png(200, 100, QImage::Format_RGB32);
+  png.fill(Qt::blue);
+  ASSERT_TRUE(png.save(QString::fromStdString((data / "m.png").string()), "PNG"));
+  std::ofstream(data / "m.txt") << "width = 200\nheight = 100\nref1x = 0\nref1y = 0\nlat1 = 50\nlon1 = 10\nwidthM = 1000\n";
+  maps::MapCatalogue catalogue(*f.home.settings, grids, pictures);
+  catalogue.Load();
+  ASSERT_EQ(catalogue.size(), 1u);
+  maps::MapImage& map = catalogue.at(0);
+  f.context.catalogue = &catalogue;
+  f.context.grids = &grids;
+  ui::MainScreen screen(f.context, 480, 640);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  screen.repaint();
+  // The screen pixel of the map's top-left corner.
+  auto corner = [&] {
+    const std::optional<maps::MapPoint> at = map.ToPosition(0, 0);
+    return screen.mapView().transform().ToScreen(GeoPoint(at->y, at->x));
+  };
+  for (const auto choice : {rovana::dialogs::CalibrationChoice::ByGrid, rovana::dialogs::CalibrationChoice::ByMap}) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, choice] {
+      if (auto* d = qobject_cast<rovana::dialogs::CalibrationChoiceDialog*>(QApplication::activeModalWidget())) {
+        poll->stop();
+        poll->deleteLater();
+        (choice == rovana::dialogs::CalibrationChoice::ByMap ? d->byMapButton() : d->byGridButton())->click();
+      }
+    });
+    poll->start(10);
+    screen.ExecuteCommand(32786);  // Map › Calibrate
+    ASSERT_TRUE(screen.calibrationMode());
+    EXPECT_TRUE(map.pinned());
+    screen.repaint();
+    const maps::ScreenPoint before = corner();
+    const GeoPoint centre = screen.mapView().transform().centre();
+    const double cornerLongitude = map.ToPosition(0, 0)->x;
+    QTest::keyClick(&screen, Qt::Key_Left);  // a quarter screen
+    screen.repaint();
+    const maps::ScreenPoint after = corner();
+    const bool moved = map.ToPosition(0, 0)->x != cornerLongitude;
+    if (choice == rovana::dialogs::CalibrationChoice::ByMap) {
+      // The view stays; the picture moved on the screen as a pan would move it.
+      EXPECT_NEAR(after.x - before.x, screen.mapArea().width() / 4.0, 0.5);
+      EXPECT_NEAR(after.y, before.y, 0.5);
+      EXPECT_DOUBLE_EQ(screen.mapView().transform().centre().longitude(), centre.longitude());
+      EXPECT_TRUE(moved) << "the calibration moved";
+    } else {
+      EXPECT_FALSE(moved) << "the calibration stays";
+      EXPECT_NEAR(after.x - before.x, screen.mapArea().width() / 4.0, 0.5) << "the view moved over the map";
+    }
+    screen.ExecuteCommand(32786);  // out of calibration mode
+    EXPECT_FALSE(screen.calibrationMode());
+    EXPECT_FALSE(map.pinned());
+  }
 }
