@@ -3,6 +3,7 @@
 // for it, and the writer leaves complete files.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <cmath>
 #include <cstdio>
@@ -239,3 +240,13 @@ TEST(DemoMaps, AFolderThatCannotBeMadeIsReported) {
 }
 
 }  // namespace
+
+// One application for the whole run, ended before the process ends, so the
+// font libraries it loaded are released (the generator makes its own when it
+// runs alone).
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  testing::InitGoogleTest(&argc, argv);
+  QGuiApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}
