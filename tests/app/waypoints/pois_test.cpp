@@ -39,6 +39,14 @@ GeoPoint At(double lat, int time) {
   return p;
 }
 
+// A visible area no test file reaches.
+GeoBounds FarAway() {
+  GeoBounds far;
+  far.minLongitude = far.minLatitude = -1;
+  far.maxLongitude = far.maxLatitude = -0.9;
+  return far;
+}
+
 TEST(POIs, RecordingKeepsWhatTheFilterKeepsAndFinishAppendsTheLastPosition) {
   Fixture f;
   GpxParser& file = f.waypoints->NewFile("rec.gpx");
@@ -94,9 +102,7 @@ TEST(POIs, DeletingARouteOfAnUnloadedFileKeepsTheFileItsPoisHold) {
   f.waypoints->FirstOf(file)->AddPoint(At(0.2, 5), -1, true);
   POIs& route = f.waypoints->AddCollection(file, PoisKind::Route);
   f.waypoints->RecomputeBounds(file);
-  GeoBounds far;
-  far.minLongitude = far.minLatitude = -1;
-  far.maxLongitude = far.maxLatitude = -0.9;
+  const GeoBounds far = FarAway();
   f.waypoints->UnloadOutside(far);
   ASSERT_EQ(file.loadState(), LoadState::Unloaded);
   ASSERT_TRUE(f.waypoints->DeleteCollection(route, true));
@@ -125,9 +131,7 @@ TEST(POIs, UnloadSavesFirstAndReloadMatchesCollectionsByNumber) {
   track.SetName("T");
   for (int i = 0; i < 3; ++i) track.AddPoint(At(0.1 + i * 0.01, 10 + i), -1, true);
   f.waypoints->RecomputeBounds(file);
-  GeoBounds far;
-  far.minLongitude = far.minLatitude = -1;
-  far.maxLongitude = far.maxLatitude = -0.9;
+  const GeoBounds far = FarAway();
   f.waypoints->UnloadOutside(far);
   EXPECT_EQ(file.loadState(), LoadState::Unloaded);
   EXPECT_TRUE(track.Points().empty());
@@ -146,9 +150,7 @@ TEST(POIs, UnloadKeepsPointsWhenTheSaveFails) {
   POIs& pois = *f.waypoints->Find(file, 0);
   pois.AddPoint(At(0.1, 1), -1, true);
   f.waypoints->RecomputeBounds(file);
-  GeoBounds far;
-  far.minLongitude = far.minLatitude = -1;
-  far.maxLongitude = far.maxLatitude = -0.9;
+  const GeoBounds far = FarAway();
   f.waypoints->UnloadOutside(far);
   EXPECT_EQ(file.loadState(), LoadState::Loaded);
   EXPECT_EQ(pois.count(), 1u);
