@@ -30,6 +30,12 @@ std::optional<LatLon> LocatorGrids::FromGrid(double northing, double easting, in
   return LatLon{locator_.position().latitude(), locator_.position().longitude()};
 }
 
+double LocatorGrids::Convergence(const GeoPoint& at, int gridId) {
+  Choose(gridId);
+  locator_.SetPosition(at);
+  return locator_.GridConvergence();
+}
+
 std::vector<GridChoice> LocatorGrids::Grids() const {
   std::vector<GridChoice> grids;
   for (const GridEntry& entry : GridCatalogue()) grids.push_back({entry.id, std::string(entry.name)});

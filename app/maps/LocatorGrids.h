@@ -18,6 +18,10 @@ class LocatorGrids final : public GridConverter {
   std::optional<GridCoordinates> ToGrid(double latitude, double longitude, int gridId) override;
   std::optional<LatLon> FromGrid(double northing, double easting, int gridId, int zone) override;
   std::vector<GridChoice> Grids() const override;
+  // The angle from true north to the grid's north at a position (0 for the
+  // grid "Default"); what the map view turns by when it shows maps of that
+  // grid north-up.
+  double Convergence(const GeoPoint& at, int gridId);
 
  private:
   void Choose(int gridId);

@@ -277,26 +277,45 @@ bool SegmentMeets(const GeoPoint& a, const GeoPoint& b, const GeoBounds& visible
 
 ClippedPath TracePoints(std::span<const GeoPoint> points, int skip, const ViewTransform& view,
                         const std::optional<GeoPoint>& end, double margin) {
-  ClippedPath path(ClipBox::Screen(view.width(), view.height(), margin));
-  if (points.empty()) return path;
-  const GeoBounds& visible = view.visible();
-  const std::vector<std::size_t> visited = VisitedIndices(points.size(), skip);
-  const GeoPoint* previous = &points[visited[0]];
-  path.MoveTo(view.ToScreen(*previous));
-  bool connected = true;
-  auto step = [&](const GeoPoint& p) {
-    if (SegmentMeets(*previous, p, visible)) {
-      if (!connected) path.MoveTo(view.ToScreen(*previous));
-      path.LineTo(view.ToScreen(p));
-      connected = true;
-    } else {
-      connected = false;
-    }
-    previous = &p;
-  };
-  for (std::size_t i = 1; i < visited.size(); ++i) step(points[visited[i]]);
-  if (end) step(*end);
-  return path;
+  PointTracer tracer(view, points.size(), skip, margin);
+  for (const GeoPoint& p : points) tracer.Add(p);
+  return tracer.Finish(end);
+}
+
+PointTracer::PointTracer(const ViewTransform& view, std::size_t count, int skip, double margin)
+    : view_(view),
+      path_(ClipBox::Screen(view.width(), view.height(), margin)),
+      count_(count),
+      stride_(static_cast<std::size_t>(std::max(skip, 0)) + 1) {}
+
+void PointTracer::Step(const GeoPoint& p) {
+  if (!previous_) {
+    path_.MoveTo(view_.ToScreen(p));
+  } else if (SegmentMeets(*previous_, p, view_.visible())) {
+    if (!connected_) path_.MoveTo(view_.ToScreen(*previous_));
+    path_.LineTo(view_.ToScreen(p));
+    connected_ = true;
+  } else {
+    connected_ = false;
+  }
+  previous_ = &p;
+}
+
+void PointTracer::Add(const GeoPoint& point) {
+  const std::size_t i = index_++;
+  if (i >= count_) return;  // more points than announced: the pattern ended
+  if (i % stride_ != 0 && i + 1 != count_) return;
+  Step(point);
+  // The last visited point may be gone before Finish; keep its position.
+  if (i + 1 == count_) {
+    previousCopy_ = GeoPoint(point.latitude(), point.longitude());
+    previous_ = &previousCopy_;
+  }
+}
+
+ClippedPath PointTracer::Finish(const std::optional<GeoPoint>& end) {
+  if (end && previous_) Step(*end);
+  return std::move(path_);
 }
 
 // ---- grid and scale ---------------------------------------------------------------

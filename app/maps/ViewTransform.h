@@ -198,6 +198,27 @@ class ClippedPath {
 ClippedPath TracePoints(std::span<const GeoPoint> points, int skip, const ViewTransform& view,
                         const std::optional<GeoPoint>& end, double margin);
 
+// The same, fed one point at a time in list order (a collection visited
+// under its lock): Add every point, then Finish. `count` is the number of
+// points that will be added. A point given to Add must stay where it is
+// until the next Add or Finish.
+class PointTracer {
+ public:
+  PointTracer(const ViewTransform& view, std::size_t count, int skip, double margin);
+  void Add(const GeoPoint& point);
+  ClippedPath Finish(const std::optional<GeoPoint>& end);
+
+ private:
+  void Step(const GeoPoint& point);
+
+  const ViewTransform& view_;
+  ClippedPath path_;
+  std::size_t count_, stride_, index_ = 0;
+  const GeoPoint* previous_ = nullptr;
+  GeoPoint previousCopy_;  // the last point, kept for Finish's step to `end`
+  bool connected_ = true;
+};
+
 // ---- grid and scale ---------------------------------------------------------------
 
 struct GridLines {

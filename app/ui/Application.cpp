@@ -190,10 +190,8 @@ MapViewInputs Application::MapInputs() {
   Objects& o = *objects_;
   MapViewInputs inputs;
   Locator* locator = o.locator.get();
-  inputs.gridConvergence = [locator](const GeoPoint& at) {
-    locator->SetPosition(at);
-    return locator->GridConvergence();
-  };
+  maps::LocatorGrids* grids = o.grids.get();
+  inputs.gridConvergence = [grids](const GeoPoint& at, int gridId) { return grids->Convergence(at, gridId); };
   inputs.locatorLines = [locator](const GeoPoint& at) {
     locator->SetPosition(at);
     const LocatorTexts t = locator->Format();
@@ -203,6 +201,7 @@ MapViewInputs Application::MapInputs() {
     return lines;
   };
   inputs.maps = CatalogueMaps(*o.catalogue);
+  inputs.autoGrid = CatalogueGrid(*o.catalogue);
   return inputs;
 }
 

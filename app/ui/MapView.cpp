@@ -64,8 +64,14 @@ const char* AnchorSymbol(PoisKind kind) {
 
 MapView::MapView(SettingsStore& settings) : settings_(settings) {}
 
+int MapView::displayGrid() const {
+  if (settings_.gridAuto && autoGrid_) return *autoGrid_;
+  return settings_.locatorGrid;
+}
+
 const maps::ViewTransform& MapView::Build(const screen::ViewBinding& view, const MapFrame& frame) {
   lastFrame_ = frame;
+  lastView_ = view;
   maps::ViewInput in;
   in.width = frame.width;
   in.height = frame.height;
@@ -86,7 +92,8 @@ const maps::ViewTransform& MapView::Build(const screen::ViewBinding& view, const
   in.dragY = dragY_;
   in.course = frame.course;
   if (inputs_.target) in.target = inputs_.target();
-  in.gridConvergence = inputs_.gridConvergence;
+  if (inputs_.gridConvergence)
+    in.gridConvergence = [this, grid = displayGrid()](const GeoPoint& at) { return inputs_.gridConvergence(at, grid); };
   transform_ = maps::ViewTransform::Build(in);
   // Without following, the drag has become the stored pan.
   if (!in.centreOn) ClearDrag();
@@ -113,7 +120,7 @@ std::vector<std::string> MapView::LocatorLines(const MapFrame& frame) const {
 
 void MapView::PaintLayers(QPainter& painter, const MapFrame& frame, Waypoints* waypoints,
                           const SymbolTable* symbols) {
-  mapsDrawn_ = collectionsDrawn_ = 0;
+  mapsDrawn_ = collectionsDrawn_ = audioMarksDrawn_ = 0;
   verticesDrawn_ = 0;
   arrow_.reset();
   labels_.clear();
@@ -162,9 +169,17 @@ void MapView::PaintLayers(QPainter& painter, const MapFrame& frame, Waypoints* w
 
 void MapView::PaintMaps(QPainter& painter, const MapFrame& frame) {
   if (!inputs_.maps) return;
+  if (settings_.gridAuto && inputs_.autoGrid) {
+    const std::optional<int> grid = inputs_.autoGrid({transform_.visible(), transform_.metresPerPixel(), true, 0});
+    if (grid && grid != autoGrid_) {
+      // The view turns to the new grid's north before anything is drawn.
+      autoGrid_ = grid;
+      Build(lastView_, lastFrame_);
+    }
+  }
   const bool northUp = transform_.northUp();
   const double mpp = transform_.metresPerPixel();
-  const std::vector<MapPicture> maps = inputs_.maps({transform_.visible(), mpp, northUp});
+  const std::vector<MapPicture> maps = inputs_.maps({transform_.visible(), mpp, northUp, displayGrid()});
   const ClipBox box = ClipBox::Screen(frame.width, frame.height, kClipMargin);
   for (const MapPicture& map : maps) {
     if (map.toPixel.rows() != 3 || map.toPixel.columns() != 3) continue;  // not calibrated
@@ -178,7 +193,7 @@ void MapView::PaintMaps(QPainter& painter, const MapFrame& frame) {
                                     transform_.ToScreen(b.maxLongitude, b.minLatitude),
                                     transform_.ToScreen(b.minLongitude, b.minLatitude)};
     ++mapsDrawn_;
-    if (northUp && !map.picture.isNull()) {
+    if (northUp && map.grid == displayGrid() && !map.picture.isNull()) {
       double left = corners[0].x, right = left, top = corners[0].y, bottom = top;
       for (const ScreenPoint& c : corners) {
         left = std::min(left, c.x), right = std::max(right, c.x);
@@ -229,13 +244,26 @@ void MapView::PaintGrid(QPainter& painter) {
   for (const auto& [a, b] : grid.lines) painter.drawLine(Q(a), Q(b));
 }
 
-void MapView::DrawSymbol(QPainter& painter, const GeoPoint& at, const std::string& name, const SymbolTable* symbols,
-                         int dpi) {
+QRect MapView::DrawSymbol(QPainter& painter, const GeoPoint& at, const std::string& name, const SymbolTable* symbols,
+                          int dpi) {
   const ScreenPoint p = transform_.ToScreen(at);
-  if (p.x < 0 || p.y < 0 || p.x >= transform_.width() || p.y >= transform_.height()) return;
+  if (p.x < 0 || p.y < 0 || p.x >= transform_.width() || p.y >= transform_.height()) return {};
   const QPoint pixel(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
-  if (symbols) symbols->Draw(painter, pixel, name, dpi, settings_.shrinkSymbols);
+  QRect drawn;
+  if (symbols) drawn = symbols->Draw(painter, pixel, name, dpi, settings_.shrinkSymbols);
   if (!at.name().empty()) labels_.push_back({QPointF(pixel), at.name()});
+  return drawn;
+}
+
+void MapView::DrawPoint(QPainter& painter, const GeoPoint& point, const SymbolTable* symbols, int dpi) {
+  const QRect drawn = DrawSymbol(painter, point, point.sym(), symbols, dpi);
+  // A point with an audio note carries the note mark inside its symbol's
+  // top-left corner.
+  if (symbols && !drawn.isEmpty() && !point.text(PointText::Wav).empty()) {
+    const int inset = screen::Scale(2, dpi);
+    symbols->DrawAudioMark(painter, drawn.topLeft() + QPoint(inset, inset), dpi);
+    ++audioMarksDrawn_;
+  }
 }
 
 void MapView::PaintCollections(QPainter& painter, const MapFrame& frame, Waypoints& waypoints,
@@ -254,24 +282,29 @@ void MapView::PaintCollections(QPainter& painter, const MapFrame& frame, Waypoin
       continue;
     }
     if (collection->file().loadState() == LoadState::Unloaded && !waypoints.EnsureLoaded(collection->file())) continue;
-    const std::vector<GeoPoint> points = collection->Points();
-    if (points.empty()) continue;
+    const std::size_t count = collection->count();
+    if (count == 0) continue;
     ++collectionsDrawn_;
-    if (collection->kind() != PoisKind::POIs) {
+    const PoisKind kind = collection->kind();
+    if (kind != PoisKind::POIs) {
       QPen pen(ColourOfBgr(collection->color()), screen::Scale(std::max(1, collection->width()), frame.dpi));
       pen.setCapStyle(Qt::RoundCap);
       pen.setJoinStyle(Qt::RoundJoin);
       painter.setPen(pen);
-      const int skip = maps::PointSkip(points.size(), collection->statistics().Distance(), mpp, frame.dpi);
+      const int skip = maps::PointSkip(count, collection->statistics().Distance(), mpp, frame.dpi);
+      maps::PointTracer tracer(transform_, count, skip, kClipMargin);
+      collection->VisitPoints([&tracer](const GeoPoint& p) { tracer.Add(p); });
       const std::optional<GeoPoint> end = recording ? frame.user : std::nullopt;
-      verticesDrawn_ += DrawRuns(painter, maps::TracePoints(points, skip, transform_, end, kClipMargin));
+      verticesDrawn_ += DrawRuns(painter, tracer.Finish(end));
     }
-    if (collection->kind() == PoisKind::Track) {
-      DrawSymbol(painter, points.front(), points.front().sym(), symbols, frame.dpi);
-      if (!recording && points.size() > 1) DrawSymbol(painter, points.back(), points.back().sym(), symbols, frame.dpi);
+    if (kind == PoisKind::Track) {
+      const std::optional<GeoPoint> first = collection->FirstPoint(), last = collection->LastPoint();
+      if (first) DrawPoint(painter, *first, symbols, frame.dpi);
+      if (!recording && last && count > 1) DrawPoint(painter, *last, symbols, frame.dpi);
     } else {
-      for (const GeoPoint& p : points)
-        if (!p.sym().empty()) DrawSymbol(painter, p, p.sym(), symbols, frame.dpi);
+      collection->VisitPoints([&](const GeoPoint& p) {
+        if (!p.sym().empty()) DrawPoint(painter, p, symbols, frame.dpi);
+      });
     }
   }
 }

@@ -44,6 +44,7 @@ class SymbolTable;
 struct MapPicture {
   enum class State { Loaded, Loading, Failed };
   QImage picture;   // null while it is decoded or after a failure
+  int grid = 0;     // the grid its calibration is aligned to
   matrixT toPixel;  // 3 x 3: (longitude, latitude, 1) in radians to picture pixels
   QSize size;       // the picture's pixel size, known before it is decoded
   State state = State::Loading;
@@ -56,15 +57,20 @@ struct MapRequest {
   GeoBounds visible;
   double metresPerPixel = 0;
   bool northUp = true;  // pictures are drawn only then; otherwise outlines
+  int displayGrid = 0;  // only maps aligned to it show their pictures
 };
 
 struct MapViewInputs {
-  // Angle from true north to the locator grid's north at a position.
-  std::function<double(const GeoPoint&)> gridConvergence;
+  // Angle from true north to the north of grid `gridId` at a position.
+  std::function<double(const GeoPoint&, int gridId)> gridConvergence;
   // The locator box's lines for a position.
   std::function<std::vector<std::string>(const GeoPoint&)> locatorLines;
   // The maps to draw, in catalogue order, for the visible area.
   std::function<std::vector<MapPicture>(const MapRequest&)> maps;
+  // With `gridAuto`: the grid of the map the view should align to, the
+  // selected map when it is in view, else the last one in view; nothing
+  // when no map is.
+  std::function<std::optional<int>(const MapRequest&)> autoGrid;
   // The navigation target, when one is set.
   std::function<std::optional<GeoPoint>()> target;
 };
@@ -104,6 +110,9 @@ class MapView {
                     const SymbolTable* symbols);
   // The scale bar and its label above the zoom bar.
   void PaintScale(QPainter& painter, const QRect& zoomBar, int dpi);
+  // The grid whose north is up: the locator's grid, or with `gridAuto` the
+  // grid of the maps in view.
+  int displayGrid() const;
   // The locator box's lines for the marker, else the user; empty without
   // the input.
   std::vector<std::string> LocatorLines(const MapFrame& frame) const;
@@ -117,6 +126,7 @@ class MapView {
   int mapsDrawn() const { return mapsDrawn_; }
   int collectionsDrawn() const { return collectionsDrawn_; }
   std::size_t verticesDrawn() const { return verticesDrawn_; }
+  int audioMarksDrawn() const { return audioMarksDrawn_; }
 
   static constexpr double kClipMargin = 64;  // pixels beyond the screen edges
 
@@ -125,16 +135,22 @@ class MapView {
   void PaintGrid(QPainter& painter);
   void PaintCollections(QPainter& painter, const MapFrame& frame, Waypoints& waypoints, const SymbolTable* symbols);
   void PaintUser(QPainter& painter, const MapFrame& frame, const SymbolTable* symbols);
-  void DrawSymbol(QPainter& painter, const GeoPoint& at, const std::string& name, const SymbolTable* symbols,
-                  int dpi);
+  // The screen rectangle the symbol took, empty when nothing was drawn.
+  QRect DrawSymbol(QPainter& painter, const GeoPoint& at, const std::string& name, const SymbolTable* symbols,
+                   int dpi);
+  // A collection's point: its own symbol, and the note mark when it has an
+  // audio note.
+  void DrawPoint(QPainter& painter, const GeoPoint& point, const SymbolTable* symbols, int dpi);
 
   SettingsStore& settings_;
   MapViewInputs inputs_;
   maps::ViewTransform transform_;
   MapFrame lastFrame_;
+  screen::ViewBinding lastView_;
+  std::optional<int> autoGrid_;  // the last grid `gridAuto` chose
   double dragX_ = 0, dragY_ = 0;
   std::optional<Arrow> arrow_;
-  int mapsDrawn_ = 0, collectionsDrawn_ = 0;
+  int mapsDrawn_ = 0, collectionsDrawn_ = 0, audioMarksDrawn_ = 0;
   std::size_t verticesDrawn_ = 0;
   struct Label {
     QPointF at;

@@ -6,25 +6,45 @@
 
 namespace rovana::ui {
 
+namespace {
+
+bool InView(const maps::MapImage& map, const MapRequest& request) {
+  const maps::MapBounds& mb = map.bounds();
+  GeoBounds bounds;
+  bounds.minLongitude = mb.minLon;
+  bounds.maxLongitude = mb.maxLon;
+  bounds.minLatitude = mb.minLat;
+  bounds.maxLatitude = mb.maxLat;
+  return bounds.Intersects(request.visible) && maps::ExtentOnScreen(bounds, request.metresPerPixel).area() > 100;
+}
+
+}  // namespace
+
+std::function<std::optional<int>(const MapRequest&)> CatalogueGrid(maps::MapCatalogue& catalogue) {
+  return [&catalogue](const MapRequest& request) -> std::optional<int> {
+    std::optional<int> grid;
+    for (const maps::MapImage* map : catalogue.VisibleCalibrated())
+      if (InView(*map, request)) grid = map->grid();
+    const maps::MapImage* selected = catalogue.selected();
+    if (selected && selected->calibrated() && selected->visible() && InView(*selected, request)) grid = selected->grid();
+    return grid;
+  };
+}
+
 std::function<std::vector<MapPicture>(const MapRequest&)> CatalogueMaps(maps::MapCatalogue& catalogue) {
   return [&catalogue](const MapRequest& request) {
     std::vector<MapPicture> out;
     for (maps::MapImage* map : catalogue.VisibleCalibrated()) {
-      const maps::MapBounds& mb = map->bounds();
-      GeoBounds bounds;
-      bounds.minLongitude = mb.minLon;
-      bounds.maxLongitude = mb.maxLon;
-      bounds.minLatitude = mb.minLat;
-      bounds.maxLatitude = mb.maxLat;
-      if (!bounds.Intersects(request.visible) || maps::ExtentOnScreen(bounds, request.metresPerPixel).area() <= 100) {
+      if (!InView(*map, request)) {
         map->FreePicture();
         continue;
       }
-      if (request.northUp)
+      if (request.northUp && map->grid() == request.displayGrid)
         map->EnsurePicture(catalogue.pictures());
       else
         map->FreePicture();
       MapPicture shown;
+      shown.grid = map->grid();
       shown.toPixel = map->transform();
       shown.size = QSize(map->width(), map->height());
       if (map->loaded() && map->picture()) {

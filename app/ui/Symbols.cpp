@@ -118,12 +118,33 @@ QImage MaskCyan(const QImage& image) {
   return out;
 }
 
+namespace {
+
+// An 8 x 8 loudspeaker: a dark body with a cone and one sound arc.
+QImage DrawnAudioMark() {
+  QImage image(8, 8, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(40, 40, 40));
+  const QPointF cone[] = {{0, 2.5}, {2, 2.5}, {4.5, 0.5}, {4.5, 7.5}, {2, 5.5}, {0, 5.5}};
+  p.drawPolygon(cone, 6);
+  p.setPen(QPen(QColor(40, 40, 40), 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawArc(QRectF(3, 1.5, 4.5, 5), -60 * 16, 120 * 16);
+  return image;
+}
+
+}  // namespace
+
 SymbolTable::SymbolTable(const std::vector<fs::path>& symbolFolders) {
   for (const fs::path& folder : symbolFolders) LoadUserBitmaps(folder);
   // Hot-spots for the user's bitmaps: each folder's own file, the most
   // important folder last so that it wins.
   for (auto it = symbolFolders.rbegin(); it != symbolFolders.rend(); ++it) LoadHotSpots(*it / "symbols.txt");
   AddBuiltIns();
+  audioMark_ = DrawnAudioMark();
 }
 
 void SymbolTable::LoadUserBitmaps(const fs::path& folder) {
@@ -204,7 +225,7 @@ std::vector<std::string> SymbolTable::Names() const {
   return names;
 }
 
-void SymbolTable::Draw(QPainter& painter, QPoint at, std::string_view name, int dpi, bool shrink) const {
+QRect SymbolTable::Draw(QPainter& painter, QPoint at, std::string_view name, int dpi, bool shrink) const {
   const Symbol& s = Find(name);
   int w = s.masked.width(), h = s.masked.height();
   QPoint hot = s.hotSpot;
@@ -214,8 +235,14 @@ void SymbolTable::Draw(QPainter& painter, QPoint at, std::string_view name, int 
     hot /= 2;
   }
   const QRect target(at.x() - Scaled(hot.x(), dpi), at.y() - Scaled(hot.y(), dpi), Scaled(w, dpi), Scaled(h, dpi));
-  if (target.isEmpty()) return;
+  if (target.isEmpty()) return {};
   painter.drawImage(target, s.masked);
+  return target;
+}
+
+void SymbolTable::DrawAudioMark(QPainter& painter, QPoint topLeft, int dpi) const {
+  const int side = Scaled(audioMark_.width(), dpi);
+  if (side > 0) painter.drawImage(QRect(topLeft, QSize(side, side)), audioMark_);
 }
 
 }  // namespace rovana::ui

@@ -50,8 +50,11 @@ class SymbolTable {
   // "Default", the empty name the blank symbol.
   const Symbol& Find(std::string_view name) const;
   // Draws the symbol with its hot-spot on `at`, scaled by dpi / 96 (halved
-  // first when `shrink`), cyan left out.
-  void Draw(QPainter& painter, QPoint at, std::string_view name, int dpi, bool shrink) const;
+  // first when `shrink`), cyan left out. Returns the rectangle it covered.
+  QRect Draw(QPainter& painter, QPoint at, std::string_view name, int dpi, bool shrink) const;
+  // The small loudspeaker that marks a point with an audio note, its
+  // top-left corner at `topLeft`.
+  void DrawAudioMark(QPainter& painter, QPoint topLeft, int dpi) const;
 
   std::span<const Symbol> symbols() const { return symbols_; }
   // The named symbols, in table order, for pickers.
@@ -64,6 +67,7 @@ class SymbolTable {
   Symbol* FindExact(std::string_view name);
 
   std::vector<Symbol> symbols_;
+  QImage audioMark_;
   std::size_t blank_ = 0, fallback_ = 0;  // indexes of the blank symbol and "Default"
 };
 

@@ -256,6 +256,11 @@ std::vector<GeoPoint> POIs::Points() const {
   return {points_.begin(), points_.end()};
 }
 
+void POIs::VisitPoints(const std::function<void(const GeoPoint&)>& visit) const {
+  Lock lock(mutex_);
+  for (const GeoPoint& point : points_) visit(point);
+}
+
 const GeoPoint* POIs::PointAt(std::size_t index) const {
   Lock lock(mutex_);
   if (index >= points_.size()) return nullptr;

@@ -126,6 +126,10 @@ class POIs {
   std::size_t count() const;
   // Copies, so that nothing escapes the lock.
   std::vector<GeoPoint> Points() const;
+  // Calls `visit` once for every point in list order, under the lock and
+  // without copying: what painting does. `visit` must not keep references
+  // to the points nor change the collection.
+  void VisitPoints(const std::function<void(const GeoPoint&)>& visit) const;
   // The stored point at `index` in list order, null past the end: how the
   // dialogs name a point to DeletePoint and the moves. Only its address is
   // meant to be used; it stays valid until the point is removed.

@@ -272,6 +272,80 @@ TEST(MapView, ZoomedOutCollectionsShowTheirAnchorOnly) {
   EXPECT_EQ(sc.view.collectionsDrawn(), 1);
 }
 
+TEST(MapView, PointsWithAnAudioNoteCarryTheNoteMark) {
+  Scene sc;
+  sc.f.Write("Notes.gpx",
+             "<?xml version=\"1.0\"?>\n<gpx version=\"1.0\">\n"
+             "<wpt lat=\"48.0\" lon=\"11.0\"><name>Plain</name><sym>Pin</sym></wpt>\n"
+             "<wpt lat=\"48.001\" lon=\"11.001\"><name>Spoken</name><sym>Pin</sym><wav>note.wav</wav></wpt>\n"
+             "</gpx>\n");
+  sc.f.waypoints->LoadAll();
+  sc.LookAt(48.0005, 11.0005, 1);
+  sc.Paint();
+  EXPECT_EQ(sc.view.audioMarksDrawn(), 1);
+  // The mark's dark body lies 2 px (4 at 192 dpi) inside the pin's top-left
+  // corner; the plain point has nothing there.
+  const ui::Symbol& pin = sc.symbols.Find("Pin");
+  auto markArea = [&](double latDeg, double lonDeg) {
+    const maps::ScreenPoint p = sc.view.transform().ToScreen(lonDeg * kDeg, latDeg * kDeg);
+    const QPoint topLeft(std::lround(p.x) - pin.hotSpot.x() * 2, std::lround(p.y) - pin.hotSpot.y() * 2);
+    int dark = 0;
+    for (int y = 4; y < 20; ++y)
+      for (int x = 4; x < 20; ++x) dark += qGray(sc.image.pixel(topLeft + QPoint(x, y))) < 60;
+    return dark;
+  };
+  EXPECT_GT(markArea(48.001, 11.001), 20);
+  EXPECT_LT(markArea(48.0, 11.0), markArea(48.001, 11.001) / 2);
+}
+
+TEST(MapView, DisplayGridDecidesWhichPicturesShowAndTurnsTheView) {
+  // A 100 x 100 red picture over 0.01 x 0.01 degrees.
+  QImage red(100, 100, QImage::Format_RGB32);
+  red.fill(qRgb(255, 0, 0));
+  MapPicture map;
+  map.picture = red;
+  map.size = red.size();
+  map.state = MapPicture::State::Loaded;
+  map.toPixel.Resize(3, 3);
+  map.toPixel(0, 0) = 100 / (0.01 * kDeg);
+  map.toPixel(0, 2) = -13.40 * kDeg * 100 / (0.01 * kDeg);
+  map.toPixel(1, 1) = -100 / (0.01 * kDeg);
+  map.toPixel(1, 2) = 52.51 * kDeg * 100 / (0.01 * kDeg);
+  map.toPixel(2, 2) = 1;
+  constexpr double kConvergence7 = 0.01;  // radians, the test's grid 7
+  struct Row {
+    bool gridAuto;
+    int locatorGrid, mapGrid;
+    QRgb centre;
+    double rotation;
+  } rows[] = {
+      {false, 0, 0, qRgb(255, 0, 0), 0},
+      {false, 0, 7, qRgb(200, 200, 200), 0},    // another grid: the outline only
+      {false, 7, 7, qRgb(255, 0, 0), kConvergence7},
+      {true, 0, 7, qRgb(255, 0, 0), kConvergence7},  // the view turns to the map's grid
+  };
+  for (const Row& r : rows) {
+    Scene sc;
+    sc.s.gridAuto = r.gridAuto;
+    sc.s.locatorGrid = r.locatorGrid;
+    MapPicture shown = map;
+    shown.grid = r.mapGrid;
+    sc.view.SetInputs({.gridConvergence = [](const GeoPoint&, int grid) { return grid == 7 ? kConvergence7 : 0.0; },
+                       .maps = [&](const ui::MapRequest& request) {
+                         MapPicture m = shown;
+                         if (request.displayGrid != m.grid) m.picture = QImage();  // as the catalogue frees it
+                         return std::vector<MapPicture>{m};
+                       },
+                       .autoGrid = [&](const ui::MapRequest&) { return std::optional<int>(r.mapGrid); }});
+    sc.LookAt(52.505, 13.405, 2);
+    sc.Paint();
+    EXPECT_NEAR(sc.view.transform().rotation(), r.rotation, 1e-12) << r.gridAuto << r.mapGrid;
+    EXPECT_EQ(sc.view.displayGrid(), r.gridAuto ? r.mapGrid : r.locatorGrid);
+    const maps::ScreenPoint c = sc.view.transform().ToScreen(13.405 * kDeg, 52.505 * kDeg);
+    EXPECT_EQ(sc.At(c), r.centre) << r.gridAuto << r.mapGrid;
+  }
+}
+
 TEST(MapView, DeepestZoomDrawsOnlyTheLineThroughTheScreen) {
   Scene sc;
   // Two points 2 degrees apart on a diagonal through the view centre.
