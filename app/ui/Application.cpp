@@ -202,6 +202,7 @@ MapViewInputs Application::MapInputs() {
   };
   inputs.maps = CatalogueMaps(*o.catalogue);
   inputs.autoGrid = CatalogueGrid(*o.catalogue);
+  inputs.text = [language = o.language.get()](int entry) { return language->Entry(entry); };
   return inputs;
 }
 

@@ -164,4 +164,51 @@ void DrawCompass(QPainter& painter, const QRectF& area, double heading) {
                                  QPointF(dial.centreX + mark, dial.centreY - dial.radius - 1 + 2 * mark)}));
 }
 
+void DrawDirectionPrompt(QPainter& painter, QPointF centre, double radius, int prompt) {
+  if (prompt < 1 || prompt > 5 || !(radius > 2)) return;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(Qt::black, 1));
+  painter.setBrush(Qt::white);
+  painter.drawEllipse(centre, radius, radius);
+  const double s = radius * 0.65;
+  painter.setPen(QPen(QColor(0x20, 0x20, 0x20), std::max(2.0, radius / 5), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  painter.setBrush(Qt::NoBrush);
+  // An arrow from the bottom of the disc, straight up and then bent towards
+  // `turn` (-1 left, 0 straight, +1 right).
+  auto arrow = [&](double turn) {
+    const QPointF base = centre + QPointF(0, s), knee = centre + QPointF(0, turn == 0 ? -s : 0);
+    const QPointF tip = turn == 0 ? knee : centre + QPointF(turn * s, 0);
+    painter.drawPolyline(QPolygonF({base, knee, tip}));
+    const double head = s * 0.45;
+    const QPointF back = turn == 0 ? QPointF(0, head) : QPointF(-turn * head, 0);
+    const QPointF side = turn == 0 ? QPointF(head, 0) : QPointF(0, head);
+    painter.drawPolyline(QPolygonF({tip + back - side, tip, tip + back + side}));
+  };
+  switch (prompt) {
+    case 1: {  // turn around: up, over the top, and down with the head
+      QPainterPath path(centre + QPointF(s * 0.5, s));
+      path.lineTo(centre + QPointF(s * 0.5, -s * 0.2));
+      path.arcTo(QRectF(centre.x() - s * 0.5, centre.y() - s * 0.7, s, s), 0, 180);
+      path.lineTo(centre + QPointF(-s * 0.5, s * 0.5));
+      painter.drawPath(path);
+      const QPointF tip = centre + QPointF(-s * 0.5, s * 0.6);
+      painter.drawPolyline(QPolygonF({tip + QPointF(-s * 0.4, -s * 0.4), tip, tip + QPointF(s * 0.4, -s * 0.4)}));
+      break;
+    }
+    case 2: arrow(-1); break;
+    case 3: arrow(0); break;
+    case 4: arrow(1); break;
+    case 5: {  // arrived: a flag on a pole
+      painter.drawLine(centre + QPointF(-s * 0.5, s), centre + QPointF(-s * 0.5, -s));
+      painter.setBrush(QColor(0xc0, 0x20, 0x20));
+      painter.setPen(Qt::NoPen);
+      painter.drawPolygon(QPolygonF({centre + QPointF(-s * 0.5, -s), centre + QPointF(s * 0.8, -s * 0.55),
+                                     centre + QPointF(-s * 0.5, -s * 0.1)}));
+      break;
+    }
+  }
+  painter.restore();
+}
+
 }  // namespace rovana::instruments

@@ -10,6 +10,7 @@
 #pragma once
 
 class QPainter;
+class QPointF;
 class QRectF;
 
 namespace rovana::instruments {
@@ -47,5 +48,10 @@ double SpeedNeedleAngle(double speed, double scaleEnd);
 // A compass rose turned so that the direction of travel `heading` points up,
 // with a fixed mark at the top and the north end of the rose drawn red.
 void DrawCompass(QPainter& painter, const QRectF& area, double heading);
+
+// The direction prompt as a symbol in a white disc of `radius` around
+// `centre`: 1 turn around, 2 left, 3 straight on, 4 right, 5 arrived (a
+// flag); anything else draws nothing.
+void DrawDirectionPrompt(QPainter& painter, QPointF centre, double radius, int prompt);
 
 }  // namespace rovana::instruments

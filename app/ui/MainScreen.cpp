@@ -1,4 +1,5 @@
 #include "app/ui/MainScreen.h"
+#include "app/maps/MapCatalogue.h"
 
 #include <QAction>
 #include <QApplication>
@@ -98,6 +99,7 @@ MainScreen::MainScreen(AppContext& context, int width, int height, QWidget* pare
   setFocusPolicy(Qt::StrongFocus);
   dpi_ = rovana::DpiForScreen(width, height);
   BuildMenus();
+  WatchCalibrationOverwrites();
   RelabelMenus();
   menuHidden_ = context_.settings.hideMenuBar2;
   view_ = BindView(context_.settings);
@@ -112,7 +114,9 @@ MainScreen::MainScreen(AppContext& context, int width, int height, QWidget* pare
   UpdateMenuStates();
 }
 
-MainScreen::~MainScreen() = default;
+MainScreen::~MainScreen() {
+  if (context_.catalogue) context_.catalogue->SetOverwriteHook(nullptr);
+}
 
 void MainScreen::BuildMenus() {
   menuBar_ = new QMenuBar(this);
@@ -561,6 +565,10 @@ void MainScreen::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void MainScreen::keyPressEvent(QKeyEvent* event) {
+  constexpr double kDegree = 3.14159265358979323846 / 180;
+  if ((event->key() == Qt::Key_7 || event->key() == Qt::Key_9) &&
+      RotateCalibration(event->key() == Qt::Key_9 ? kDegree : -kDegree))
+    return QDialog::keyPressEvent(event);
   if (const std::optional<NavKey> key = NavKeyOf(event->key())) {
     const bool zoomCase = event->modifiers().testFlag(Qt::ControlModifier);
     const QRect area = mapArea();

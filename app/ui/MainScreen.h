@@ -134,11 +134,21 @@ class MainScreen : public QDialog {
   // Map › Calibrate: into calibration mode on the selected map (asking "by
   // map" or "by grid") or out of it.
   void ToggleCalibration();
+  // Before an interactive calibration replaces the file another picture
+  // of the folder pairs with ("a.jpg" and "a.png" share "a.txt"), the user
+  // is asked.
+  void WatchCalibrationOverwrites();
   void SetCalibrationReference(int n);
   // In calibration mode "by map" pans and zooms edit the map's calibration
   // under the fixed view; true when they did.
   bool MoveCalibration(int dx, int dy);
   bool ScaleCalibration(double factor);
+  // "By map": turns the map by `radians` (clockwise on the screen) about
+  // the middle of the screen. Keys 7 and 9 do it a degree at a time.
+  bool RotateCalibration(double radians);
+  // Centres the view on a calibrated map and zooms so that it fills nine
+  // tenths of the screen, when the view lies outside the map.
+  void FitViewToMap(const maps::MapImage& map);
   void UpdateMapMenuStates();
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
   void OpenGpxCommand(screen::CommandKind kind);

@@ -3,6 +3,8 @@
 // (Tools › Locator), the track analyzer, and View › Reset user pos and Goto
 // user. Each dialog runs through RunModal.
 #include <QAction>
+#include <algorithm>
+#include <cmath>
 
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
@@ -115,7 +117,9 @@ void MainScreen::ToggleCalibration() {
   dialogs::CalibrationChoiceDialog dialog(language, this);
   RunModal(dialog);
   if (dialog.choice() == dialogs::CalibrationChoice::Cancel) return;
-  if (!map->calibrated()) {
+  if (map->calibrated()) {
+    FitViewToMap(*map);
+  } else {
     // An uncalibrated picture is first laid onto the view.
     mapView_.Build(view_, Frame());
     const maps::ViewTransform& view = mapView_.transform();
@@ -129,6 +133,17 @@ void MainScreen::ToggleCalibration() {
   calibrating_ = map;
   map->setPinned(true);
   update();
+}
+
+void MainScreen::WatchCalibrationOverwrites() {
+  if (!context_.catalogue) return;
+  context_.catalogue->SetOverwriteHook([this](const maps::MapImage& map, const std::string& otherPicture) {
+    const LanguageTable& language = context_.language;
+    // "Existing file: a.txt (a.png)" / "a.jpg: Calibrate?"
+    const std::string question = language.Entry(lang::kRecordExistingFile) + " " + map.calibrationName() + " (" +
+                                 otherPicture + ")\n" + map.name() + ": " + language.Entry(lang::kMenuMapCalibrate) + "?";
+    return dialogs::WithDefaultBoxes(Asker(), language, this).question(QString::fromStdString(question));
+  });
 }
 
 void MainScreen::SetCalibrationReference(int n) {
@@ -146,6 +161,42 @@ bool MainScreen::MoveCalibration(int dx, int dy) {
   // The picture follows the stylus; the view stays where it is.
   const maps::ScreenPoint step = mapView_.transform().PixelStepToRadians(dx, dy);
   calibrating_->Move(step.x, step.y);
+  update();
+  return true;
+}
+
+void MainScreen::FitViewToMap(const maps::MapImage& map) {
+  mapView_.Build(view_, Frame());
+  const maps::MapBounds& b = map.bounds();
+  const GeoPoint centre = mapView_.transform().centre();
+  const bool inside = centre.longitude() >= b.minLon && centre.longitude() <= b.maxLon &&
+                      centre.latitude() >= b.minLat && centre.latitude() <= b.maxLat;
+  const double spanLon = b.maxLon - b.minLon, spanLat = b.maxLat - b.minLat;
+  if (inside || !(spanLon > 0) || !(spanLat > 0) || !view_.translateX || !view_.translateY || !view_.zoom) return;
+  // Following the user or the marker would pull the view away again.
+  context_.settings.followUser = false;
+  context_.settings.followMarker = false;
+  *view_.translateX = -(b.minLon + b.maxLon) / 2;
+  *view_.translateY = -(b.minLat + b.maxLat) / 2;
+  // Longitude spans zoom pixels per radian, latitude zoom / cos factor.
+  const double cosFactor = std::max(std::cos(*view_.translateY), 0.5);
+  const QRect area = mapArea();
+  *view_.zoom = 0.9 * std::min(area.width() / spanLon, area.height() * cosFactor / spanLat);
+  mapView_.ClearDrag();
+  pan_ = {};
+  LogMessage("Calibration: view fitted to %s", map.name().c_str());
+}
+
+bool MainScreen::RotateCalibration(double radians) {
+  if (!calibrationMode_ || !calibrateByMap_ || !calibrating_) return false;
+  mapView_.Build(view_, Frame());
+  const maps::ViewTransform& view = mapView_.transform();
+  const maps::ScreenPoint c = view.centrePixel();
+  matrixT to, turn, back;
+  to.Translation(c.x, c.y);
+  turn.Rotation(-radians);  // matrixT turns counter-clockwise on a y-down screen
+  back.Translation(-c.x, -c.y);
+  calibrating_->Rotate(view.screen(), to * turn * back);
   update();
   return true;
 }

@@ -1,11 +1,13 @@
 // The map view's overlays in the main screen's button rectangles: the
-// compass with its needle, rim markers and distance range, and the scale
-// above the zoom bar.
+// compass with its needle, direction prompt, course labels, rim markers and
+// distance range, and the scale above the zoom bar.
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
+#include "app/core/LanguageEntries.h"
 #include "app/core/SettingsStore.h"
+#include "app/coords/Units.h"
 #include "app/ui/Instruments.h"
 #include "app/ui/MapView.h"
 #include "app/ui/Symbols.h"
@@ -58,7 +60,24 @@ void MapView::PaintCompass(QPainter& painter, const QRect& area, const MapFrame&
     painter.drawLine(QPointF(cx, cy), QPointF(cx + length * std::sin(needle), cy - length * std::cos(needle)));
   }
 
-  // Rim markers: the start of the recording track and the target.
+  const int prompt = inputs_.directionPrompt ? inputs_.directionPrompt() : 0;
+  if (prompt > 0) instruments::DrawDirectionPrompt(painter, QPointF(cx, cy), r * 0.3, prompt);
+
+  // Labels: the user's course above the centre, the course to the target
+  // below it ("U: 123.4°"); the small layout shows the letters alone.
+  const bool small = frame.width < 320;
+  auto label = [&](int letterEntry, double course, double dy) {
+    std::string text = inputs_.text ? inputs_.text(letterEntry) : std::string();
+    if (!small) text += ": " + FormatHeading(course, convergence);
+    const double box = r;
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(cx - box, cy + dy - box / 4, 2 * box, box / 2), Qt::AlignCenter, QString::fromStdString(text));
+  };
+  if (settings_.compassLabelUser && frame.user) label(lang::kCompassUserLetter, frame.course, -0.45 * r);
+  if (settings_.compassLabelTarget && target && frame.user) label(lang::kCompassTargetLetter, toTarget, 0.45 * r);
+
+  // Rim markers: the trainer, the start of the recording track and the
+  // target.
   if (frame.user && symbols) {
     auto place = [&](const GeoPoint& object, const std::string& symbol) {
       const double b = frame.user->Course(object) - (settings_.headingCompass == 0 ? 0 : up);
@@ -67,6 +86,8 @@ void MapView::PaintCompass(QPainter& painter, const QRect& area, const MapFrame&
       symbols->Draw(painter, QPoint(std::lround(cx + d * std::sin(b)), std::lround(cy - d * std::cos(b))), symbol,
                     frame.dpi, true);
     };
+    if (settings_.trainerVisible && inputs_.trainer)
+      if (const std::optional<GeoPoint> trainer = inputs_.trainer()) place(*trainer, settings_.trainerSymbol);
     if (waypoints && waypoints->recordingTrack())
       if (const std::optional<GeoPoint> first = waypoints->recordingTrack()->FirstPoint())
         place(*first, first->sym().empty() ? std::string("Track") : first->sym());

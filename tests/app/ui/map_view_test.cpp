@@ -346,6 +346,59 @@ TEST(MapView, DisplayGridDecidesWhichPicturesShowAndTurnsTheView) {
   }
 }
 
+TEST(MapView, CompassShowsThePromptTheLabelsAndTheTrainerOnItsRim) {
+  // Each row paints the compass with one thing more than the plain one; the
+  // region where that thing belongs must change, and only there.
+  struct Row {
+    const char* what;
+    int prompt;
+    bool userLabel, targetLabel, trainer;
+    QRect changed;  // within the 200 x 200 compass
+  } rows[] = {
+      {"left prompt", 2, false, false, false, QRect(64, 64, 72, 72)},
+      {"arrived prompt", 5, false, false, false, QRect(64, 64, 72, 72)},
+      {"user label", 0, true, false, false, QRect(40, 40, 120, 30)},
+      {"target label", 0, false, true, false, QRect(40, 130, 120, 30)},
+      {"trainer due east", 0, false, false, true, QRect(170, 80, 30, 40)},
+  };
+  auto paint = [](const Row* r) {
+    Scene sc;
+    sc.s.compassDirectionEnabled = false;
+    sc.s.compassLabelUser = r && r->userLabel;
+    sc.s.compassLabelTarget = r && r->targetLabel;
+    sc.s.trainerVisible = true;
+    sc.s.headingCompass = 0;
+    sc.LookAt(48, 11, 1000);
+    sc.frame.user = GeoPoint(48 * kDeg, 11 * kDeg);
+    sc.frame.course = 0;
+    const bool trainer = r && r->trainer;
+    sc.view.SetInputs({.target = [] { return std::optional<GeoPoint>(GeoPoint(47 * kDeg, 11 * kDeg)); },
+                       .trainer = [trainer]() -> std::optional<GeoPoint> {
+                         if (!trainer) return std::nullopt;
+                         return GeoPoint(48 * kDeg, 14 * kDeg);  // far east: on the rim
+                       },
+                       .directionPrompt = [r] { return r ? r->prompt : 0; },
+                       .text = [](int) { return std::string("U"); }});
+    sc.s.targetEnabled = false;  // no target rim marker, only its label
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(kWhite);
+    QPainter painter(&image);
+    sc.view.Build(sc.binding, sc.frame);
+    sc.view.PaintCompass(painter, QRect(0, 0, 200, 200), sc.frame, nullptr, &sc.symbols);
+    return image;
+  };
+  const QImage plain = paint(nullptr);
+  for (const Row& r : rows) {
+    const QImage with = paint(&r);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 200; ++x)
+        if (with.pixel(x, y) != plain.pixel(x, y)) ++(r.changed.contains(x, y) ? inside : outside);
+    EXPECT_GT(inside, 15) << r.what;
+    EXPECT_EQ(outside, 0) << r.what;
+  }
+}
+
 TEST(MapView, DeepestZoomDrawsOnlyTheLineThroughTheScreen) {
   Scene sc;
   // Two points 2 degrees apart on a diagonal through the view centre.
