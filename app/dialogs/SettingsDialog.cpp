@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "app/core/LanguageEntries.h"
+#include "app/dialogs/CoordinatePage.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/SettingsStore.h"
 
@@ -162,13 +163,20 @@ SettingsDialog::SettingsDialog(SettingsStore& settings, const LanguageTable& lan
     editors_.push_back(Editor{key, widget, Shown(widget)});
   }
 
+  auto* scroll = new QScrollArea(tabs_);
+  scroll->setWidgetResizable(true);
+  coordinates_ = new CoordinatePage(settings_, language, scroll);
+  scroll->setWidget(coordinates_);
+  tabs_->addTab(scroll, Text(language, L::kWordPosition));
+
   auto* box = new QDialogButtonBox(this);
   box->addButton(Text(language, L::kButtonOk), QDialogButtonBox::AcceptRole);
   box->addButton(Text(language, L::kButtonCancel), QDialogButtonBox::RejectRole);
   connect(box, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
   connect(box, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
   layout->addWidget(box);
-  tabs_->setCurrentIndex(settings_.settingsTab >= 0 && settings_.settingsTab < kTabs ? settings_.settingsTab : 0);
+  tabs_->setCurrentIndex(settings_.settingsTab >= 0 && settings_.settingsTab < tabs_->count() ? settings_.settingsTab
+                                                                                              : 0);
 }
 
 QWidget* SettingsDialog::editorOf(std::string_view key) const {
@@ -190,6 +198,7 @@ void SettingsDialog::accept() {
       case SettingKind::TextList: break;
     }
   }
+  coordinatesChanged_ = coordinates_->Store(settings_);
   settings_.settingsTab = tabs_->currentIndex();
   QDialog::accept();
 }
