@@ -160,8 +160,12 @@ TEST(BritishGridInput, RandomTextsNeverBreakTheReading) {
         ReadBritishGridFields(texts[0], texts[1], i % 2 ? 250000.0 : NAN, static_cast<GridField>(i % 3));
     SCOPED_TRACE("'" + texts[0] + "' '" + texts[1] + "'");
     ASSERT_TRUE(std::isfinite(in.easting) && std::isfinite(in.northing));
-    if (!in.eastingRead) ASSERT_EQ(in.easting, 0);
-    if (!in.northingRead) ASSERT_EQ(in.northing, 0);
+    if (!in.eastingRead) {
+      ASSERT_EQ(in.easting, 0);
+    }
+    if (!in.northingRead) {
+      ASSERT_EQ(in.northing, 0);
+    }
   }
 }
 
