@@ -182,7 +182,10 @@ SettingsDialog::SettingsDialog(SettingsStore& settings, const LanguageTable& lan
 QWidget* SettingsDialog::editorOf(std::string_view key) const {
   for (const Editor& e : editors_)
     if (static_cast<const SettingKey*>(e.row)->key == key) return e.widget;
-  return nullptr;
+  // The coordinates page names its pickers after their keys too (an empty
+  // name would match any child).
+  if (key.empty()) return nullptr;
+  return coordinates_->findChild<QWidget*>(QString::fromUtf8(key.data(), static_cast<int>(key.size())));
 }
 
 void SettingsDialog::accept() {

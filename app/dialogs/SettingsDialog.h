@@ -47,6 +47,8 @@ class SettingsDialog : public QDialog {
   SettingsDialog(SettingsStore& settings, const LanguageTable& language, QWidget* parent = nullptr);
 
   QTabWidget* tabs() const { return tabs_; }
+  // The widget that edits `key` (the coordinates page's pickers included);
+  // null for a key the dialog does not edit.
   QWidget* editorOf(std::string_view key) const;
   CoordinatePage* coordinatePage() const { return coordinates_; }
   // After accept(): whether the coordinates page wrote a locator setting.

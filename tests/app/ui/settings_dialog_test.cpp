@@ -120,6 +120,9 @@ TEST(SettingsDialog, CoordinatePageListsTheCataloguesAndOpensOnTheSettings) {
     SettingsDialog dialog(st, *home.language);
     const CoordinatePage* page = dialog.coordinatePage();
     ASSERT_NE(page, nullptr);
+    EXPECT_EQ(dialog.editorOf("locatorGrid"), page->gridBox());
+    EXPECT_EQ(dialog.editorOf("locatorZoneDHDN"), page->dhdnBox());
+    EXPECT_EQ(dialog.editorOf(""), nullptr);
     EXPECT_EQ(page->modeBox()->count(), 5);
     EXPECT_EQ(page->datumBox()->count(), 27);
     EXPECT_EQ(page->gridBox()->count(), 51);
