@@ -23,9 +23,9 @@ constexpr int kModeNames[kDisplayModes] = {lang::kCoordTabDegrees, lang::kCoordT
 // The catalogue grids that pick their zone from a list, for the labels.
 constexpr int kGridSpcs27 = 30, kGridSpcs83 = 31, kGridDhdn = 29;
 
-// "Zone (SPCS_27)": the grid names are the same in every language.
+// "Zone (SPCS_27):": the grid names are the same in every language.
 QString ZoneLabel(const LanguageTable& language, int grid) {
-  return Q(language.Entry(lang::kCoordZone)) + " (" + Q(GridById(grid).name) + ")";
+  return Q(language.Entry(lang::kCoordZone)) + " (" + Q(GridById(grid).name) + "):";
 }
 
 QComboBox* NewBox(const char* name, QWidget* parent) {
@@ -54,7 +54,7 @@ CoordinatePage::CoordinatePage(const SettingsStore& settings, const LanguageTabl
   mode_ = NewBox("locatorTab", this);
   for (int m = 0; m < kDisplayModes; ++m) mode_->addItem(Q(language.Entry(kModeNames[m])), m);
   mode_->setCurrentIndex(static_cast<int>(DisplayModeOf(settings.locatorTab)));
-  form->addRow(Q(language.Entry(lang::kSettingsTabDisplay)), mode_);
+  form->addRow(Q(language.Entry(lang::kSettingsTabDisplay)) + ":", mode_);
 
   datum_ = NewBox("locatorDatum", this);
   for (const DatumEntry& d : DatumCatalogue()) datum_->addItem(Q(d.name), d.id);
