@@ -31,6 +31,104 @@ std::string TwoDigits(long long value) {
 
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// The British grid's 100-km squares, five rows of five from the south; the
+// first letter names a 500-km block, the second a square inside it.
+constexpr std::string_view kLetters = "VWXYZQRSTULMNOPFGHJKABCDE";
+constexpr int kFirstBlockLetter = 7;  // "S": the block at the grid's origin
+constexpr double kSquareMetres = 100000, kBlockMetres = 500000;
+constexpr std::size_t kLongestNumber = 40;
+constexpr int kReferenceDigits = 5;  // a reference in metres has five digits per coordinate
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// A British grid field taken apart: the leading word in upper case ("TQ",
+// "BNG"; empty when the text does not begin with a letter, and `ok` false)
+// and up to two numbers, each digits with at most one decimal point.
+struct FieldParts {
+  bool ok = false;
+  std::string word;
+  std::string_view numbers[2];
+  int count = 0;
+};
+
+FieldParts SplitField(std::string_view text) {
+  FieldParts parts;
+  std::size_t at = 0;
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  while (at < text.size() && IsLetter(text[at]) && parts.word.size() <= 3) parts.word += Upper(text[at++]);
+  if (parts.word.empty()) return parts;
+  for (;;) {
+    while (at < text.size() && IsBlank(text[at])) ++at;
+    if (at == text.size()) break;
+    const std::size_t start = at;
+    int digits = 0, points = 0;
+    for (; at < text.size() && (IsDigit(text[at]) || text[at] == '.'); ++at) (IsDigit(text[at]) ? digits : points)++;
+    const std::size_t length = at - start;
+    if (digits == 0 || points > 1 || length > kLongestNumber || parts.count == 2) return parts;
+    if (at < text.size() && !IsBlank(text[at])) return parts;  // "30000m", "300x"
+    parts.numbers[parts.count++] = text.substr(start, length);
+  }
+  parts.ok = true;
+  return parts;
+}
+
+// Metres inside a square, or -1 when the number is not inside one.
+double InsideSquare(std::string_view number, double scale = 1) {
+  const double metres = ReadNumber(number) * scale;
+  return std::isfinite(metres) && metres >= 0 && metres < kSquareMetres ? metres : -1;
+}
+
+// What one field holds.
+struct FieldValue {
+  enum Kind { Unreadable, Bare, Square, Bng, Reference } kind = Unreadable;
+  double value = 0;   // Bare: the full coordinate; Square, Bng: metres inside the square
+  GridCorner corner;  // Square, Reference: the square's south-west corner
+  double easting = 0, northing = 0;  // Reference: the full coordinates
+};
+
+FieldValue ReadField(std::string_view text) {
+  FieldValue field;
+  const FieldParts parts = SplitField(text);
+  std::size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  const bool number = first == text.size() || IsDigit(text[first]) || text[first] == '.' || text[first] == '+' ||
+                      text[first] == '-';
+  if (number) {
+    field.kind = FieldValue::Bare;
+    field.value = ReadDecimal(text);
+    return field;
+  }
+  if (!parts.ok || parts.word.empty()) return field;
+  if (parts.word == "BNG") {
+    if (parts.count > 1) return field;
+    field.value = parts.count == 1 ? InsideSquare(parts.numbers[0]) : 0;
+    if (field.value >= 0) field.kind = FieldValue::Bng;
+    return field;
+  }
+  const auto corner = BritishSquareCorner(parts.word);
+  if (!corner) return field;
+  field.corner = *corner;
+  if (parts.count < 2) {
+    field.value = parts.count == 1 ? InsideSquare(parts.numbers[0]) : 0;
+    if (field.value >= 0) field.kind = FieldValue::Square;
+    return field;
+  }
+  // Two whole numbers of k digits each are a reference to 10^(5-k) metres.
+  const std::string_view e = parts.numbers[0], n = parts.numbers[1];
+  double scale = 1;
+  if (e.size() == n.size() && e.size() <= static_cast<std::size_t>(kReferenceDigits) &&
+      e.find('.') == std::string_view::npos && n.find('.') == std::string_view::npos)
+    scale = std::pow(10.0, kReferenceDigits - static_cast<int>(e.size()));
+  const double east = InsideSquare(e, scale), north = InsideSquare(n, scale);
+  if (east < 0 || north < 0) return field;
+  field.kind = FieldValue::Reference;
+  field.easting = corner->easting + east;
+  field.northing = corner->northing + north;
+  return field;
+}
+
 }  // namespace
 
 DisplayMode DisplayModeOf(int locatorTab) {
@@ -135,7 +233,6 @@ int ReadInteger(std::string_view text) {
 double ReadDecimal(std::string_view text) { return ReadNumber(text.substr(0, kLongestField)); }
 
 BritishGridText BritishGridTexts(double easting, double northing) {
-  static constexpr std::string_view kLetters = "VWXYZQRSTULMNOPFGHJKABCDE";
   BritishGridText text;
   constexpr double kLargest = 1e12;  // metres; far beyond any square
   if (!std::isfinite(easting) || !std::isfinite(northing) || std::abs(easting) > kLargest ||
@@ -154,13 +251,72 @@ BritishGridText BritishGridTexts(double easting, double northing) {
   if (e < 0 || n < 0) {
     text.letters = "??";  // west or south of the grid's origin: no square
   } else {
-    text.letters += letter(5 * (n / kBlock) + e / kBlock + 7);
+    text.letters += letter(5 * (n / kBlock) + e / kBlock + kFirstBlockLetter);
     text.letters += letter(5 * (n % kBlock / kSquare) + e % kBlock / kSquare);
   }
   const auto inside = [](long long v) { return static_cast<double>(v % kSquare) / 100; };
   text.northing = "BNG " + FormatFixed(inside(n), 2);
   text.easting = text.letters + " " + FormatFixed(inside(e), 2);
   return text;
+}
+
+std::optional<GridCorner> BritishSquareCorner(std::string_view letters) {
+  if (letters.size() != 2) return std::nullopt;
+  const std::size_t first = kLetters.find(Upper(letters[0])), second = kLetters.find(Upper(letters[1]));
+  if (first == std::string_view::npos || second == std::string_view::npos || first < kFirstBlockLetter)
+    return std::nullopt;
+  const auto block = static_cast<int>(first) - kFirstBlockLetter, square = static_cast<int>(second);
+  GridCorner corner;
+  corner.easting = (block % 5) * kBlockMetres + (square % 5) * kSquareMetres;
+  corner.northing = (block / 5) * kBlockMetres + (square / 5) * kSquareMetres;
+  return corner;
+}
+
+BritishGridInput ReadBritishGridFields(std::string_view northingField, std::string_view eastingField,
+                                       double shownNorthing, GridField edited) {
+  FieldValue e = ReadField(eastingField), n = ReadField(northingField);
+  if (e.kind == FieldValue::Bng) e.kind = FieldValue::Unreadable;    // "BNG" names a northing
+  if (n.kind == FieldValue::Square) n.kind = FieldValue::Unreadable;  // square letters go with the easting
+  BritishGridInput input;
+  switch (e.kind) {
+    case FieldValue::Bare: input.easting = e.value; break;
+    case FieldValue::Square: input.easting = e.corner.easting + e.value; break;
+    case FieldValue::Reference: input.easting = e.easting; break;
+    default: break;
+  }
+  input.eastingRead = e.kind != FieldValue::Unreadable;
+  // The 100-km row of a northing inside its square: the easting's letters,
+  // else the row the page showed.
+  double row = 0;
+  if (e.kind == FieldValue::Square || e.kind == FieldValue::Reference)
+    row = e.corner.northing;
+  else if (std::isfinite(shownNorthing) && shownNorthing >= 0 && shownNorthing < 1e12)
+    row = std::floor(shownNorthing / kSquareMetres) * kSquareMetres;
+  switch (n.kind) {
+    case FieldValue::Bare: input.northing = n.value; break;
+    case FieldValue::Bng: input.northing = row + n.value; break;
+    case FieldValue::Reference: input.northing = n.northing; break;
+    default: break;
+  }
+  input.northingRead = n.kind != FieldValue::Unreadable;
+  // A whole reference in the field being typed in gives both coordinates;
+  // one in the other field gives only its own axis (already taken above),
+  // so what the user is typing is never overruled.
+  const bool eWhole = e.kind == FieldValue::Reference, nWhole = n.kind == FieldValue::Reference;
+  const FieldValue* whole = nullptr;
+  if (edited == GridField::Northing)
+    whole = nWhole ? &n : nullptr;
+  else if (edited == GridField::Easting)
+    whole = eWhole ? &e : nullptr;
+  else
+    whole = eWhole ? &e : nWhole ? &n : nullptr;
+  if (whole) {
+    input.easting = whole->easting;
+    input.northing = whole->northing;
+    input.eastingRead = input.northingRead = true;
+  }
+  input.reference = e.kind == FieldValue::Reference || n.kind == FieldValue::Reference;
+  return input;
 }
 
 std::string FormatGridCoordinate(double metres) { return FormatFixed(metres, 2); }

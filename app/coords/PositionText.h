@@ -7,6 +7,7 @@
 // reads "60.00" seconds or "60.000" minutes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,48 @@ struct BritishGridText {
   std::string letters, northing, easting;
 };
 BritishGridText BritishGridTexts(double easting, double northing);
+
+// The south-west corner (metres) of a 100-km square: the inverse of the
+// letters BritishGridTexts writes, read in either case. Empty for letters it
+// never writes ("I", a first letter west or south of the grid such as "V",
+// "?").
+struct GridCorner {
+  double easting = 0, northing = 0;
+};
+std::optional<GridCorner> BritishSquareCorner(std::string_view letters);
+
+// The full easting and northing (metres on BRITISH_GRID) of the grid page's
+// two fields, as the British grid shows them or as the user types them:
+// - easting field: "TQ 30000.00" (square letters and metres east inside the
+//   square; "TQ" alone is the square's west edge), a whole reference "TQ
+//   30000 80000" that gives both coordinates, or a bare full easting;
+// - northing field: "BNG 80000.00" (metres north inside the square), a whole
+//   reference as above, or a bare full northing.
+// Letters and "BNG" in either case, blanks anywhere between the parts, and
+// the letters may touch their number. Numbers inside a square are metres
+// from 0 to under 100 km, digits with at most one decimal point; a whole
+// reference of two whole numbers with the same count of digits (1 to 5) is a
+// grid reference of that precision ("TQ 30 80" is 530000, 180000). The
+// 100-km row of a "BNG" northing comes from the easting field's letters,
+// without letters there from `shownNorthing` (the northing the page showed;
+// row 0 when it is negative or not finite). A text that begins with a digit,
+// a sign or a point is a bare number, read as ReadDecimal reads it.
+// A text with letters that does not read (unknown letters, "BNG" in the
+// easting field, letters without "BNG" in the northing field, a number
+// outside its square, a third number, anything after the numbers) gives 0
+// for its coordinate and false in northingRead / eastingRead.
+// A whole reference in the field being typed in (`edited`; `Other` for an
+// edit elsewhere, which lets a reference in either field decide) gives both
+// coordinates; one in the other field gives only its own axis. `reference`
+// says that a field held one, so the caller shows the other field again.
+enum class GridField { Other, Northing, Easting };
+struct BritishGridInput {
+  double northing = 0, easting = 0;
+  bool northingRead = false, eastingRead = false;
+  bool reference = false;
+};
+BritishGridInput ReadBritishGridFields(std::string_view northingField, std::string_view eastingField,
+                                       double shownNorthing, GridField edited);
 
 // "%.2f" of a grid coordinate in the C locale.
 std::string FormatGridCoordinate(double metres);

@@ -261,9 +261,10 @@ void LocatorDialog::Fill(DisplayMode page, const QWidget* except, Refresh refres
     ok = locator_.ToGridView(&view);
     if (ok) {
       altitude = view.altitude;
-      if (all) {
-        SetUnlessSource(northing_, FormatGridCoordinate(view.northing), except);
-        SetUnlessSource(easting_, FormatGridCoordinate(view.easting), except);
+      if (all || refresh == Refresh::Grid) {
+        const bool british = locator_.zoneKind() == ZoneKind::British;
+        SetUnlessSource(northing_, british ? view.british.northing : FormatGridCoordinate(view.northing), except);
+        SetUnlessSource(easting_, british ? view.british.easting : FormatGridCoordinate(view.easting), except);
       }
       if (locator_.zoneKind() == ZoneKind::Utm) SetUnlessSource(utmZone_, view.zone, except);
       british_->setText(Q(view.british.easting + "   " + view.british.northing));
@@ -294,7 +295,18 @@ void LocatorDialog::Edited(const QWidget* source) {
   const DisplayMode page = CurrentPage();
   const double altitude = ParseAltitude(units_, S(altitude_->text()));
   bool ok = false;
-  if (page == DisplayMode::Grid) {
+  bool reference = false;
+  if (page == DisplayMode::Grid && locator_.zoneKind() == ZoneKind::British) {
+    GridView shown;  // the 100-km row of a "BNG" northing typed without square letters
+    if (!locator_.ToGridView(&shown)) shown.northing = 0;
+    const GridField edited = source == northing_  ? GridField::Northing
+                             : source == easting_ ? GridField::Easting
+                                                  : GridField::Other;
+    const BritishGridInput input =
+        ReadBritishGridFields(S(northing_->text()), S(easting_->text()), shown.northing, edited);
+    reference = input.reference;
+    ok = locator_.FromGridView(input.northing, input.easting, altitude);
+  } else if (page == DisplayMode::Grid) {
     ok = locator_.FromGridView(ReadDecimal(S(northing_->text())), ReadDecimal(S(easting_->text())), altitude);
   } else {
     double angles[2] = {0, 0};
@@ -311,7 +323,11 @@ void LocatorDialog::Edited(const QWidget* source) {
   }
   const int axis = AxisOf(page, source);
   if (ok)
-    Fill(page, source, axis == 0 ? Refresh::Latitude : axis == 1 ? Refresh::Longitude : Refresh::Derived);
+    Fill(page, source,
+         reference ? Refresh::Grid
+         : axis == 0 ? Refresh::Latitude
+         : axis == 1 ? Refresh::Longitude
+                     : Refresh::Derived);
   else
     ShowStatus(false);
 }

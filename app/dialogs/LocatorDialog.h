@@ -5,7 +5,9 @@
 // (in the altitude unit, on the chosen datum) below. The grid page holds the
 // grid picker, the zone (typed for UTM-style grids, picked for State Plane
 // 1927/1983 and DHDN), northing and easting, and the 100-km square texts of
-// the British grid.
+// the British grid. On the British grid the two fields show "BNG 80000.00"
+// and "TQ 30000.00" and take those texts, a whole reference ("TQ 30000
+// 80000") or bare full coordinates back (ReadBritishGridFields).
 //
 // Opening fills the page of the current mode from the Locator's position.
 // Every edit of a field converts the page back into the Locator's position
@@ -91,7 +93,9 @@ class LocatorDialog : public QDialog {
   // reads 11°15') and the zone and square texts. A coordinate the user typed
   // on the other axis is never rewritten by an edit: it would drift through
   // the conversions of every half-typed value.
-  enum class Refresh { All, Latitude, Longitude, Derived };
+  // Grid: after a whole British grid reference, both grid fields except the
+  // edited one and the derived texts.
+  enum class Refresh { All, Latitude, Longitude, Derived, Grid };
   void Fill(DisplayMode page, const QWidget* except, Refresh refresh);
   // Converts the current page back (after an edit of `source`).
   void Edited(const QWidget* source);

@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "app/core/LanguageEntries.h"
+#include "app/dialogs/CoordinatePage.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/SettingsStore.h"
 
@@ -162,19 +163,29 @@ SettingsDialog::SettingsDialog(SettingsStore& settings, const LanguageTable& lan
     editors_.push_back(Editor{key, widget, Shown(widget)});
   }
 
+  auto* scroll = new QScrollArea(tabs_);
+  scroll->setWidgetResizable(true);
+  coordinates_ = new CoordinatePage(settings_, language, scroll);
+  scroll->setWidget(coordinates_);
+  tabs_->addTab(scroll, Text(language, L::kWordPosition));
+
   auto* box = new QDialogButtonBox(this);
   box->addButton(Text(language, L::kButtonOk), QDialogButtonBox::AcceptRole);
   box->addButton(Text(language, L::kButtonCancel), QDialogButtonBox::RejectRole);
   connect(box, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
   connect(box, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
   layout->addWidget(box);
-  tabs_->setCurrentIndex(settings_.settingsTab >= 0 && settings_.settingsTab < kTabs ? settings_.settingsTab : 0);
+  tabs_->setCurrentIndex(settings_.settingsTab >= 0 && settings_.settingsTab < tabs_->count() ? settings_.settingsTab
+                                                                                              : 0);
 }
 
 QWidget* SettingsDialog::editorOf(std::string_view key) const {
   for (const Editor& e : editors_)
     if (static_cast<const SettingKey*>(e.row)->key == key) return e.widget;
-  return nullptr;
+  // The coordinates page names its pickers after their keys too (an empty
+  // name would match any child).
+  if (key.empty()) return nullptr;
+  return coordinates_->findChild<QWidget*>(QString::fromUtf8(key.data(), static_cast<int>(key.size())));
 }
 
 void SettingsDialog::accept() {
@@ -190,6 +201,7 @@ void SettingsDialog::accept() {
       case SettingKind::TextList: break;
     }
   }
+  coordinatesChanged_ = coordinates_->Store(settings_);
   settings_.settingsTab = tabs_->currentIndex();
   QDialog::accept();
 }

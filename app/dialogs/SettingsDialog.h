@@ -1,10 +1,15 @@
 // The settings dialog: five tabs (display, map, track, units, system) over
 // keys of the settings store, one row per key in a table, each edited by the
-// widget of its kind (check box, number field, text field). OK writes back
-// the rows the user changed, so a value the widget cannot show exactly (more
-// decimals, out of the field's range) is not rounded by merely opening the
-// dialog; Cancel leaves the store as it was. The tab shown last is kept in
-// `settingsTab`. Widgets are named after their keys.
+// widget of its kind (check box, number field, text field), and a sixth, the
+// coordinates page (CoordinatePage: display mode, datum, grid and zones). OK
+// writes back the rows the user changed, so a value the widget cannot show
+// exactly (more decimals, out of the field's range) is not rounded by merely
+// opening the dialog; Cancel leaves the store as it was. The tab shown last
+// is kept in `settingsTab`. Widgets are named after their keys.
+//
+// After OK the caller lets its Locators follow the settings
+// (Locator::FollowSettings); coordinatesChanged() tells whether that page
+// changed anything.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +25,8 @@ class SettingsStore;
 }  // namespace rovana
 
 namespace rovana::dialogs {
+
+class CoordinatePage;
 
 enum class EditStyle { Plain, Colour };  // Colour: 0xRRGGBB in hexadecimal
 
@@ -40,7 +47,12 @@ class SettingsDialog : public QDialog {
   SettingsDialog(SettingsStore& settings, const LanguageTable& language, QWidget* parent = nullptr);
 
   QTabWidget* tabs() const { return tabs_; }
+  // The widget that edits `key` (the coordinates page's pickers included);
+  // null for a key the dialog does not edit.
   QWidget* editorOf(std::string_view key) const;
+  CoordinatePage* coordinatePage() const { return coordinates_; }
+  // After accept(): whether the coordinates page wrote a locator setting.
+  bool coordinatesChanged() const { return coordinatesChanged_; }
 
   void accept() override;
   void reject() override;
@@ -55,6 +67,8 @@ class SettingsDialog : public QDialog {
   SettingsStore& settings_;
   QTabWidget* tabs_ = nullptr;
   std::vector<Editor> editors_;
+  CoordinatePage* coordinates_ = nullptr;
+  bool coordinatesChanged_ = false;
 };
 
 }  // namespace rovana::dialogs

@@ -105,6 +105,34 @@ TEST_F(LocatorTest, BritishGridShowsTheSquareLetters) {
   EXPECT_NEAR(locator.position().longitude() / kRad, -0.13, 0.02);
 }
 
+// The settings pages change the store; FollowSettings re-reads the six
+// locator settings and the units, and the position stays.
+TEST_F(LocatorTest, FollowSettingsTakesTheStoredChoiceAndKeepsThePosition) {
+  Locator locator(settings(), language());
+  const GeoPoint london = At(51.5, -0.12, 30);
+  locator.SetPosition(london);
+  EXPECT_EQ(locator.Format().latitude, "51\u00B030.000'N");
+  settings().locatorTab = 3;
+  settings().locatorDatum = 3;
+  settings().locatorGrid = 3;
+  settings().unitAltitude = 1;  // metres
+  EXPECT_EQ(locator.Format().latitude, "51\u00B030.000'N") << "nothing changes until told";
+  locator.FollowSettings();
+  EXPECT_EQ(locator.choice().mode, DisplayMode::Grid);
+  EXPECT_EQ(locator.zoneKind(), ZoneKind::British);
+  const LocatorTexts t = locator.Format();
+  EXPECT_EQ(t.latitude.rfind("BNG ", 0), 0u) << t.latitude;
+  EXPECT_EQ(t.longitude.rfind("TQ ", 0), 0u) << t.longitude;
+  EXPECT_EQ(locator.position().latitude(), london.latitude());
+
+  settings().locatorGrid = 30;
+  settings().locatorZoneSPCS27 = "0405";
+  settings().locatorDatum = 99;  // not in the catalogue: WGS_84
+  locator.FollowSettings();
+  EXPECT_EQ(locator.datum().name, "WGS_84");
+  EXPECT_EQ(locator.zoneText(), "0405");
+}
+
 TEST_F(LocatorTest, AStatePlaneCodeMissingFrom1927KeepsThePreviousTexts) {
   Locator locator(settings(), language());
   locator.SetPosition(At(32.4, -86.3));  // Alabama

@@ -218,6 +218,83 @@ TEST(LocatorDialog, BritishGridShowsTheSquareTexts) {
   EXPECT_EQ(dialog.britishLabel()->text().toStdString(), "TQ 30000.00   BNG 80000.00");
 }
 
+TEST(LocatorDialog, BritishGridFieldsShowTheSquareLettersAndTheMetresInsideTheSquare) {
+  Fixture f;
+  f.Choose(3, kDatumWgs84, 3);
+  Locator locator(f.settings(), f.language());
+  ASSERT_TRUE(locator.FromGridView(180000, 530000, 0));
+  LocatorDialog dialog(locator, f.settings(), f.language());
+  EXPECT_EQ(Text(dialog.northingEdit()), "BNG 80000.00");
+  EXPECT_EQ(Text(dialog.eastingEdit()), "TQ 30000.00");
+  dialog.gridBox()->setCurrentIndex(GridIndex(kGridUtmNorth));
+  EXPECT_EQ(Text(dialog.eastingEdit()).find("TQ"), std::string::npos) << "other grids show full metres";
+}
+
+// The WGS 84 position `zenolith convert` gives for British grid metres.
+GeoPoint BritishGridInWgs84(double easting, double northing) {
+  char line[64];
+  std::snprintf(line, sizeof line, "%.3f %.3f\n", easting, northing);
+  const auto run =
+      testing_support::RunProcess(ZEN_TOOL_PATH, {"convert", "--from", "WGS_84/BRITISH_GRID", "--to", "WGS_84"}, line);
+  EXPECT_EQ(run.status, 0) << run.err << run.out;
+  const auto numbers = Numbers(run.out);
+  if (numbers.size() < 2) {
+    ADD_FAILURE() << run.out;
+    return {};
+  }
+  return At(numbers[0], numbers[1]);
+}
+
+// Square texts typed back, letter by letter as a user types them, end on the
+// position the library's own conversion gives for the full metres; a whole
+// reference typed in the easting field also rewrites the northing field.
+TEST(LocatorDialog, TypedSquareTextsReadBackAsTheLibraryConvertsTheFullMetres) {
+  struct Case {
+    const char* name;
+    const char* northing;  // typed first; null: left as the page shows it
+    const char* easting;
+    double fullEasting, fullNorthing;
+    const char* northingAfter;  // the northing field afterwards
+  } cases[] = {
+      {"the page's example", "BNG 80000.00", "TQ 30000.00", 530000, 180000, "BNG 80000.00"},
+      {"lower case, blanks", " bng  71288 ", "nn   16666", 216666, 771288, " bng  71288 "},
+      {"whole reference in the easting field", nullptr, "tq 30000 80000", 530000, 180000, "BNG 80000.00"},
+      {"grid reference to 10 m", nullptr, "SU 1234 5678", 412340, 156780, "BNG 56780.00"},
+      {"Shetland", "BNG 41000.00", "HU 46000.00", 446000, 1141000, "BNG 41000.00"},
+      {"bare full numbers", "313177.27", "651409.90", 651409.90, 313177.27, "313177.27"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    f.Choose(3, kDatumWgs84, 3);
+    Locator locator(f.settings(), f.language());
+    locator.SetPosition(At(52, -1));
+    LocatorDialog dialog(locator, f.settings(), f.language());
+    if (c.northing) Type(dialog.northingEdit(), c.northing);
+    Type(dialog.eastingEdit(), c.easting);
+    EXPECT_EQ(dialog.statusLabel()->text().toStdString(), "");
+    EXPECT_EQ(Text(dialog.eastingEdit()), c.easting) << "the field being typed in stays as typed";
+    EXPECT_EQ(Text(dialog.northingEdit()), c.northingAfter);
+    const GeoPoint expected = BritishGridInWgs84(c.fullEasting, c.fullNorthing);
+    EXPECT_LE(expected.Distance(dialog.position()), 0.01);
+  }
+}
+
+// Guards the unreadable-letters case: the easting counts 0 (the northing
+// keeps its row), nothing is refused, and good letters read again.
+TEST(LocatorDialog, UnknownSquareLettersCountTheEastingZero) {
+  Fixture f;
+  f.Choose(3, kDatumWgs84, 3);
+  Locator locator(f.settings(), f.language());
+  ASSERT_TRUE(locator.FromGridView(180000, 530000, 0));
+  LocatorDialog dialog(locator, f.settings(), f.language());
+  Type(dialog.eastingEdit(), "TI 30000");
+  EXPECT_EQ(dialog.statusLabel()->text().toStdString(), "");
+  EXPECT_LE(BritishGridInWgs84(0, 180000).Distance(dialog.position()), 0.01);
+  Type(dialog.eastingEdit(), "TQ 30000");
+  EXPECT_LE(BritishGridInWgs84(530000, 180000).Distance(dialog.position()), 0.01);
+}
+
 TEST(LocatorDialog, OkStoresThePageAndThePicksCancelRestores) {
   Fixture f;
   Locator locator(f.settings(), f.language());
