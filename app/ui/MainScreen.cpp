@@ -21,6 +21,7 @@
 #include "app/core/Utilities.h"
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/QuickMenuDialog.h"
+#include "app/coords/Locator.h"
 #include "app/dialogs/SettingsDialog.h"
 #include "app/gps/GpsConnection.h"
 #include "app/ui/LiveTexts.h"
@@ -406,7 +407,12 @@ void MainScreen::OpenLanguageDialog() {
 
 void MainScreen::OpenSettingsDialog() {
   dialogs::SettingsDialog dialog(context_.settings, context_.language, this);
-  if (RunModal(dialog) == QDialog::Accepted) ApplySettingsToGps();
+  if (RunModal(dialog) == QDialog::Accepted) {
+    ApplySettingsToGps();
+    // The locator box, the position dialog and the display grid follow the
+    // coordinate system and the units just chosen.
+    if (context_.locator) context_.locator->FollowSettings();
+  }
   view_ = BindView(context_.settings);
   ++generation_;
 }
