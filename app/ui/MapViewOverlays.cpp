@@ -66,6 +66,9 @@ void MapView::PaintCompass(QPainter& painter, const QRect& area, const MapFrame&
   // Labels: the user's course above the centre, the course to the target
   // below it ("U: 123.4°"); the small layout shows the letters alone.
   const bool small = frame.width < 320;
+  QFont labelFont = painter.font();
+  labelFont.setPixelSize(std::max(6, static_cast<int>(r / 4)));
+  painter.setFont(labelFont);
   auto label = [&](int letterEntry, double course, double dy) {
     std::string text = inputs_.text ? inputs_.text(letterEntry) : std::string();
     if (!small) text += ": " + FormatHeading(course, convergence);

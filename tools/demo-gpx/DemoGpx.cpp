@@ -97,7 +97,7 @@ const std::vector<Landmark>& Landmarks() {
       {"Krugkoppelbr\u00FCcke", "Bridge at the northern end of the lake", "Pin", 53.5770, 10.0040},
       {"Imam Ali Mosque", "The Blue Mosque, Sch\u00F6ne Aussicht 36", "Pin", 53.5720, 10.0130},
       {"Literaturhaus", "Literature house in a villa of 1868, Schwanenwik 38", "Default", 53.5640, 10.0140},
-      {"Hotel Atlantic", "Grand hotel of 1909, An der Alster 72", "Target", 53.5575, 10.0075},
+      {"Hotel Atlantic", "Grand hotel of 1909, An der Alster 72", "Target", 53.5574, 10.0055},
   };
   return landmarks;
 }
