@@ -393,7 +393,7 @@ void MainScreen::ExecuteCommand(int id) {
 
 void MainScreen::ToggleFollowUser() {
   context_.settings.followUser = !context_.settings.followUser;
-  if (context_.settings.followUser) marker_.reset();
+  if (context_.settings.followUser) SetMarker(std::nullopt);
   mapView_.ClearDrag();
   update();
 }
@@ -491,15 +491,18 @@ void MainScreen::ZoomBy(double factor) {
 
 void MainScreen::TapMap(QPoint point) {
   if (paints_ == 0) mapView_.Build(view_, Frame());  // the transform of what the screen shows
-  const GeoPoint position = mapView_.transform().ToPosition(point.x(), point.y());
+  const std::optional<MarkedPoint> object = PointNear(point);
+  const GeoPoint position = object ? GeoPoint(object->point->latitude(), object->point->longitude())
+                                   : mapView_.transform().ToPosition(point.x(), point.y());
   if (const std::optional<QPoint> old = marker()) {
-    if (std::abs(old->x() - point.x()) <= kMarkerToggleSlopPx && std::abs(old->y() - point.y()) <= kMarkerToggleSlopPx) {
-      // Markers attached to a POI or track point would be replaced instead; none exist yet.
-      marker_.reset();
+    // Tapping a plain marker again removes it; one on an object is replaced.
+    if (!marked_ && std::abs(old->x() - point.x()) <= kMarkerToggleSlopPx &&
+        std::abs(old->y() - point.y()) <= kMarkerToggleSlopPx) {
+      SetMarker(std::nullopt);
       return;
     }
   }
-  marker_ = position;
+  SetMarker(position, object);
 }
 
 void MainScreen::PressButton(Button button) {

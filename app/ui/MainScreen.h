@@ -94,6 +94,14 @@ class MainScreen : public QDialog {
   // The marker's pixel in the map area through the current transform.
   std::optional<QPoint> marker() const;
   const std::optional<GeoPoint>& markerPosition() const { return marker_; }
+  // The object a tap put the marker on: a POI, or a point of a route or
+  // track (the point is the stored one; check it with MarkedObject()).
+  struct MarkedPoint {
+    POIs* collection = nullptr;
+    const GeoPoint* point = nullptr;
+  };
+  // The marked object while it still exists, else nothing.
+  std::optional<MarkedPoint> MarkedObject() const;
   // The sum of the stylus and key pans, in pixels.
   QPoint panOffset() const { return pan_; }
   // The map view: the application hands it the inputs of the locator and
@@ -169,6 +177,13 @@ class MainScreen : public QDialog {
   void PanBy(int dx, int dy);
   void ZoomBy(double factor);
   void TapMap(QPoint point);
+  // The point of a shown collection whose screen position lies nearest to
+  // `pixel`, within the marker's slop (POIs and route points with a
+  // symbol, and every point of a track).
+  std::optional<MarkedPoint> PointNear(QPoint pixel) const;
+  // Every change of the marker goes through here, so that a marker moved
+  // elsewhere is no longer attached to an object.
+  void SetMarker(std::optional<GeoPoint> position, std::optional<MarkedPoint> object = std::nullopt);
   void PressButton(screen::Button button);
   int Dpi() const { return dpi_; }
 
@@ -211,6 +226,7 @@ class MainScreen : public QDialog {
   MapView mapView_;
   QPoint pan_;
   std::optional<GeoPoint> marker_;
+  std::optional<MarkedPoint> marked_;
 };
 
 }  // namespace rovana::ui

@@ -56,7 +56,7 @@ void MainScreen::OpenMapCommand(CommandKind kind) {
       // The user is where the dialog says; the view centres there.
       const GeoPoint entered = dialog.position();
       if (context_.gps) context_.gps->thread().ResetUserPosition(entered);
-      marker_ = entered;
+      SetMarker(entered);
       update();
       break;
     }
@@ -78,7 +78,7 @@ void MainScreen::OpenMapCommand(CommandKind kind) {
       break;
     }
     case CommandKind::GotoUser:
-      marker_ = UserPosition();
+      SetMarker(UserPosition());
       update();
       break;
     case CommandKind::Calibrate:
