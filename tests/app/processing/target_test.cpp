@@ -78,9 +78,10 @@ struct Fixture {
     });
   }
   // A track through `corners` (north, east), a point every `spacing` metres
-  // recorded `seconds` apart.
-  POIs& Track(std::vector<std::pair<double, double>> corners, double spacing, int seconds) {
-    POIs& track = waypoints->AddCollection(waypoints->NewFile("walk.gpx"), PoisKind::Track);
+  // recorded `seconds` apart; a route's points are named.
+  POIs& Track(std::vector<std::pair<double, double>> corners, double spacing, int seconds,
+              PoisKind kind = PoisKind::Track) {
+    POIs& track = waypoints->AddCollection(waypoints->NewFile("walk.gpx"), kind);
     int time = 36000;
     for (std::size_t c = 0; c + 1 < corners.size(); ++c) {
       const auto [n0, e0] = corners[c];
@@ -89,6 +90,7 @@ struct Fixture {
       for (int i = c == 0 ? 0 : 1; i <= steps; ++i, time += seconds) {
         GeoPoint p = Near(n0 + (n1 - n0) * i / steps, e0 + (e1 - e0) * i / steps);
         p.setTime(time);
+        if (kind == PoisKind::Route) p.setText(PointText::Name, "R" + std::to_string(track.count() + 1));
         track.AddPoint(p, -1, true);
       }
     }
@@ -216,12 +218,24 @@ GeoPoint OnL(double along, bool reverse, double* course) {
 }
 
 TEST(Target, WalkingTheTrackJoinsTurnsAndArrivesInBothDirections) {
-  for (const bool reverse : {false, true}) {
-    SCOPED_TRACE(reverse ? "reverse" : "forward");
+  struct Case {
+    const char* name;
+    bool reverse;
+    double spacing;
+    PoisKind kind;
+  } cases[] = {
+      {"a track", false, 20, PoisKind::Track},
+      {"a track in reverse", true, 20, PoisKind::Track},
+      {"a route of its corners: the last leg is not the end", false, 200, PoisKind::Route},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool reverse = c.reverse;
     Fixture f;
     Receiver rx;
     f.settings->targetReverseTrack = reverse;
-    POIs& track = f.Track({{0, 0}, {200, 0}, {200, 200}}, 20, 4);
+    POIs& track = f.Track({{0, 0}, {200, 0}, {200, 200}}, c.spacing, 4, c.kind);
+    ASSERT_EQ(track.count(), c.spacing == 200 ? 3u : 21u);
     double course = 0;
     const GeoPoint start = OnL(0, reverse, &course);
     f.target->SetCollectionTarget(*(reverse ? track.LastPoint() : track.FirstPoint()), track);
@@ -276,6 +290,30 @@ TEST(Target, LeavingTheTrackByMoreThan20mUnjoinsAndComingBackJoins) {
     EXPECT_NEAR(f.target->userAlong(), s.north, 0.5);
   }
   EXPECT_TRUE(f.sounds.empty());
+}
+
+TEST(Target, ATrackTurnedRoundOrDeletedUnderTheTargetIsTakenIntoAccount) {
+  Fixture f;
+  Receiver rx;
+  f.settings->soundEnabled = false;
+  f.settings->trainerEnabled = true;
+  POIs& track = f.Track({{0, 0}, {300, 0}}, 20, 4);
+  f.target->SetCollectionTarget(*track.FirstPoint(), track);
+  Step(f, rx, Near(100, 0), 5, 0);
+  ASSERT_EQ(f.target->trainerState(), TrainerState::Running);
+  // Turned round: followed from its other end again, the trainer ready.
+  f.settings->targetReverseTrack = true;
+  Step(f, rx, Near(100, 0), 5, 180);
+  EXPECT_EQ(f.target->state(), TargetState::Following);
+  EXPECT_NEAR(f.target->userAlong(), 200, 0.5);
+  EXPECT_EQ(f.target->trainerState(), TrainerState::Running) << "started again from the user";
+  EXPECT_NEAR(f.target->trainerAlong(), 200, 0.5);
+  // Deleted (which the pin refuses; here it was taken off first).
+  track.file().SetPinned(false);
+  ASSERT_TRUE(f.waypoints->DeleteCollection(track, false));
+  Step(f, rx, Near(100, 0), 5, 180);
+  EXPECT_EQ(f.target->state(), TargetState::None);
+  EXPECT_FALSE(f.settings->targetSet);
 }
 
 TEST(Target, TheTrainerKeepsItsPace) {
