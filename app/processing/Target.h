@@ -103,10 +103,11 @@ struct TargetSummary {
   // |userAlong - trainerAlong|; 0 without a running trainer and once both
   // arrived.
   double gap = 0;
-  // Seconds the user is behind (or ahead of) the trainer: the gap at the
-  // user's average speed when behind, else at the trainer's mean speed, plus
-  // the time between the user's arrival and the trainer's finish. 0 when both
-  // arrived at the same moment; -1 when the speed is not positive.
+  // Seconds between user and trainer: the gap at the user's average speed
+  // when behind, else at the trainer's mean speed since it started; plus
+  // (the user's arrival tick, else now) minus (the trainer's finish tick,
+  // else now). Only that difference once both arrived (negative: the user
+  // was first); -1 when the speed is not positive.
   double timeGap = -1;
 };
 

@@ -37,7 +37,9 @@ void MoveTo(GeoPoint& point, const GeoPoint& to) {
 
 SegmentDistance DistanceToSegment(const GeoPoint& position, const GeoPoint& a, const GeoPoint& b) {
   const double cosLatitude = std::cos(a.latitude());
-  const auto x = [&](const GeoPoint& p) { return kEarthRadius * LongitudeStep(a.longitude(), p.longitude()) * cosLatitude; };
+  const auto x = [&](const GeoPoint& p) {
+    return kEarthRadius * LongitudeStep(a.longitude(), p.longitude()) * cosLatitude;
+  };
   const auto y = [&](const GeoPoint& p) { return kEarthRadius * (p.latitude() - a.latitude()); };
   const double bx = x(b), by = y(b), px = x(position), py = y(position);
   const double length2 = bx * bx + by * by;
@@ -76,7 +78,8 @@ bool Target::RefreshWalk() {
   walk_.points = std::move(points);
   walk_.along.assign(walk_.points.size(), 0.0);
   for (std::size_t k = 1; k < walk_.points.size(); ++k)
-    walk_.along[k] = walk_.along[k - 1] + DistanceToSegment(walk_.points[k], walk_.points[k - 1], walk_.points[k]).length;
+    walk_.along[k] =
+        walk_.along[k - 1] + DistanceToSegment(walk_.points[k], walk_.points[k - 1], walk_.points[k]).length;
   segment_ = std::min(segment_, walk_.segments() - 1);
   trainerEnd_ = std::min(trainerEnd_, walk_.points.size() - 1);
   // Points were added, moved or deleted under the user: find the place again.

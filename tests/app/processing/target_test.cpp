@@ -370,7 +370,8 @@ TEST(Target, TheRaceIsWonOrLostOnceAtTheEnd) {
     POIs& track = f.Track({{0, 0}, {300, 0}}, 20, 4);
     f.target->SetCollectionTarget(*track.FirstPoint(), track);
     const double metresPerTick = 280 / c.arrivalSeconds * kTickMs / 1000;
-    for (double along = 0; along < 300; along += metresPerTick) Step(f, rx, Near(along, 0), 3.6 * 280 / c.arrivalSeconds, 0);
+    const double kmh = 3.6 * 280 / c.arrivalSeconds;
+    for (double along = 0; along < 300; along += metresPerTick) Step(f, rx, Near(along, 0), kmh, 0);
     for (int i = 0; i < 100; ++i) Step(f, rx, Near(300, 0), 0, 0);  // 20 s at the end
     EXPECT_EQ(f.target->trainerStatus(), c.result);
     EXPECT_EQ(f.Count("Win.wav") + f.Count("Loose.wav"), 1);
