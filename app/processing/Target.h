@@ -201,8 +201,8 @@ class Target {
   void Play(std::string_view file);
   void StoreTarget(const GeoPoint& point, const std::string& trackName);
   GeoPoint Named(const GeoPoint& position, bool trainer) const;
-  // Copies the collection's points; false when it is gone or empty. A
-  // changed list puts the user back to "not joined".
+  // Copies the collection's positions and times; false when it is gone or
+  // empty. A changed list puts the user back to "not joined".
   bool RefreshWalk();
   Nearest NearestOf(const GeoPoint& user, std::size_t from, std::size_t to, double lookAhead) const;
   void Place(const Nearest& nearest, double lookAhead, bool& endReached);

@@ -59,7 +59,15 @@ bool Target::RefreshWalk() {
     Clear();
     return false;
   }
-  std::vector<GeoPoint> points = collection_->Points();
+  // Positions, heights and times only: a point's texts are never needed
+  // here, and copying them for a long track at every paint would cost.
+  std::vector<GeoPoint> points;
+  points.reserve(collection_->count());
+  collection_->VisitPoints([&points](const GeoPoint& p) {
+    GeoPoint& q = points.emplace_back(p.latitude(), p.longitude(), p.altitude());
+    q.setDate(p.date());
+    q.setTime(p.time());
+  });
   if (points.empty()) return false;
   const bool reverse = settings_.targetReverseTrack;
   if (reverse) std::reverse(points.begin(), points.end());
@@ -129,7 +137,23 @@ void Target::Follow(const TargetInputs& in, bool haveWalk) {
   bool endReached = false;
   if (collection_ && haveWalk) {
     if (state_ == TargetState::NotJoined) {
-      const Nearest nearest = NearestOf(in.user, 0, walk_.segments(), -1);
+      Nearest nearest = NearestOf(in.user, 0, walk_.segments(), -1);
+      if (nearest.where.distance < kOnCollection) {
+        // Where the collection passes the user more than once (a round
+        // trip ending where it began, a way out and back), the user joins
+        // at the first pass from the current segment on, else at the first
+        // pass of all: joining a round trip at its start must not put the
+        // user on its last leg, where the end is in reach at once.
+        std::optional<Nearest> first;
+        for (std::size_t from : {segment_, std::size_t{0}}) {
+          for (std::size_t k = from; !first && k < walk_.segments(); ++k) {
+            const SegmentDistance d = DistanceToSegment(in.user, walk_.points[k], walk_.points[walk_.EndOf(k)]);
+            if (d.distance < kOnCollection) first = Nearest{k, d};
+          }
+          if (first) break;
+        }
+        if (first) nearest = *first;
+      }
       bool unused = false;
       Place(nearest, 0, unused);
       if (nearest.where.distance < kOnCollection) state_ = TargetState::Following;

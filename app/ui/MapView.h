@@ -75,14 +75,13 @@ struct MapViewInputs {
   std::function<std::optional<GeoPoint>()> target;
   // The trainer's position while it runs or has finished.
   std::function<std::optional<GeoPoint>()> trainer;
-  // The direction prompt the compass shows in its centre (DirectionPrompt).
+  // The direction prompt the compass shows in its centre (the Target's
+  // DirectionPrompt as a number, 0 for none).
   std::function<int()> directionPrompt;
   // A text of the language table by entry number (the compass letters).
   std::function<std::string(int entry)> text;
 };
 
-// The compass's centre symbol.
-enum class DirectionPrompt { None = 0, UTurn = 1, Left = 2, Straight = 3, Right = 4, Arrived = 5 };
 
 // What changes from paint to paint.
 struct MapFrame {

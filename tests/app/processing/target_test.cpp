@@ -292,6 +292,31 @@ TEST(Target, LeavingTheTrackByMoreThan20mUnjoinsAndComingBackJoins) {
   EXPECT_TRUE(f.sounds.empty());
 }
 
+TEST(Target, ARoundTripIsJoinedAtItsStartAndArrivedAtOnlyAfterTheLoop) {
+  Fixture f;
+  Receiver rx;
+  f.settings->soundEnabled = false;
+  // A 200 x 200 m square back to its start, joined from just behind the
+  // start, where the last leg lies nearer than the first.
+  POIs& track = f.Track({{0, 0}, {200, 0}, {200, 200}, {0, 200}, {0, 0}}, 20, 4);
+  f.target->SetCollectionTarget(*track.FirstPoint(), track);
+  Step(f, rx, Near(-1, 1), 5, 0);
+  EXPECT_EQ(f.target->state(), TargetState::Following);
+  EXPECT_LT(f.target->userAlong(), 5);
+  // Round the square 10 m a step; arrival comes only on the last leg.
+  const double corners[5][2] = {{0, 0}, {200, 0}, {200, 200}, {0, 200}, {0, 0}};
+  const double courses[4] = {0, 90, 180, 270};
+  for (int leg = 0; leg < 4; ++leg) {
+    for (int i = 1; i <= 20 && f.target->state() != TargetState::Arrived; ++i) {
+      const double north = corners[leg][0] + (corners[leg + 1][0] - corners[leg][0]) * i / 20;
+      const double east = corners[leg][1] + (corners[leg + 1][1] - corners[leg][1]) * i / 20;
+      Step(f, rx, Near(north, east), 5, courses[leg]);
+      if (leg < 3) ASSERT_EQ(f.target->state(), TargetState::Following) << north << "," << east;
+    }
+  }
+  EXPECT_EQ(f.target->state(), TargetState::Arrived);
+}
+
 TEST(Target, ATrackTurnedRoundOrDeletedUnderTheTargetIsTakenIntoAccount) {
   Fixture f;
   Receiver rx;
