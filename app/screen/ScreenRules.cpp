@@ -143,8 +143,8 @@ using K = CommandKind;
 
 // Menu-bar order; menu 0 View, 1 Map, 2 GPX, 3 Tools, 4 Config.
 constexpr Command kCommands[] = {
-    {32852, 0, K::ResetUserPos}, {32893, 0, K::GotoUser}, {32896, 0, K::FollowUser}, {32826, 0, K::NotBuilt},
-    {32825, 0, K::NotBuilt}, {32833, 0, K::NotBuilt},
+    {32852, 0, K::ResetUserPos}, {32893, 0, K::GotoUser}, {32896, 0, K::FollowUser}, {32826, 0, K::SetTarget},
+    {32825, 0, K::GotoTarget}, {32833, 0, K::DeleteTarget},
 
     {32870, 1, K::NotBuilt}, {32784, 1, K::MapSelect}, {32894, 1, K::MapDetails}, {32786, 1, K::Calibrate},
     {32842, 1, K::SetReference1}, {32843, 1, K::SetReference2},
@@ -153,7 +153,7 @@ constexpr Command kCommands[] = {
     {32828, 2, K::RecordTrack}, {32880, 2, K::NotBuilt},
 
     {32815, 3, K::Dashboard}, {32895, 3, K::TripComputer}, {32878, 3, K::SpeedAlert}, {32883, 3, K::Stopwatch},
-    {32821, 3, K::SatelliteStatus}, {32834, 3, K::TrackAnalyzer}, {32875, 3, K::NotBuilt}, {32835, 3, K::Locator},
+    {32821, 3, K::SatelliteStatus}, {32834, 3, K::TrackAnalyzer}, {32875, 3, K::Trainer}, {32835, 3, K::Locator},
     {32839, 3, K::Filter}, {32851, 3, K::NotBuilt}, {32872, 3, K::NotBuilt}, {32877, 3, K::NotBuilt},
 
     {32793, 4, K::GpsSettings}, {32874, 4, K::NotBuilt}, {32856, 4, K::Language}, {32803, 4, K::Settings},

@@ -169,6 +169,11 @@ enum class CommandKind : std::uint8_t {
   Calibrate,
   SetReference1,
   SetReference2,
+  // The navigation target and the trainer.
+  SetTarget,
+  GotoTarget,
+  DeleteTarget,
+  Trainer,
 };
 
 struct Command {

@@ -13,6 +13,7 @@ class SettingsStore;
 class LanguageTable;
 class GpsConnection;
 class Locator;
+class Target;
 class TrackRecorder;
 class Waypoints;
 namespace maps {
@@ -48,6 +49,10 @@ struct AppContext {
   Locator* locator = nullptr;
   maps::MapCatalogue* catalogue = nullptr;
   maps::GridConverter* grids = nullptr;
+  // The navigation target with the trainer and the voice prompts; null in
+  // tests of the screen alone (the screen then sounds the speed alert
+  // itself).
+  Target* target = nullptr;
 };
 
 }  // namespace rovana::ui

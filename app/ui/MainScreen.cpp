@@ -41,8 +41,8 @@ struct CheckRow {
 constexpr CheckRow kChecks[] = {
     {32896, [](const SettingsStore& s) { return s.followUser; }},
     {32878, [](const SettingsStore& s) { return s.speedAlertEnabled; }},
-    // Trainer also needs a target that holds a trainer track; no target exists yet.
-    {32875, [](const SettingsStore&) { return false; }},
+    // Trainer also needs a followed route or track (UpdateTargetMenuStates).
+    {32875, [](const SettingsStore& s) { return s.trainerEnabled; }},
     {32851, [](const SettingsStore& s) { return s.vozazidEnabled > 0; }},
     {32793, [](const SettingsStore& s) { return s.gpsEnabled; }},
     {32874, [](const SettingsStore& s) { return s.allowInternet; }},
@@ -159,6 +159,7 @@ void MainScreen::UpdateMenuStates() {
   // Reset user pos only while the receiver gives no fix.
   if (QAction* reset = actionOf(32852)) reset->setEnabled(context_.gps && !context_.gps->HasFix());
   UpdateMapMenuStates();
+  UpdateTargetMenuStates();
 }
 
 QRect MainScreen::mapArea() const {
@@ -209,8 +210,8 @@ void MainScreen::paintEvent(QPaintEvent*) {
   if (appliedGeneration_ != generation_) ApplyLayout();
   const QRect area = mapArea();
   if (image_.size() != area.size()) image_ = QImage(area.size(), QImage::Format_RGB32);
+  TickGuidance();
   Paint(image_);
-  TickSpeedAlert();
   QPainter painter(this);
   if (!context_.settings.hideTitleBar) {
     const QRect band(0, 0, width(), area.top());
@@ -387,6 +388,12 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::SetReference1:
     case CommandKind::SetReference2:
       OpenMapCommand(command->kind);
+      break;
+    case CommandKind::SetTarget:
+    case CommandKind::GotoTarget:
+    case CommandKind::DeleteTarget:
+    case CommandKind::Trainer:
+      OpenTargetCommand(command->kind);
       break;
   }
 }

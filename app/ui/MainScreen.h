@@ -63,6 +63,10 @@ class MainScreen : public QDialog {
   void ExecuteCommand(int id);
   // The speed alert's evaluation, once per paint while there is a fix (the
   // navigation target's tick will run it once it exists).
+  // Once per paint: the navigation target's tick (following, trainer,
+  // prompts and the speed alert), or without a target the speed alert
+  // alone.
+  void TickGuidance();
   void TickSpeedAlert();
   int speedAlerts() const { return speedAlerts_; }
   // Hands what the settings dialog may have changed to the GPS connection:
@@ -158,6 +162,11 @@ class MainScreen : public QDialog {
   // tenths of the screen, when the view lies outside the map.
   void FitViewToMap(const maps::MapImage& map);
   void UpdateMapMenuStates();
+  // View › Set target, Goto target, Delete target and Tools › Trainer
+  // (MainScreenTarget.cpp).
+  void OpenTargetCommand(screen::CommandKind kind);
+  void SetTargetFromMarker();
+  void UpdateTargetMenuStates();
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
   void OpenGpxCommand(screen::CommandKind kind);
   void StartRecording();

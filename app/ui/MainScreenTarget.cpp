@@ -1,9 +1,19 @@
 // The main screen's marker on objects and its navigation target commands:
 // a tap near a point puts the marker on it, and View › Set target, Goto
 // target and Delete target act on the marker and the target.
+#include <QAction>
 #include <cmath>
 #include <limits>
 
+#include "app/core/LanguageEntries.h"
+#include "app/core/LanguageTable.h"
+#include "app/core/Log.h"
+#include "app/core/SettingsStore.h"
+#include "app/coords/Locator.h"
+#include "app/dialogs/LocatorDialog.h"
+#include "app/dialogs/TrainerDialog.h"
+#include "app/gps/GpsConnection.h"
+#include "app/processing/Target.h"
 #include "app/screen/ScreenRules.h"
 #include "app/ui/MainScreen.h"
 #include "app/waypoints/Waypoints.h"
@@ -49,6 +59,97 @@ std::optional<MainScreen::MarkedPoint> MainScreen::MarkedObject() const {
     if (present) return marked_;
   }
   return std::nullopt;
+}
+
+void MainScreen::TickGuidance() {
+  GpsConnection* gps = context_.gps;
+  if (!context_.target) {
+    TickSpeedAlert();
+    return;
+  }
+  if (!gps) return;
+  TargetInputs in;
+  in.now = TickCount();
+  in.user = gps->filter().GetPosition(true);
+  in.speed = gps->HasFix() ? gps->live().Speed() : 0;
+  in.course = gps->live().MovingHeading();
+  in.averageSpeed = gps->live().AverageSpeed(true);
+  context_.target->Tick(in);
+}
+
+void MainScreen::OpenTargetCommand(screen::CommandKind kind) {
+  Target* target = context_.target;
+  if (!target) {
+    LogMessage("No navigation target: the command is not available");
+    return;
+  }
+  switch (kind) {
+    case screen::CommandKind::SetTarget:
+      SetTargetFromMarker();
+      break;
+    case screen::CommandKind::GotoTarget: {
+      const std::optional<GeoPoint> at = target->TargetPoint();
+      if (!at || !view_.translateX || !view_.translateY) break;
+      // Following would pull the view back at once.
+      context_.settings.followUser = false;
+      context_.settings.followMarker = false;
+      *view_.translateX = -at->longitude();
+      *view_.translateY = -at->latitude();
+      mapView_.ClearDrag();
+      pan_ = {};
+      break;
+    }
+    case screen::CommandKind::DeleteTarget:
+      SetMarker(std::nullopt);
+      target->Clear();
+      break;
+    case screen::CommandKind::Trainer: {
+      GpsConnection* gps = context_.gps;
+      dialogs::TrainerDialog::Sources sources;
+      sources.ticks = [] { return TickCount(); };
+      if (gps) sources.averageSpeed = [gps] { return gps->live().AverageSpeed(true); };
+      dialogs::TrainerDialog dialog(*target, context_.settings, context_.language, this, sources);
+      RunModal(dialog);
+      break;
+    }
+    default:
+      break;
+  }
+  UpdateMenuStates();
+  update();
+}
+
+void MainScreen::SetTargetFromMarker() {
+  Target& target = *context_.target;
+  if (const std::optional<MarkedPoint> object = MarkedObject()) {
+    // The marker lies on a point: that object becomes the target.
+    if (object->collection->kind() == PoisKind::POIs) {
+      target.SetPositionTarget(*object->point, StoredPointSource(*context_.waypoints, *object->collection, object->point));
+    } else {
+      target.SetCollectionTarget(*object->point, *object->collection);
+    }
+    LogMessage("Target set on %s", object->collection->FullName().c_str());
+    return;
+  }
+  if (!context_.locator) return;
+  context_.locator->SetPosition(marker_ ? *marker_ : UserPosition());
+  dialogs::LocatorDialog dialog(*context_.locator, context_.settings, context_.language, this);
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  const GeoPoint entered = dialog.position();
+  SetMarker(entered);
+  target.SetPositionTarget(entered);
+}
+
+void MainScreen::UpdateTargetMenuStates() {
+  const Target* target = context_.target;
+  const bool set = target && target->state() != TargetState::None;
+  if (QAction* a = actionOf(32826)) a->setEnabled(target != nullptr);
+  if (QAction* a = actionOf(32825)) a->setEnabled(set);
+  if (QAction* a = actionOf(32833)) a->setEnabled(set);
+  if (QAction* a = actionOf(32875)) {
+    a->setEnabled(target != nullptr);
+    a->setChecked(target && context_.settings.trainerEnabled && target->collection() != nullptr);
+  }
 }
 
 }  // namespace rovana::ui
