@@ -1,6 +1,6 @@
 #include "platform/sound/SoundPlayer.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QObject>
@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "app/core/Log.h"
+#include "platform/sound/WavFile.h"
 
 namespace platform::sound {
 
@@ -32,8 +33,14 @@ struct SoundPlayer::State {
 
   State() : thread(QThread::currentThread()), context(new QObject) {}
   ~State() {
-    for (auto& [path, sound] : sounds) sound.effect->stop();
-    delete context;  // deletes the effects with it
+    for (auto& [path, sound] : sounds) {
+      QObject::disconnect(sound.effect, nullptr, context, nullptr);
+      sound.effect->stop();
+    }
+    // Destroying an effect waits for the files still loading, and for ever
+    // after a failed decode (Qt 6.4's sample cache); then the effects are
+    // left to the process's end rather than hang the shutdown.
+    if (!poisoned && !AnyLoading()) delete context;  // deletes the effects with it
   }
 
   bool OnOwnThread() const { return QThread::currentThread() == thread; }
@@ -53,6 +60,13 @@ struct SoundPlayer::State {
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
       ReportOnce(path, "is no file");
       return false;
+    }
+    if (!sounds.count(path)) {
+      const WavCheck check = CheckWavFile(path);
+      if (!check.ok()) {
+        ReportOnce(path, ("is not a playable WAV file: " + check.problem).c_str());
+        return false;
+      }
     }
     if (!HasAudioOutput()) {
       if (!loggedNoOutput) rovana::LogMessage("Sound: no audio output device; sounds are not heard");
@@ -81,7 +95,7 @@ struct SoundPlayer::State {
   // not cached yet.
   Sound* SoundFor(const std::string& path) {
     if (auto found = sounds.find(path); found != sounds.end()) return &found->second;
-    if (sounds.size() >= kCachedSounds) EvictOne();
+    if (sounds.size() >= kCachedSounds && CanEvict()) EvictOne();
     auto* effect = new QSoundEffect(context);
     Sound& sound = sounds[path];
     sound.effect = effect;
@@ -97,6 +111,7 @@ struct SoundPlayer::State {
     switch (sound.effect->status()) {
       case QSoundEffect::Error:
         sound.playWhenLoaded = false;
+        poisoned = true;
         ReportOnce(path, "cannot be loaded as a WAV file");
         break;
       case QSoundEffect::Ready:
@@ -106,6 +121,19 @@ struct SoundPlayer::State {
       default:
         break;
     }
+  }
+
+  // Destroying an effect waits until every file being loaded has loaded (and
+  // for ever after a failed decode), so the cache grows past its size
+  // instead while a file loads, and never shrinks after a failure.
+  bool CanEvict() const { return !poisoned && !AnyLoading(); }
+
+  bool AnyLoading() const {
+    for (const auto& [path, sound] : sounds) {
+      const QSoundEffect::Status status = sound.effect->status();
+      if (status == QSoundEffect::Loading || status == QSoundEffect::Null) return true;
+    }
+    return false;
   }
 
   // Drops the least recently used sound that is not playing (or, when all
@@ -123,7 +151,7 @@ struct SoundPlayer::State {
     QSoundEffect* effect = victim->second.effect;
     QObject::disconnect(effect, nullptr, context, nullptr);
     effect->stop();
-    effect->deleteLater();
+    delete effect;  // nothing loads now, so this does not wait
     sounds.erase(victim);
   }
 
@@ -135,6 +163,7 @@ struct SoundPlayer::State {
   std::uint64_t uses = 0;
   bool loggedNoOutput = false;
   bool loggedNoApplication = false;
+  bool poisoned = false;  // a file passed the header check but failed to decode
 };
 
 SoundPlayer::SoundPlayer() : state_(std::make_unique<State>()) {}
@@ -159,14 +188,5 @@ void SoundPlayer::Stop() {
 }
 
 bool SoundPlayer::HasAudioOutput() { return HaveApplication() && !QMediaDevices::audioOutputs().isEmpty(); }
-
-void Beep() {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!qobject_cast<QApplication*>(app)) return;
-  if (QThread::currentThread() == app->thread())
-    QApplication::beep();
-  else
-    QMetaObject::invokeMethod(app, [] { QApplication::beep(); }, Qt::QueuedConnection);
-}
 
 }  // namespace platform::sound

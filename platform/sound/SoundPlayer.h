@@ -3,13 +3,14 @@
 // stays free of Qt. The player plays through Qt Multimedia's QSoundEffect.
 //
 // A SoundPlayer belongs to the thread that creates it, which must run a Qt
-// event loop (the user interface thread, after QApplication exists): loading
-// and playing happen there. Play called from another thread is handed to
-// that thread and happens there later.
+// event loop (the user interface thread, once the application object
+// exists): loading and playing happen there. Play called from another
+// thread is handed to that thread and happens there later.
 //
 // Play never blocks and never throws. When the machine has no audio output,
-// or a file is missing or cannot be loaded, the player stays silent and logs
-// the reason once: once for the missing output, once per unusable file.
+// or a file is missing, is no PCM WAV file (its header is checked first, see
+// WavFile.h) or cannot be loaded, the player stays silent and logs the
+// reason once: once for the missing output, once per unusable file.
 // A new sound stops the one still playing, so a newer prompt is never drowned
 // by an older one. Loaded files are kept (up to kCachedSounds of them), so a
 // prompt that repeats starts at once.
@@ -47,10 +48,5 @@ class SoundPlayer {
   struct State;
   std::unique_ptr<State> state_;
 };
-
-// The desktop's message beep (the stopwatch's start and stop signal). Does
-// nothing without a QApplication, and on platforms that cannot beep.
-// On the user interface thread.
-void Beep();
 
 }  // namespace platform::sound
