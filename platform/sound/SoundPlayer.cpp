@@ -1,7 +1,7 @@
 #include "platform/sound/SoundPlayer.h"
 
-#include <QCoreApplication>
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QMediaDevices>
 #include <QObject>
 #include <QSoundEffect>
@@ -40,7 +40,11 @@ struct SoundPlayer::State {
     // Destroying an effect waits for the files still loading, and for ever
     // after a failed decode (Qt 6.4's sample cache); then the effects are
     // left to the process's end rather than hang the shutdown.
-    if (!poisoned && !AnyLoading()) delete context;  // deletes the effects with it
+    if (poisoned || AnyLoading()) {
+      auto* leftOver = new QObject;
+      for (auto& [path, sound] : sounds) sound.effect->setParent(leftOver);
+    }
+    delete context;  // with the effects still its children, and with the plays posted to it
   }
 
   bool OnOwnThread() const { return QThread::currentThread() == thread; }

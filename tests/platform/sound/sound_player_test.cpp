@@ -207,6 +207,23 @@ TEST_F(SoundPlayerTest, TheShippedPromptsPassTheCheckAndLoad) {
   EXPECT_LE(Count(kNoOutputLine), 1u);
 }
 
+TEST_F(SoundPlayerTest, APlayerDestroyedWhileItsFilesLoadReturnsAtOnce) {
+  const fs::path longTone = Tone("Long.wav", 20000);
+  const fs::path shortTone = Tone("Short.wav", 50);
+  QElapsedTimer clock;
+  clock.start();
+  {
+    SoundPlayer player;
+    player.Play(longTone.string());
+    player.Play(shortTone.string());
+  }
+  EXPECT_LT(clock.elapsed(), 2000);
+  Spin(200);  // the loads end after their player
+  SoundPlayer next;
+  EXPECT_EQ(next.Play(shortTone.string()), SoundPlayer::HasAudioOutput());
+  Spin(100);
+}
+
 TEST_F(SoundPlayerTest, StopIsHarmlessAnywhere) {
   SoundPlayer player;
   player.Stop();  // nothing plays
