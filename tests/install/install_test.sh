@@ -18,8 +18,15 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work
 
 for file in bin/rovana bin/zenolith lib/libZenolithCE.so lib/libzenolith-com.so lib/ZenolithCE.tlb \
             share/rovana/Language/English.txt share/rovana/Language/German.txt \
+            share/rovana/samples/English/Arrive.wav share/rovana/samples/German/Arrive.wav \
             share/applications/rovana.desktop share/icons/hicolor/scalable/apps/rovana.svg; do
   [ -e "$prefix/$file" ] || fail "$file is not installed"
+done
+# A voice prompt arrives unchanged, in the build tree as in the installation.
+source_data="$(cd "$(dirname "$0")/../../data" && pwd)"
+for copy in "$prefix/share/rovana" "$build/share/rovana"; do
+  cmp -s "$source_data/samples/German/Arrive.wav" "$copy/samples/German/Arrive.wav" \
+    || fail "$copy/samples/German/Arrive.wav differs from the committed prompt"
 done
 for program in bin/rovana bin/zenolith; do
   readelf -d "$prefix/$program" | grep -q 'R\(UN\)\?PATH.*\[\$ORIGIN/\.\./lib\]' || fail "$program: RPATH is not \$ORIGIN/../lib"
