@@ -23,11 +23,13 @@
 #include "app/maps/LocatorGrids.h"
 #include "app/maps/MapCatalogue.h"
 #include "app/processing/AnalyzerStatistics.h"
+#include "app/processing/Target.h"
 #include "app/processing/TrackRecorder.h"
 #include "app/waypoints/Waypoints.h"
 #include "app/screen/BootThread.h"
 #include "app/ui/MainScreen.h"
 #include "app/ui/MapViewMaps.h"
+#include "app/ui/PromptPlayer.h"
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/LoadingDialog.h"
 #include "platform/com/Runtime.h"
@@ -46,7 +48,7 @@ constexpr const char* kLibraryFile = "libZenolithCE.so";
 // which start-up creates them. The loading dialog runs between the tile
 // loaders and the GPS connection.
 constexpr const char* kAbsentBeforeLoading[] = {"online map"};
-constexpr const char* kAbsentAfterLoading[] = {"navigation target", "Directions", "search", "buddy tracker"};
+constexpr const char* kAbsentAfterLoading[] = {"Directions", "search", "buddy tracker"};
 
 }  // namespace
 
@@ -82,6 +84,8 @@ struct Application::Objects {
   std::unique_ptr<Waypoints> waypoints;  // the GPX files and their collections
   std::unique_ptr<TrackRecorder> recorder;
   std::unique_ptr<GpsConnection> gps;  // owns the filter, the live and trip statistics and GPSThread; feeds the recorder
+  std::unique_ptr<PromptPlayer> sounds;  // the voice prompts, on the user-interface thread
+  std::unique_ptr<Target> target;
   std::unique_ptr<BootThread> boot;
   std::unique_ptr<AppContext> context;
   std::unique_ptr<MainScreen> screen;
@@ -177,6 +181,12 @@ void Application::Boot() {
   o.gps->SetRecorder(o.recorder.get());
   o.gps->Start();
   LogMessage("GPS connection created (%s)", o.settings->gpsName.empty() ? "no source" : o.settings->gpsName.c_str());
+  o.sounds = std::make_unique<PromptPlayer>(options_.folders, *o.settings);
+  TargetNames names{o.language->Entry(lang::kTargetName), o.language->Entry(lang::kMenuToolsTrainer)};
+  o.target = std::make_unique<Target>(*o.settings, *o.waypoints,
+                                      [sounds = o.sounds.get()](std::string_view file) { sounds->Play(file); }, names);
+  o.target->Restore();  // the GPX files it may follow are loaded now
+  LogMessage("Navigation target created");
   for (const char* name : kAbsentAfterLoading) LogMessage("%s absent", name);
 
   o.boot = std::make_unique<BootThread>(*o.settings, quit_);
@@ -203,6 +213,10 @@ MapViewInputs Application::MapInputs() {
   inputs.maps = CatalogueMaps(*o.catalogue);
   inputs.autoGrid = CatalogueGrid(*o.catalogue);
   inputs.text = [language = o.language.get()](int entry) { return language->Entry(entry); };
+  Target* target = o.target.get();
+  inputs.target = [target] { return target->TargetPoint(); };
+  inputs.trainer = [target] { return target->TrainerPoint(); };
+  inputs.directionPrompt = [target] { return static_cast<int>(target->prompt()); };
   return inputs;
 }
 
@@ -305,7 +319,8 @@ int Application::Run() {
   o.context = std::make_unique<AppContext>(AppContext{*o.settings, *o.language, quit_, options_.unattended(),
                                                       [this] { Shutdown(); }, o.gps.get(), o.waypoints.get(),
                                                       o.recorder.get(), options_.folders.ResourceCandidates("Symbol"),
-                                                      o.locator.get(), o.catalogue.get(), o.grids.get()});
+                                                      o.locator.get(), o.catalogue.get(), o.grids.get(),
+                                                      o.target.get()});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   o.screen->mapView().SetInputs(MapInputs());
   if (signalled_) QTimer::singleShot(0, o.screen.get(), [this] { objects_->screen->Quit(false); });
@@ -329,6 +344,8 @@ int Application::Run() {
   quit_.store(true);
   o.boot->Stop();
   o.screen.reset();
+  o.target.reset();
+  o.sounds.reset();
   o.gps.reset();  // joins GPSThread, the recorder's last caller
   o.recorder.reset();
   o.waypoints.reset();
