@@ -89,9 +89,10 @@ TrainerDialog::TrainerDialog(Target& target, SettingsStore& settings, const Lang
   status_->setWordWrap(true);
   layout->addWidget(status_);
   auto* race = new QGridLayout;
-  const QString labels[4] = {Text(language, lang::kWordUser), Q(language.Title(lang::kMenuToolsTrainer)),
-                             Text(language, lang::kTrainerGap), Text(language, lang::kTrainerTimeGap)};
-  for (int i = 0; i < 4; ++i) {
+  const QString labels[6] = {Text(language, lang::kWordUser),          Q(language.Title(lang::kMenuToolsTrainer)),
+                             Text(language, lang::kTrainerGap),        Text(language, lang::kTrainerTimeGap),
+                             Text(language, lang::kTargetDistanceToGo), Text(language, lang::kTargetTimeToGo)};
+  for (int i = 0; i < 6; ++i) {
     race->addWidget(new QLabel(labels[i] + ":", this), i, 0);
     values_[i] = new QLabel(this);
     values_[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -132,6 +133,13 @@ void TrainerDialog::Refresh() {
   values_[1]->setText(Q(FormatDistanceText(units, s.trainerAlong)));
   values_[2]->setText(Q(FormatDistanceText(units, s.gap)));
   values_[3]->setText(TimeGapText(s.timeGap));
+  // The way to the target from where the user is; "-" without a target or
+  // before any speed is known.
+  const std::optional<GeoPoint> user = sources_.user ? sources_.user() : std::nullopt;
+  const double distance = user ? target_.DistanceToGo(*user) : -1;
+  const double seconds = user ? target_.TimeToGo(*user, sources_.averageSpeed()) : -1;
+  values_[4]->setText(distance < 0 ? QString("-") : Q(FormatDistanceText(units, distance)));
+  values_[5]->setText(seconds < 0 ? QString("-") : Q(FormatDuration(seconds, false)));
 }
 
 QString TrainerDialog::statusText() const { return status_->text(); }

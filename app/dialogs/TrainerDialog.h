@@ -15,6 +15,9 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+#include "app/waypoints/GeoPoint.h"
 
 class QCheckBox;
 class QLabel;
@@ -38,6 +41,7 @@ class TrainerDialog : public QDialog {
   struct Sources {
     std::function<std::uint32_t()> ticks;   // the paint's millisecond tick; the steady clock without
     std::function<double()> averageSpeed;   // km/h without stops, for the time gap; 0 without
+    std::function<std::optional<GeoPoint>()> user;  // where the user is, for the way to go; none without
   };
 
   // `target` must outlive the page.
@@ -58,7 +62,7 @@ class TrainerDialog : public QDialog {
   QPushButton* restartButton() const { return restart_; }
   QString statusText() const;
   // The value shown for the user's and the trainer's distance, the gap and the time gap.
-  enum class Line { User = 0, Trainer = 1, Gap = 2, TimeGap = 3 };
+  enum class Line { User = 0, Trainer = 1, Gap = 2, TimeGap = 3, DistanceToGo = 4, TimeToGo = 5 };
   QString valueText(Line line) const;
 
  private:
@@ -75,7 +79,7 @@ class TrainerDialog : public QDialog {
   QLineEdit* factor_ = nullptr;
   QString speedShown_, factorShown_;
   QLabel* status_ = nullptr;
-  QLabel* values_[4] = {};
+  QLabel* values_[6] = {};
   QPushButton* restart_ = nullptr;
   QTimer* timer_ = nullptr;
 };

@@ -107,7 +107,10 @@ void MainScreen::OpenTargetCommand(screen::CommandKind kind) {
       GpsConnection* gps = context_.gps;
       dialogs::TrainerDialog::Sources sources;
       sources.ticks = [] { return TickCount(); };
-      if (gps) sources.averageSpeed = [gps] { return gps->live().AverageSpeed(true); };
+      if (gps) {
+        sources.averageSpeed = [gps] { return gps->live().AverageSpeed(true); };
+        sources.user = [gps]() -> std::optional<GeoPoint> { return gps->filter().GetPosition(true); };
+      }
       dialogs::TrainerDialog dialog(*target, context_.settings, context_.language, this, sources);
       RunModal(dialog);
       break;

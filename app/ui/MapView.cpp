@@ -133,6 +133,9 @@ void MapView::PaintLayers(QPainter& painter, const MapFrame& frame, Waypoints* w
   const ClipBox box = ClipBox::Screen(frame.width, frame.height, kClipMargin);
   const std::optional<GeoPoint> target = inputs_.target ? inputs_.target() : std::nullopt;
   if (target && settings_.targetEnabled) DrawSymbol(painter, *target, settings_.targetSymbol, symbols, frame.dpi);
+  if (settings_.trainerVisible && inputs_.trainer)
+    if (const std::optional<GeoPoint> trainer = inputs_.trainer())
+      DrawSymbol(painter, *trainer, settings_.trainerSymbol, symbols, frame.dpi);
   if (target && frame.user && settings_.directionEnabled) {
     ScreenPoint a = transform_.ToScreen(*frame.user), b = transform_.ToScreen(*target);
     const ScreenPoint tip = b;

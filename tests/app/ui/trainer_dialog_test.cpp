@@ -20,6 +20,7 @@ using Line = TrainerDialog::Line;
 
 struct Fixture : testing_support::WaypointsFixture {
   std::uint32_t now = 1000;
+  std::optional<rovana::GeoPoint> user;
   rovana::Target target{*home.settings, *waypoints, [](std::string_view) {}};
   Fixture() {
     rovana::SettingsStore& s = *home.settings;
@@ -33,7 +34,7 @@ struct Fixture : testing_support::WaypointsFixture {
     LoadSamples();
   }
   TrainerDialog::Sources Sources() {
-    return {[this] { return now; }, [] { return 3.6; }};
+    return {[this] { return now; }, [] { return 3.6; }, [this] { return user; }};
   }
   QString Distance(double metres) const {
     return QString::fromStdString(rovana::FormatDistanceText(rovana::UnitChoiceOf(*home.settings), metres));
@@ -46,6 +47,7 @@ TEST(TrainerDialog, ShowsTheRaceAsTheTargetRunsItAndRestartsTheTrainer) {
     TrainerDialog dialog(f.target, *f.home.settings, *f.home.language, nullptr, f.Sources());
     EXPECT_EQ(dialog.statusText().toStdString(), f.Entry(rovana::lang::kTrainerNeedsTrack));
     EXPECT_FALSE(dialog.restartButton()->isEnabled());
+    EXPECT_EQ(dialog.valueText(Line::DistanceToGo).toStdString(), "-") << "no target";
   }
   rovana::POIs& walk = *f.Collection("Home.gpx/Walk");
   f.target.SetCollectionTarget(*walk.FirstPoint(), walk);
@@ -66,6 +68,13 @@ TEST(TrainerDialog, ShowsTheRaceAsTheTargetRunsItAndRestartsTheTrainer) {
   EXPECT_EQ(dialog.valueText(Line::Trainer), f.Distance(f.target.trainerAlong()));
   EXPECT_EQ(dialog.valueText(Line::Gap), f.Distance(f.target.Summary(f.now, 3.6).gap));
   EXPECT_EQ(dialog.valueText(Line::TimeGap).toStdString(), "00:00:50") << "50 m at the user's 1 m/s";
+  // The whole walk lies ahead; at 1 m/s it takes as many seconds as metres.
+  f.user = *walk.FirstPoint();
+  dialog.Refresh();
+  const double toGo = f.target.DistanceToGo(*f.user);
+  EXPECT_NEAR(toGo, walk.statistics().Distance(), 1.0);
+  EXPECT_EQ(dialog.valueText(Line::DistanceToGo), f.Distance(toGo));
+  EXPECT_EQ(dialog.valueText(Line::TimeToGo).toStdString(), rovana::FormatDuration(toGo, false));
 
   QTest::mouseClick(dialog.restartButton(), Qt::LeftButton);
   EXPECT_EQ(dialog.statusText().toStdString(), f.Entry(rovana::lang::kTrainerStatusReady));
