@@ -90,6 +90,19 @@ struct Scene {
   }
 };
 
+// A 100 x 100 pixel picture over 0.01 x 0.01 degrees east and south of
+// (west, north): its transform from (longitude, latitude) to pixels.
+matrixT HundredPixelsOver(double westDeg, double northDeg) {
+  matrixT m;
+  m.Resize(3, 3);
+  m(0, 0) = 100 / (0.01 * kDeg);
+  m(0, 2) = -westDeg * kDeg * 100 / (0.01 * kDeg);
+  m(1, 1) = -100 / (0.01 * kDeg);
+  m(1, 2) = northDeg * kDeg * 100 / (0.01 * kDeg);
+  m(2, 2) = 1;
+  return m;
+}
+
 }  // namespace
 
 TEST(MapView, TrackIsDrawnInItsColourWhereTheTransformPutsIt) {
@@ -185,12 +198,7 @@ TEST(MapView, MapsSmallerThanTenByTenPixelsAreNotDrawn) {
     MapPicture map;
     map.size = QSize(100, 100);
     map.state = MapPicture::State::Loading;
-    map.toPixel.Resize(3, 3);
-    map.toPixel(0, 0) = 100 / (0.01 * kDeg);
-    map.toPixel(0, 2) = -13.40 * kDeg * 100 / (0.01 * kDeg);
-    map.toPixel(1, 1) = -100 / (0.01 * kDeg);
-    map.toPixel(1, 2) = 52.51 * kDeg * 100 / (0.01 * kDeg);
-    map.toPixel(2, 2) = 1;
+    map.toPixel = HundredPixelsOver(13.40, 52.51);
     sc.view.SetInputs({.maps = [&](const ui::MapRequest&) { return std::vector<MapPicture>{map}; }});
     sc.LookAt(52.505, 13.405, r.metresPerPixel);
     sc.Paint();
@@ -306,12 +314,7 @@ TEST(MapView, DisplayGridDecidesWhichPicturesShowAndTurnsTheView) {
   map.picture = red;
   map.size = red.size();
   map.state = MapPicture::State::Loaded;
-  map.toPixel.Resize(3, 3);
-  map.toPixel(0, 0) = 100 / (0.01 * kDeg);
-  map.toPixel(0, 2) = -13.40 * kDeg * 100 / (0.01 * kDeg);
-  map.toPixel(1, 1) = -100 / (0.01 * kDeg);
-  map.toPixel(1, 2) = 52.51 * kDeg * 100 / (0.01 * kDeg);
-  map.toPixel(2, 2) = 1;
+  map.toPixel = HundredPixelsOver(13.40, 52.51);
   constexpr double kConvergence7 = 0.01;  // radians, the test's grid 7
   struct Row {
     bool gridAuto;
