@@ -203,7 +203,10 @@ DirectionPrompt Target::Tick(const TargetInputs& in) {
       (trainerState_ == TrainerState::Running || trainerState_ == TrainerState::Finished))
     MoveTrainer(in.now);
   // 2. The user along the target; the trainer starts once the user is on it.
+  const TargetState before = state_;
   Follow(in, haveWalk);
+  if (state_ != before)
+    LogMessage("Target: state %d -> %d, %.0f m along", static_cast<int>(before), static_cast<int>(state_), userAlong_);
   if (collection_ && haveWalk && (state_ == TargetState::Following || state_ == TargetState::Arrived) &&
       trainerState_ == TrainerState::Ready && settings_.trainerEnabled)
     StartTrainer(in);

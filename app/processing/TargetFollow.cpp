@@ -2,6 +2,7 @@
 // collection, joining and following it, and the trainer's movement.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
@@ -141,18 +142,20 @@ void Target::Follow(const TargetInputs& in, bool haveWalk) {
       if (nearest.where.distance < kOnCollection) {
         // Where the collection passes the user more than once (a round
         // trip ending where it began, a way out and back), the user joins
-        // at the first pass from the current segment on, else at the first
-        // pass of all: joining a round trip at its start must not put the
-        // user on its last leg, where the end is in reach at once.
-        std::optional<Nearest> first;
-        for (std::size_t from : {segment_, std::size_t{0}}) {
-          for (std::size_t k = from; !first && k < walk_.segments(); ++k) {
-            const SegmentDistance d = DistanceToSegment(in.user, walk_.points[k], walk_.points[walk_.EndOf(k)]);
-            if (d.distance < kOnCollection) first = Nearest{k, d};
+        // the pass nearest along the way to where they were last (the start
+        // before they ever joined): setting out on a round trip must not
+        // put the user on its last leg, where the end is in reach at once,
+        // and coming back to the start later must not either.
+        double best = std::numeric_limits<double>::infinity();
+        for (std::size_t k = 0; k < walk_.segments(); ++k) {
+          const SegmentDistance d = DistanceToSegment(in.user, walk_.points[k], walk_.points[walk_.EndOf(k)]);
+          if (d.distance >= kOnCollection) continue;
+          const double away = std::fabs(walk_.along[k] + d.offset - userAlong_);
+          if (away < best) {
+            best = away;
+            nearest = Nearest{k, d};
           }
-          if (first) break;
         }
-        if (first) nearest = *first;
       }
       bool unused = false;
       Place(nearest, 0, unused);

@@ -303,6 +303,12 @@ TEST(Target, ARoundTripIsJoinedAtItsStartAndArrivedAtOnlyAfterTheLoop) {
   Step(f, rx, Near(-1, 1), 5, 0);
   EXPECT_EQ(f.target->state(), TargetState::Following);
   EXPECT_LT(f.target->userAlong(), 5);
+  // Back at the start after a while (a log replayed again): joined at the
+  // start again, not arrived on the last leg.
+  for (double north : {20.0, 40.0, 60.0}) Step(f, rx, Near(north, 0), 5, 0);
+  for (int i = 0; i < 3; ++i) Step(f, rx, Near(-1, 1), 5, 0);
+  EXPECT_EQ(f.target->state(), TargetState::Following);
+  EXPECT_LT(f.target->userAlong(), 5);
   // Round the square 10 m a step; arrival comes only on the last leg.
   const double corners[5][2] = {{0, 0}, {200, 0}, {200, 200}, {0, 200}, {0, 0}};
   const double courses[4] = {0, 90, 180, 270};
