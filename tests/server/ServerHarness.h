@@ -157,6 +157,8 @@ class TestServer {
     }
     client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
     client_->set_read_timeout(10, 0);
+    // The queries are sent as the application encodes them, byte for byte.
+    client_->set_url_encode(false);
   }
   ~TestServer() {
     front_->Stop();
