@@ -15,7 +15,7 @@ std::string LoginQuery(const std::string& email, const std::string& password) {
          "&s=&v=3.4.6+Linux&l=0&d=PPC&c=00112233445566778899aabbccddeeff&tick=77";
 }
 
-TEST(Accounts, RegisterThenLogInGivesUserSessionNicknameAndPin) {
+TEST(ServerAccounts, RegisterThenLogInGivesUserSessionNicknameAndPin) {
   TestServer server;
   ASSERT_TRUE(server.valid());
   const Reply registered = server.Get("a=ur&e=anna%40example.org&p=geheim&tick=1");
@@ -39,7 +39,7 @@ TEST(Accounts, RegisterThenLogInGivesUserSessionNicknameAndPin) {
   EXPECT_NE(again.TextOf("session", "user"), login.TextOf("session", "user"));
 }
 
-TEST(Accounts, ResultCodesOfRegisterAndLogin) {
+TEST(ServerAccounts, ResultCodesOfRegisterAndLogin) {
   TestServer server;
   ASSERT_EQ(server.Get("a=ur&e=bob%40example.org&p=right").result(), 0);
   struct Case {
@@ -77,7 +77,7 @@ TEST(Accounts, ResultCodesOfRegisterAndLogin) {
   }
 }
 
-TEST(Accounts, TheServerMessageComesWithEveryLogin) {
+TEST(ServerAccounts, TheServerMessageComesWithEveryLogin) {
   auto config = server_test::TestConfig();
   config.loginMessage = "Wartung am Montag <22:00> & danach";
   TestServer server(config);
@@ -86,7 +86,7 @@ TEST(Accounts, TheServerMessageComesWithEveryLogin) {
   EXPECT_EQ(login.TextOf("msg", "user"), "Wartung am Montag <22:00> & danach");
 }
 
-TEST(Accounts, EveryServiceActionChecksUserAndSession) {
+TEST(ServerAccounts, EveryServiceActionChecksUserAndSession) {
   TestServer server;
   const Login anna = server.SignUp("anna@example.org");
   const Login bob = server.SignUp("bob@example.org");
@@ -126,7 +126,7 @@ TEST(Accounts, EveryServiceActionChecksUserAndSession) {
   }
 }
 
-TEST(Accounts, ASessionEndsAfterTheIdleTimeAndLivesWhileUsed) {
+TEST(ServerAccounts, ASessionEndsAfterTheIdleTimeAndLivesWhileUsed) {
   auto config = server_test::TestConfig();
   config.sessionIdleSeconds = 600;
   TestServer server(config);
@@ -148,7 +148,7 @@ TEST(Accounts, ASessionEndsAfterTheIdleTimeAndLivesWhileUsed) {
   EXPECT_EQ(server.Get("a=bl" + again.Suffix()).result(), 0);
 }
 
-TEST(Accounts, NicknameAndPinAreSetCheckedAndReturnedAtLogin) {
+TEST(ServerAccounts, NicknameAndPinAreSetCheckedAndReturnedAtLogin) {
   TestServer server;
   const Login anna = server.SignUp("anna@example.org", "pw");
   const Login bob = server.SignUp("bob@example.org", "pw");
@@ -182,7 +182,7 @@ TEST(Accounts, NicknameAndPinAreSetCheckedAndReturnedAtLogin) {
   EXPECT_EQ(bobLogin.TextOf("nickname", "user"), "J\xC3\xBCrgen");
 }
 
-TEST(Accounts, RateLimitsPerAddressForLoginsAndPerAccountForTheRest) {
+TEST(ServerAccounts, RateLimitsPerAddressForLoginsAndPerAccountForTheRest) {
   auto config = server_test::TestConfig();
   config.loginPerMinute = 6;  // one every 10 s
   config.loginBurst = 3;

@@ -10,7 +10,7 @@ using server_test::TestServer;
 
 namespace {
 
-class Buddies : public ::testing::Test {
+class ServerBuddies : public ::testing::Test {
  protected:
   void SetUp() override {
     anna = server.SignUp("anna@example.org");
@@ -44,7 +44,7 @@ class Buddies : public ::testing::Test {
   Login anna, bob;
 };
 
-TEST_F(Buddies, AddingNeedsTheRightNicknameAndPin) {
+TEST_F(ServerBuddies, AddingNeedsTheRightNicknameAndPin) {
   struct Case {
     const char* name;
     std::string query;
@@ -68,7 +68,7 @@ TEST_F(Buddies, AddingNeedsTheRightNicknameAndPin) {
   EXPECT_EQ(added.ChildrenOf("buddy", bob.user).at("nickname"), "Bob & Co");
 }
 
-TEST_F(Buddies, BothSidesListEachOtherEnabled) {
+TEST_F(ServerBuddies, BothSidesListEachOtherEnabled) {
   Befriend();
   const Reply annas = server.Get("a=bl" + anna.Suffix());
   ASSERT_TRUE(annas.wellFormed) << annas.body;
@@ -85,7 +85,7 @@ TEST_F(Buddies, BothSidesListEachOtherEnabled) {
   EXPECT_TRUE(carls.All("buddy").empty());
 }
 
-TEST_F(Buddies, EachSeesTheOthersLatestPositionWithItsAge) {
+TEST_F(ServerBuddies, EachSeesTheOthersLatestPositionWithItsAge) {
   Befriend();
   const std::int64_t annasTrack = Track(anna);
   const std::int64_t bobsTrack = Track(bob);
@@ -115,7 +115,7 @@ TEST_F(Buddies, EachSeesTheOthersLatestPositionWithItsAge) {
   EXPECT_TRUE(PositionIds(carl).empty());
 }
 
-TEST_F(Buddies, UploadsAreCheckedForTrackAndValues) {
+TEST_F(ServerBuddies, UploadsAreCheckedForTrackAndValues) {
   const std::int64_t track = Track(bob);
   struct Case {
     const char* name;
@@ -147,7 +147,7 @@ TEST_F(Buddies, UploadsAreCheckedForTrackAndValues) {
   }
 }
 
-TEST_F(Buddies, EitherSideDisablingHidesThePositionsBothWays) {
+TEST_F(ServerBuddies, EitherSideDisablingHidesThePositionsBothWays) {
   Befriend();
   Upload(anna, Track(anna), "y=1&x=2&e=3&v=4&h=5");
   Upload(bob, Track(bob), "y=6&x=7&e=8&v=9&h=10");
@@ -168,7 +168,7 @@ TEST_F(Buddies, EitherSideDisablingHidesThePositionsBothWays) {
   EXPECT_EQ(server.Get("a=bc&b=x&e=1" + anna.Suffix()).result(), 2);
 }
 
-TEST_F(Buddies, ChatMessagesArriveOnceWithSenderAgeAndText) {
+TEST_F(ServerBuddies, ChatMessagesArriveOnceWithSenderAgeAndText) {
   Befriend();
   const std::string text = "Hallo Bob! <b>5 \xE2\x82\xAC</b> & \"mehr\"\r\nZweite Zeile";
   EXPECT_EQ(server.Get("a=cs&b=" + std::to_string(bob.user) + "&m=" + TestServer::Encode(text) +
@@ -210,7 +210,7 @@ TEST_F(Buddies, ChatMessagesArriveOnceWithSenderAgeAndText) {
   EXPECT_EQ(annas.TextOf("m", "msg"), "Hi Anna");
 }
 
-TEST_F(Buddies, ManyMessagesComeInPortionsInTheOrderSent) {
+TEST_F(ServerBuddies, ManyMessagesComeInPortionsInTheOrderSent) {
   Befriend();
   for (int i = 0; i < 60; ++i) {
     ASSERT_EQ(server.Get("a=cs&b=" + std::to_string(bob.user) + "&m=n" + std::to_string(i) +
@@ -225,7 +225,7 @@ TEST_F(Buddies, ManyMessagesComeInPortionsInTheOrderSent) {
   EXPECT_EQ(second.All("m").back().text, "n59");
 }
 
-TEST_F(Buddies, DeletingEndsThePairOnBothSides) {
+TEST_F(ServerBuddies, DeletingEndsThePairOnBothSides) {
   Befriend();
   Upload(bob, Track(bob), "y=6&x=7&e=8&v=9&h=10");
   const Reply deleted = server.Get("a=bd&b=" + std::to_string(bob.user) + anna.Suffix());

@@ -54,7 +54,7 @@ struct ActionFields {
   std::vector<std::pair<std::string, std::string>> fields;
 };
 
-class Hostility : public ::testing::Test {
+class ServerHostility : public ::testing::Test {
  protected:
   void SetUp() override {
     anna = server.SignUp("anna@example.org", kPassword);
@@ -97,7 +97,7 @@ class Hostility : public ::testing::Test {
   std::int64_t annasTrack = 0;
 };
 
-TEST_F(Hostility, JunkInEveryFieldGetsACleanReplyAndHarmsNothing) {
+TEST_F(ServerHostility, JunkInEveryFieldGetsACleanReplyAndHarmsNothing) {
   int requests = 0;
   for (const ActionFields& action : Actions()) {
     for (std::size_t target = 0; target <= action.fields.size(); ++target) {
@@ -132,7 +132,7 @@ TEST_F(Hostility, JunkInEveryFieldGetsACleanReplyAndHarmsNothing) {
   EXPECT_EQ(list.All("buddy").size(), 1u) << list.body;
 }
 
-TEST_F(Hostility, ThePasswordNeverReachesTheLog) {
+TEST_F(ServerHostility, ThePasswordNeverReachesTheLog) {
   server.Get("a=ul&e=anna%40example.org&p=" + std::string(kPassword) + "&tick=5");
   server.Get("a=ur&p=" + std::string(kPassword) + "&e=x%40example.org");
   server.Get("a=ul&%70=" + std::string(kPassword) + "&e=anna%40example.org");
@@ -174,7 +174,7 @@ std::string RawExchange(int port, const std::string& bytes) {
   return reply;
 }
 
-TEST_F(Hostility, RawBytesCutAndOversizedRequestsLeaveTheServerServing) {
+TEST_F(ServerHostility, RawBytesCutAndOversizedRequestsLeaveTheServerServing) {
   const std::string hello = "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03" + std::string(64, '\x42');
   struct Case {
     const char* name;
@@ -217,7 +217,7 @@ TEST_F(Hostility, RawBytesCutAndOversizedRequestsLeaveTheServerServing) {
   EXPECT_TRUE(server.storage().CheckIntegrity());
 }
 
-TEST_F(Hostility, ManyClientsAtOnceLoseNoMessage) {
+TEST_F(ServerHostility, ManyClientsAtOnceLoseNoMessage) {
   constexpr int kClients = 4;
   constexpr int kEach = 25;
   std::vector<std::thread> clients;

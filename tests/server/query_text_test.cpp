@@ -11,7 +11,7 @@ using namespace rovana::server;
 
 namespace {
 
-TEST(QueryText, DecodesPercentBytesAndPlusAsTheClientEncodesThem) {
+TEST(ServerQueryText, DecodesPercentBytesAndPlusAsTheClientEncodesThem) {
   struct Case {
     const char* name;
     const char* encoded;
@@ -37,7 +37,7 @@ TEST(QueryText, DecodesPercentBytesAndPlusAsTheClientEncodesThem) {
   }
 }
 
-TEST(QueryText, SplitsPairsAndTakesTheFirstOfRepeatedKeys) {
+TEST(ServerQueryText, SplitsPairsAndTakesTheFirstOfRepeatedKeys) {
   const Query query("a=ul&e=me%40example.org&&p=&flag&e=second&tick=99");
   EXPECT_EQ(query.Get("a"), "ul");
   EXPECT_EQ(query.Get("e"), "me@example.org");
@@ -48,7 +48,7 @@ TEST(QueryText, SplitsPairsAndTakesTheFirstOfRepeatedKeys) {
   EXPECT_EQ(query.size(), 6u);
 }
 
-TEST(QueryText, ReadsNumbersInTheCLocaleOnly) {
+TEST(ServerQueryText, ReadsNumbersInTheCLocaleOnly) {
   struct Case {
     const char* name;
     const char* value;
@@ -82,7 +82,7 @@ TEST(QueryText, ReadsNumbersInTheCLocaleOnly) {
   std::setlocale(LC_NUMERIC, "C");
 }
 
-TEST(QueryText, AcceptsOnlyValidUtf8WithoutControls) {
+TEST(ServerQueryText, AcceptsOnlyValidUtf8WithoutControls) {
   struct Case {
     const char* name;
     std::string text;
@@ -115,7 +115,7 @@ TEST(QueryText, AcceptsOnlyValidUtf8WithoutControls) {
   }
 }
 
-TEST(QueryText, LogLinesNeverHoldThePassword) {
+TEST(ServerQueryText, LogLinesNeverHoldThePassword) {
   struct Case {
     const char* name;
     const char* target;
@@ -138,7 +138,7 @@ TEST(QueryText, LogLinesNeverHoldThePassword) {
   }
 }
 
-TEST(XmlReplyText, EscapesMarkupAndFormatsNumbersInTheCLocale) {
+TEST(ServerXmlReply, EscapesMarkupAndFormatsNumbersInTheCLocale) {
   EXPECT_EQ(EscapeXml("<a href=\"x\">Tom & Jerry's</a>"),
             "&lt;a href=&quot;x&quot;&gt;Tom &amp; Jerry&apos;s&lt;/a&gt;");
   struct Case {

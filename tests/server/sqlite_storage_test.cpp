@@ -12,7 +12,7 @@ using namespace rovana::server;
 
 namespace {
 
-class SqliteStorageTest : public ::testing::Test {
+class ServerStorage : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = server_test::MakeTempFolder("rovana-storage-");
@@ -46,7 +46,7 @@ class SqliteStorageTest : public ::testing::Test {
   ServerLog log_;
 };
 
-TEST_F(SqliteStorageTest, CreatesTheSchemaInWalModeAndKeepsDataAcrossReopening) {
+TEST_F(ServerStorage, CreatesTheSchemaInWalModeAndKeepsDataAcrossReopening) {
   {
     auto storage = Open();
     ASSERT_TRUE(storage);
@@ -66,7 +66,7 @@ TEST_F(SqliteStorageTest, CreatesTheSchemaInWalModeAndKeepsDataAcrossReopening) 
   EXPECT_TRUE(storage->CheckIntegrity());
 }
 
-TEST_F(SqliteStorageTest, RefusesADatabaseOfANewerSchemaAndLeavesItAlone) {
+TEST_F(ServerStorage, RefusesADatabaseOfANewerSchemaAndLeavesItAlone) {
   ASSERT_TRUE(Open());
   Sql("INSERT INTO schema_version (version) VALUES (99)");
   EXPECT_FALSE(Open());
@@ -74,7 +74,7 @@ TEST_F(SqliteStorageTest, RefusesADatabaseOfANewerSchemaAndLeavesItAlone) {
   EXPECT_NE(server_test::ReadFile(folder_ / "log.txt").find("newer"), std::string::npos);
 }
 
-TEST_F(SqliteStorageTest, AFileThatIsNoDatabaseIsRefusedWithoutDamage) {
+TEST_F(ServerStorage, AFileThatIsNoDatabaseIsRefusedWithoutDamage) {
   {
     std::ofstream junk(File(), std::ios::binary);
     junk << std::string(4096, '\x5a') << "not a database";
@@ -84,7 +84,7 @@ TEST_F(SqliteStorageTest, AFileThatIsNoDatabaseIsRefusedWithoutDamage) {
   EXPECT_EQ(server_test::ReadFile(File()), before);
 }
 
-TEST_F(SqliteStorageTest, TextsWithSqlMetacharactersAreStoredAsTheyAre) {
+TEST_F(ServerStorage, TextsWithSqlMetacharactersAreStoredAsTheyAre) {
   auto storage = Open();
   ASSERT_TRUE(storage);
   const std::string hostile[] = {
@@ -110,7 +110,7 @@ TEST_F(SqliteStorageTest, TextsWithSqlMetacharactersAreStoredAsTheyAre) {
   EXPECT_TRUE(storage->CheckIntegrity());
 }
 
-TEST_F(SqliteStorageTest, UniqueEmailsNicknamesAndPairs) {
+TEST_F(ServerStorage, UniqueEmailsNicknamesAndPairs) {
   auto storage = Open();
   ASSERT_TRUE(storage);
   const auto a = storage->CreateAccount("a@example.org", Hash("pw"), 1);
@@ -128,7 +128,7 @@ TEST_F(SqliteStorageTest, UniqueEmailsNicknamesAndPairs) {
   EXPECT_EQ(storage->SetBuddyEnabled(a.value, b.value, false), StoreStatus::NotFound);
 }
 
-TEST_F(SqliteStorageTest, MessagesAreTakenOnceInOrderAndSessionsExpireByLastUse) {
+TEST_F(ServerStorage, MessagesAreTakenOnceInOrderAndSessionsExpireByLastUse) {
   auto storage = Open();
   ASSERT_TRUE(storage);
   const auto a = storage->CreateAccount("a@example.org", Hash("pw"), 1).value;
@@ -157,7 +157,7 @@ TEST_F(SqliteStorageTest, MessagesAreTakenOnceInOrderAndSessionsExpireByLastUse)
   EXPECT_EQ(storage->SessionById(12).status, StoreStatus::NotFound);
 }
 
-TEST_F(SqliteStorageTest, PasswordsAreStoredOnlyAsSaltedHashes) {
+TEST_F(ServerStorage, PasswordsAreStoredOnlyAsSaltedHashes) {
   auto storage = Open();
   ASSERT_TRUE(storage);
   const std::string password = "correct horse battery staple";
