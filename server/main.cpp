@@ -1,0 +1,77 @@
+// rovana-server: the self-hostable web service of Rovana's online features.
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "server/HttpFront.h"
+#include "server/ServerOptions.h"
+#include "server/SqliteStorage.h"
+
+using namespace rovana::server;
+
+int main(int argc, char** argv) {
+  const ParsedOptions parsed = ParseServerOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.options) {
+    std::fprintf(stderr, "rovana-server: %s\n\n%s", parsed.error.c_str(), ServerUsage().c_str());
+    return 2;
+  }
+  const ServerOptions& options = *parsed.options;
+  if (options.help) {
+    std::fputs(ServerUsage().c_str(), stdout);
+    return 0;
+  }
+
+  // Signals are taken by one watcher thread, so every other thread (the
+  // server's pool among them) inherits the blocked mask.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  ServerLog log;
+  if (!options.logFile.empty() && !log.Open(options.logFile)) {
+    std::fprintf(stderr, "rovana-server: cannot open the log %s\n", options.logFile.c_str());
+    return 1;
+  }
+  auto storage = SqliteStorage::Open(options.database, log);
+  if (!storage) {
+    std::fprintf(stderr, "rovana-server: cannot open the database %s (see the log)\n",
+                 options.database.c_str());
+    return 1;
+  }
+  EmptyRelay relay;
+  Service service(*storage, log, options.service, relay);
+  HttpFront front(service, log, options.certFile, options.keyFile);
+  if (!front.valid()) {
+    std::fprintf(stderr, "rovana-server: cannot load the certificate %s or the key %s\n",
+                 options.certFile.c_str(), options.keyFile.c_str());
+    return 1;
+  }
+  const int port = front.Bind(options.host, options.port);
+  if (port < 0) {
+    std::fprintf(stderr, "rovana-server: cannot listen on %s:%d\n", options.host.c_str(),
+                 options.port);
+    return 1;
+  }
+  const char* scheme = options.certFile.empty() ? "http" : "https";
+  log.Write(std::string("listening on ") + scheme + "://" + options.host + ":" +
+            std::to_string(port) + " with the database " + options.database);
+
+  std::thread watcher([&front, &log, signals] {
+    int signal = 0;
+    sigwait(&signals, &signal);
+    log.Write("signal " + std::to_string(signal) + ": stopping");
+    front.Stop();
+  });
+  const bool served = front.Run();
+  // Run() also ends when listening fails; wake the watcher then.
+  if (watcher.joinable()) {
+    pthread_kill(watcher.native_handle(), SIGTERM);
+    watcher.join();
+  }
+  log.Write("stopped");
+  return served ? 0 : 1;
+}
