@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -56,7 +57,7 @@ int FreePort() {
   return port;
 }
 
-// One keep-alive HTTP/1.1 connection to the server.
+// HTTP/1.1 requests to the server, each on a connection of its own.
 class Connection {
  public:
   explicit Connection(int port) : port_(port) {}
@@ -64,21 +65,20 @@ class Connection {
 
   // The reply body of a GET, nothing on a transport error or a status
   // other than 200.
-  std::optional<std::string> Get(const std::string& path) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      if (fd_ < 0 && !Open()) return std::nullopt;
-      const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: Rovana\r\n\r\n";
-      if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-        if (std::optional<std::string> body = ReadReply()) return body;
-        if (status_ != 0) return std::nullopt;  // a real reply, just not 200
-      }
-      Close();  // the server closed a kept connection: once more on a new one
-    }
-    return std::nullopt;
+  std::optional<std::string> Get(const std::string& path, int timeoutSeconds) {
+    if (!Open(timeoutSeconds)) return std::nullopt;
+    // One connection per request, as Rovana's client makes them.
+    const std::string request =
+        "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: Rovana\r\nConnection: close\r\n\r\n";
+    std::optional<std::string> body;
+    if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size()))
+      body = ReadReply();
+    Close();
+    return body;
   }
 
  private:
-  bool Open() {
+  bool Open(int timeoutSeconds) {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -90,7 +90,7 @@ class Connection {
     }
     const int one = 1;
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    timeval timeout{10, 0};
+    timeval timeout{timeoutSeconds, 0};
     setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     buffer_.clear();
     return true;
@@ -123,7 +123,6 @@ class Connection {
       if (!Fill()) return std::nullopt;
     std::string body = buffer_.substr(0, length);
     buffer_.erase(0, length);
-    if (head.find("connection: close") != std::string::npos) Close();
     if (status_ != 200) return std::nullopt;
     return body;
   }
@@ -152,26 +151,35 @@ class Client {
  public:
   Client(int port, int index, Stats& stats) : connection_(port), index_(index), stats_(stats) {}
 
-  void Run(Clock::time_point until) {
+  // Registers, logs in and creates a track; not timed (a password hash is
+  // slow on purpose, and devices log in once, not every second).
+  bool Join(Stats& joins) {
     const std::string email = "load" + std::to_string(index_) + "%40example.org";
-    if (!Call("/online/os.asp?a=ur&e=" + email + "&p=secret" + std::to_string(index_), false)) return;
+    const std::string password = "&p=secret" + std::to_string(index_);
+    if (!Call("/online/os.asp?a=ur&e=" + email + password, false, joins, kJoinTimeout)) return false;
     const std::optional<std::string> login =
-        Call("/online/os.asp?a=ul&e=" + email + "&p=secret" + std::to_string(index_) + "&s=&v=3.4.6%20load&l=0&d=PPC&c=", true);
-    if (!login) return;
+        Call("/online/os.asp?a=ul&e=" + email + password + "&s=&v=3.4.6%20load&l=0&d=PPC&c=", false, joins, kJoinTimeout);
+    if (!login) return false;
     const long user = After(*login, "<user id=\"").value_or(0);
     const long session = After(*login, "<session>").value_or(0);
     suffix_ = "&i=" + std::to_string(user) + "&s=" + std::to_string(session);
-    const std::optional<std::string> track = Call("/online/os.asp?a=ct", true);
-    if (!track) return;
-    const long trackId = After(*track, "<track id=\"").value_or(0);
+    const std::optional<std::string> track = Call("/online/os.asp?a=ct", true, joins, kJoinTimeout);
+    if (!track) return false;
+    track_ = After(*track, "<track id=\"").value_or(0);
+    return true;
+  }
+
+  // Once a second until `until`: a position up, the buddies' positions down.
+  void Run(Clock::time_point until) {
+    const long trackId = track_;
     double lat = 53.55 + index_ * 1e-4, lon = 10.0;
     auto next = Clock::now();
     while (Clock::now() < until) {
       char up[256];
       std::snprintf(up, sizeof up, "/online/os.asp?a=up&t=%ld&p=1&y=%f&x=%f&e=%f&v=%f&h=%f", trackId, lat, lon, 10.0,
                     20.0, 90.0);
-      if (!Call(up, true)) return;
-      if (!Call("/online/os.asp?a=bp", true)) return;
+      if (!Call(up, true, stats_, kTimeout)) return;
+      if (!Call("/online/os.asp?a=bp", true, stats_, kTimeout)) return;
       lon += 1e-4;
       next += std::chrono::seconds(1);
       std::this_thread::sleep_until(next);
@@ -179,18 +187,20 @@ class Client {
   }
 
  private:
-  std::optional<std::string> Call(const std::string& path, bool session) {
+  static constexpr int kTimeout = 10, kJoinTimeout = 120;  // seconds
+
+  std::optional<std::string> Call(const std::string& path, bool session, Stats& stats, int timeout) {
     const std::string full = path + (session ? suffix_ : "") + "&tick=" + std::to_string(++tick_);
     const auto start = Clock::now();
-    std::optional<std::string> body = connection_.Get(full);
+    std::optional<std::string> body = connection_.Get(full, timeout);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     const long result = body ? After(*body, "<result id=\"").value_or(-2) : -2;
-    std::lock_guard lock(stats_.mutex);
-    stats_.latencies.push_back(ms);
+    std::lock_guard lock(stats.mutex);
+    stats.latencies.push_back(ms);
     if (!body || result != 0) {
-      ++stats_.errors;
-      if (stats_.firstError.empty())
-        stats_.firstError = (body ? "result " + std::to_string(result) : std::string("no reply")) + " for " + path;
+      ++stats.errors;
+      if (stats.firstError.empty())
+        stats.firstError = (body ? "result " + std::to_string(result) : std::string("no reply")) + " for " + path;
       return std::nullopt;
     }
     return body;
@@ -200,13 +210,11 @@ class Client {
   int index_;
   Stats& stats_;
   std::string suffix_;
+  long track_ = 0;
   long tick_ = 0;
 };
 
-bool Answers(int port) {
-  Connection c(port);
-  return c.Get("/online/os.asp?a=bl&tick=0").has_value() || Connection(port).Get("/").has_value();
-}
+bool Answers(int port) { return Connection(port).Get("/online/os.asp?a=bl&tick=0", 2).has_value(); }
 
 int Usage(int status) {
   std::fprintf(status ? stderr : stdout,
@@ -260,13 +268,30 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  Stats stats;
+  Stats stats, joins;
+  std::vector<std::unique_ptr<Client>> clients;
+  for (int i = 0; i < o.clients; ++i) clients.push_back(std::make_unique<Client>(port, i, stats));
+  // Everyone joins first, a few at a time, then the timed run starts.
+  const auto joinStart = Clock::now();
+  std::atomic<int> next{0}, joined{0};
+  {
+    std::vector<std::thread> joiners;
+    for (int j = 0; j < 8; ++j)
+      joiners.emplace_back([&] {
+        for (int i; (i = next++) < o.clients;) joined += clients[static_cast<std::size_t>(i)]->Join(joins);
+      });
+    for (std::thread& t : joiners) t.join();
+  }
+  const double joinSeconds = std::chrono::duration<double>(Clock::now() - joinStart).count();
+  std::printf("server_load: %d of %d clients registered, logged in and made a track in %.1f s (%ld errors%s%s)\n",
+              joined.load(), o.clients, joinSeconds, joins.errors, joins.errors ? ", first: " : "",
+              joins.firstError.c_str());
+
   const auto start = Clock::now();
   const auto until = start + std::chrono::seconds(o.seconds);
   std::vector<std::thread> threads;
-  threads.reserve(static_cast<std::size_t>(o.clients));
-  for (int i = 0; i < o.clients; ++i)
-    threads.emplace_back([port, i, &stats, until] { Client(port, i, stats).Run(until); });
+  threads.reserve(clients.size());
+  for (auto& client : clients) threads.emplace_back([&client, until] { client->Run(until); });
   for (std::thread& t : threads) t.join();
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
 
@@ -285,5 +310,5 @@ int main(int argc, char** argv) {
               o.clients, elapsed, l.size(), l.size() / elapsed, at(0.50), at(0.99), stats.errors, bytes / 1024.0);
   if (stats.errors) std::printf("server_load: first error: %s\n", stats.firstError.c_str());
   fs::remove_all(folder, ec);
-  return stats.errors ? 1 : 0;
+  return stats.errors || joins.errors ? 1 : 0;
 }

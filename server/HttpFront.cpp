@@ -1,6 +1,10 @@
 #include "server/HttpFront.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace rovana::server {
 namespace {
@@ -14,6 +18,8 @@ struct RequestNote {
   std::string action;
   int result = -1;
 };
+constexpr std::size_t kWorkers = 64;  // threads answering requests
+constexpr int kBacklog = 1024;        // connections waiting to be accepted
 thread_local RequestNote tNote;
 
 std::string QueryOf(const std::string& target) {
@@ -43,6 +49,18 @@ void HttpFront::Route() {
   server_->set_read_timeout(10, 0);
   server_->set_write_timeout(10, 0);
   server_->set_keep_alive_max_count(100);
+  // Instead of the library's options (SO_REUSEPORT would let a second server
+  // share the port unseen): the address is reusable at once after a restart,
+  // and the socket is kept for raising its backlog.
+  server_->set_socket_options([this](int sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listening_ = sock;
+  });
+  // A kept-alive connection holds its worker until it idles out: many
+  // workers, and a short idle time, so that hundreds of devices are served.
+  server_->set_keep_alive_timeout(1);
+  server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server_->set_default_headers({{"Cache-Control", "no-store"}});
 
   server_->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
@@ -88,8 +106,13 @@ void HttpFront::Route() {
 }
 
 int HttpFront::Bind(const std::string& host, int port) {
-  if (port == 0) return server_->bind_to_any_port(host);
-  return server_->bind_to_port(host, port) ? port : -1;
+  const int bound = port == 0 ? server_->bind_to_any_port(host) : (server_->bind_to_port(host, port) ? port : -1);
+  // The library listens with a backlog of 5, so hundreds of devices
+  // connecting in the same second would wait for SYN retries; listening
+  // again on the bound socket raises it.
+  if (bound > 0 && listening_ >= 0 && ::listen(listening_, kBacklog) != 0)
+    log_.Write(std::string("listen backlog not raised: ") + std::strerror(errno));
+  return bound;
 }
 
 bool HttpFront::Run() { return server_->listen_after_bind(); }

@@ -43,6 +43,7 @@ class HttpFront {
   Service& service_;
   ServerLog& log_;
   std::unique_ptr<httplib::Server> server_;
+  int listening_ = -1;  // the listening socket, once bound
 };
 
 }  // namespace rovana::server
