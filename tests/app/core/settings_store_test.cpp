@@ -181,6 +181,7 @@ constexpr GoldenKey kGolden[] = {
     {"allowInternet", 'b', " <allowInternet>0</allowInternet>\n"},
     {"destNet", 'i', " <destNet>0</destNet>\n"},
     {"accessType", 'i', " <accessType>1</accessType>\n"},
+    {"serviceHost", 't', " <serviceHost><![CDATA[http://127.0.0.1:8642]]></serviceHost>\n"},
     {"preventStandbyEnabled", 'b', " <preventStandbyEnabled>1</preventStandbyEnabled>\n"},
     {"preventBackLightsEnabled", 'b', " <preventBackLightsEnabled>0</preventBackLightsEnabled>\n"},
     {"wakeupEnabled", 'b', " <wakeupEnabled>0</wakeupEnabled>\n"},
