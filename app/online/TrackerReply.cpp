@@ -35,6 +35,10 @@ class TrackerReplyReader final : public XmlReader {
   void Start() {
     std::string name = Name();
     const bool empty = EmptyElement();
+    if (overflow_ > 0) {  // too deep to look into
+      if (!empty) Push(std::move(name));
+      return;
+    }
     if (record_ != RecordKind::None) {
       // A direct child of the open record names one of its fields.
       if (stack_.size() == recordDepth_ && empty) Field(name, std::string());

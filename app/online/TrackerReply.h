@@ -12,6 +12,8 @@
 //   </buddypositions>
 //   <msg id="9"><buddy>3</buddy><age>20</age><m>Hello</m></msg>   a chat message
 //
+// A "msg" directly inside "user" is the session's server message, not chat.
+// Elements nested more than 64 deep are not looked into.
 // A record (buddy, buddyposition, msg) takes the texts of its direct
 // children; it is handed on at its end tag, or when an enclosing element
 // ends first. A list's end is handed on only when its end tag is read, so a
