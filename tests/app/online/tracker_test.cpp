@@ -193,6 +193,24 @@ TEST_F(TrackerTest, AFailedUploadSendsNothingToTheSecondServerAndIsRetried) {
   EXPECT_FALSE(tracker_->newFix());
 }
 
+// Regression: the fix mutex was held over the upload, so a slow server held
+// up GPSThread.
+TEST_F(TrackerTest, AFixDuringASlowUploadWaitsForNothingAndStaysNew) {
+  store_->downloadPosEnabled = false;
+  store_->pollMsgEnabled = false;
+  ConfigureTracker();
+  server_.Delay("up", std::chrono::milliseconds(400));
+  tracker_->NewFix(Fix(36000), 0, 0);
+  std::thread step([this] { tracker_->Step(); });
+  while (server_.Count("up") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const auto start = std::chrono::steady_clock::now();
+  tracker_->NewFix(Fix(36001), 0, 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  step.join();
+  EXPECT_LT(took, std::chrono::milliseconds(200));
+  EXPECT_TRUE(tracker_->newFix()) << "the fix that came during the upload is the next one to send";
+}
+
 TEST_F(TrackerTest, AnUnknownBuddyAsksForTheListOnTheNextStep) {
   server_.Always("bp",
                  "<reply><result id=\"0\"/><buddypositions>"
