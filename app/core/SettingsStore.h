@@ -246,6 +246,7 @@ class SettingsStore {
   bool allowInternet{};  // online: internet access allowed
   std::int32_t destNet{};  // online: connection manager destination network index
   std::int32_t accessType{};  // online: internet access type
+  std::string serviceHost{};  // online: web service server as scheme, host and port ("http://127.0.0.1:8642")
   bool preventStandbyEnabled{};  // core: keep the device from suspending
   bool preventBackLightsEnabled{};  // core: keep the backlight on
   bool wakeupEnabled{};  // settings dialog: wake-up on
