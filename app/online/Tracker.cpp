@@ -128,8 +128,11 @@ class Tracker::Reply final : public TrackerReplySink {
   void PositionsEnd() override {
     if (!inPositions_) return;
     inPositions_ = false;
-    std::erase_if(tracker_.buddies_,
-                  [this](const rovana::Buddy& b) { return b.enabled && !positioned_.contains(b.id); });
+    // An enabled buddy the list has no position for (not uploaded yet, or
+    // no longer) shows without one; it stays a buddy until a buddy list
+    // drops it.
+    for (rovana::Buddy& b : tracker_.buddies_)
+      if (b.enabled && !positioned_.contains(b.id)) b.hasPosition = false;
   }
   void Position(const PositionRecord& record) override {
     if (!record.id) return;

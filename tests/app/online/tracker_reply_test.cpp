@@ -79,9 +79,10 @@ TEST_F(TrackerReplyTest, ListsAndPositions) {
        {kTwoBuddies, "<buddylist><buddy id=\"2\"><nickname>Bobby</nickname><enabled>1</enabled></buddy><buddy id=\"1\"/></buddylist>"},
        "1 Anna on;2 Bobby on"},
       {"positions in degrees", {kTwoBuddies, kAnnaAt}, "1 Anna on @48.5000,11.2500;2 Bob off"},
-      {"an enabled buddy without a position in a position list is dropped", {kThreeBuddies, kAnnaAt},
-       "1 Anna on @48.5000,11.2500;2 Bob off"},
-      {"an empty position list drops every enabled buddy", {kThreeBuddies, "<buddypositions/>"}, "2 Bob off"},
+      {"an enabled buddy without a position in a position list stays, without one", {kThreeBuddies, kAnnaAt},
+       "1 Anna on @48.5000,11.2500;2 Bob off;3 Cem on"},
+      {"an empty position list takes every enabled buddy's position",
+       {kThreeBuddies, kAnnaAt, "<buddypositions/>"}, "1 Anna on;2 Bob off;3 Cem on"},
       {"a position of an unknown buddy asks for the list",
        {kTwoBuddies,
         "<buddypositions><buddyposition id=\"1\"><y>1</y><x>2</x></buddyposition>"
