@@ -41,8 +41,9 @@ bool HasControlOrSpace(std::string_view text) {
 // The failures before any reply header: which step of the sequence broke.
 HttpFailure EarlyFailure(CURLcode code) {
   switch (code) {
+    // The scheme was checked before; an "unsupported protocol" now is a
+    // server that answered without HTTP (HTTP/0.9 is refused).
     case CURLE_URL_MALFORMAT:
-    case CURLE_UNSUPPORTED_PROTOCOL:
       return HttpFailure::kBadUrl;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
