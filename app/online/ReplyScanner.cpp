@@ -128,22 +128,28 @@ std::optional<std::string> ReplyScanner::ObjectText(std::size_t capacity) {
 }
 
 std::string ValueOf(std::string_view text, std::string_view key) {
-  const std::string quoted = "\"" + std::string(key) + "\"";
+  const std::string name = "\"" + std::string(key) + "\"";
   std::size_t at = 0;
   for (;;) {
-    const std::size_t found = text.find(quoted, at);
+    const std::size_t found = text.find(name, at);
     if (found == std::string_view::npos) return {};
-    at = found + quoted.size();
+    at = found + name.size();
     while (at < text.size() && IsSpace(text[at])) ++at;
     if (at < text.size() && text[at] == ':') break;
   }
   ++at;
-  while (at < text.size() && (IsSpace(text[at]) || text[at] == '"')) ++at;
+  bool quoted = false;
+  while (at < text.size() && IsSpace(text[at])) ++at;
+  if (at < text.size() && text[at] == '"') {
+    quoted = true;
+    ++at;
+  }
 
   std::string value;
   while (at < text.size()) {
     const char c = text[at];
-    if (c == ',' || c == '}' || c == '"') break;
+    // A quoted value may hold commas and braces ("Munich, Bavaria").
+    if (c == '"' || (!quoted && (c == ',' || c == '}'))) break;
     if (c != '\\' || at + 1 >= text.size()) {
       value += c;
       ++at;

@@ -58,9 +58,11 @@ class ReplyScanner {
   bool failed_ = false;
 };
 
-// Within captured text: the value after "\"key\":" (spaces and quotes after
-// the colon skipped), up to the next unescaped comma, "}" or quote, trailing
-// spaces dropped. JSON escapes (\" \\ \/ \b \f \n \r \t \uXXXX) are decoded.
+// Within captured text: the value after "\"key\":". Spaces after the colon
+// are skipped; a value that opens with a quote runs to the next unescaped
+// quote (commas and braces included: "Munich, Bavaria"), any other (number,
+// true, false) to the next comma, "}" or quote; trailing spaces are dropped.
+// JSON escapes (\" \\ \/ \b \f \n \r \t \uXXXX) are decoded.
 // Empty when the key is not there.
 std::string ValueOf(std::string_view text, std::string_view key);
 
