@@ -197,8 +197,7 @@ bool HttpTransfer::Open(const HttpRequestLine& request, const HttpOptions& optio
   handles->added = true;
   handles_ = std::move(handles);
 
-  while (!headersDone_ && Pump()) {
-  }
+  while (Pump() && !headersDone_) Wait();
   if (headersDone_) return true;
   if (failure_ == HttpFailure::kNone) Fail(HttpFailure::kSend, "the server sent no reply headers");
   Close();
@@ -217,11 +216,11 @@ bool HttpTransfer::Pump() {
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(handles_->multi, &left))
     if (message->msg == CURLMSG_DONE) Finish(message->data.result);
-  if (done_) return false;
-  // Wait for the socket only when this round brought nothing the caller
-  // is waiting for.
-  if (!headersDone_ || buffered() == 0) curl_multi_poll(handles_->multi, nullptr, 0, 200, nullptr);
-  return true;
+  return !done_;
+}
+
+void HttpTransfer::Wait() {
+  if (!done_ && handles_) curl_multi_poll(handles_->multi, nullptr, 0, 200, nullptr);
 }
 
 void HttpTransfer::Finish(int result) {
@@ -286,8 +285,7 @@ std::size_t HttpTransfer::OnBody(char* data, std::size_t size, std::size_t count
 HttpRead HttpTransfer::Read(char* buffer, std::size_t length) {
   if (!handles_) return {false, 0};
   if (length == 0) return {true, 0};
-  while (buffered() == 0 && Pump()) {
-  }
+  while (buffered() == 0 && Pump() && buffered() == 0) Wait();
   const std::size_t n = std::min(length, buffered());
   if (n > 0) {
     std::memcpy(buffer, buffer_.data() + readPos_, n);

@@ -99,7 +99,8 @@ class HttpTransfer {
   struct Handles;
   static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
   static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
-  bool Pump();  // one round of the transfer; false once it is done
+  bool Pump();  // one round of the transfer without waiting; false once it is done
+  void Wait();  // until the sockets have news, at most 200 ms
   void Fail(HttpFailure failure, std::string error);
   void Finish(int code);
 
