@@ -56,7 +56,8 @@ SaveResult SaveToFile(ReplyStream& stream, const std::filesystem::path& file, st
   Cleanup cleanup{stream, {}};
   std::string pattern = file.string() + ".part-XXXXXX";
   const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) return Failed(SaveReason::kCannotCreate, std::string("cannot create a file there: ") + std::strerror(errno), file);
+  if (fd < 0)
+    return Failed(SaveReason::kCannotCreate, std::string("cannot create a file there: ") + std::strerror(errno), file);
   cleanup.fd = fd;
   cleanup.temporary = pattern;
   ::fchmod(fd, 0644);  // mkostemp makes it 0600; a cached reply is not secret
@@ -68,7 +69,8 @@ SaveResult SaveToFile(ReplyStream& stream, const std::filesystem::path& file, st
   std::uint64_t written = 0;
   for (;;) {
     const StreamRead r = stream.Read(piece.get(), kSavePiece);
-    if (!r.ok) return Failed(SaveReason::kReadFailed, "the reply broke off after " + std::to_string(written) + " bytes", file);
+    if (!r.ok)
+      return Failed(SaveReason::kReadFailed, "the reply broke off after " + std::to_string(written) + " bytes", file);
     if (r.bytes == 0) break;
     if (written + r.bytes > cap)
       return Failed(SaveReason::kTooLarge, "the reply is larger than " + std::to_string(cap) + " bytes", file);
@@ -76,9 +78,11 @@ SaveResult SaveToFile(ReplyStream& stream, const std::filesystem::path& file, st
       return Failed(SaveReason::kWriteFailed, std::string("write failed: ") + std::strerror(errno), file);
     written += r.bytes;
   }
-  if (::fsync(fd) != 0) return Failed(SaveReason::kWriteFailed, std::string("sync failed: ") + std::strerror(errno), file);
+  if (::fsync(fd) != 0)
+    return Failed(SaveReason::kWriteFailed, std::string("sync failed: ") + std::strerror(errno), file);
   cleanup.fd = -1;
-  if (::close(fd) != 0) return Failed(SaveReason::kWriteFailed, std::string("close failed: ") + std::strerror(errno), file);
+  if (::close(fd) != 0)
+    return Failed(SaveReason::kWriteFailed, std::string("close failed: ") + std::strerror(errno), file);
   if (::rename(pattern.c_str(), file.c_str()) != 0)
     return Failed(SaveReason::kWriteFailed, std::string("cannot replace the file: ") + std::strerror(errno), file);
   cleanup.temporary.clear();

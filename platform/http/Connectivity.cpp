@@ -141,7 +141,8 @@ ConnectivityAnswer Connectivity::Check() {
     if (!dbus_connection_get_is_connected(connection_)) Disconnect();
     return answer;
   }
-  const bool down = state.value == kStateAsleep || state.value == kStateDisconnected || state.value == kStateDisconnecting;
+  const bool down =
+      state.value == kStateAsleep || state.value == kStateDisconnected || state.value == kStateDisconnecting;
   answer.online = down ? Online::kOffline : Online::kConnected;
   answer.detail = "NetworkManager state " + std::to_string(state.value);
   return answer;
