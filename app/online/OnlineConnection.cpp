@@ -19,9 +19,11 @@ bool OnlineConnection::useConnMgr() const { return !options_.useConnMgr || optio
 bool OnlineConnection::EnsureConnection() {
   if (!useConnMgr()) return true;
   if (!allowInternet()) {
-    LogMessage("could not connect to internet (internet access is not allowed)");
+    // Said once until access is allowed again: every map tile asks.
+    if (!toldNotAllowed_.exchange(true)) LogMessage("could not connect to internet (internet access is not allowed)");
     return false;
   }
+  toldNotAllowed_ = false;
   const platform::ConnectivityAnswer answer = options_.connectivity();
   if (answer.online == platform::Online::kNoManager && !toldNoManager_.exchange(true))
     LogMessage("No connection manager (%s): taken as connected", answer.detail.c_str());

@@ -38,7 +38,8 @@ class OnlineConnection {
 
   // Makes sure a connection exists before a request goes out. Always true
   // when useConnMgr is false; else false while allowInternet is false or
-  // when the machine is offline, logging "could not connect to internet".
+  // when the machine is offline, logging "could not connect to internet"
+  // (for internet access not allowed, once until it is allowed again).
   bool EnsureConnection();
   // A connection was found by the last check and not released since.
   bool connectionHeld() const { return held_.load(); }
@@ -62,6 +63,7 @@ class OnlineConnection {
   std::unique_ptr<platform::Connectivity> networkManager_;  // when no check was given in
   std::atomic<bool> held_{false};
   std::atomic<bool> toldNoManager_{false};
+  std::atomic<bool> toldNotAllowed_{false};
   std::atomic<std::uint32_t> generation_{0};
   std::atomic<std::uint64_t> requestBytes_{0};
   std::atomic<std::uint64_t> replyBytes_{0};
