@@ -79,6 +79,9 @@ GpsFixHooks GpsConnection::Hooks() {
   hooks.track = [this](const GeoPoint& filtered, double speedKmh, bool recordable) {
     if (TrackRecorder* recorder = recorder_.load(); recorder && recordable) recorder->Offer(filtered, speedKmh);
   };
+  hooks.buddy = [this](const GeoPoint& filtered, double speedKmh, double courseDeg) {
+    if (const BuddyHook* hook = buddy_.load(); hook && *hook) (*hook)(filtered, speedKmh, courseDeg);
+  };
   return hooks;
 }
 

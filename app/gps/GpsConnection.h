@@ -59,6 +59,13 @@ class GpsConnection {
   // is not recorded); null for none. It must outlive the connection or be
   // unset first.
   void SetRecorder(TrackRecorder* recorder) { recorder_.store(recorder); }
+  // The buddy tracker's hook, which hears every filtered fix with speed
+  // (km/h) and course (degrees). Set once, before Start.
+  using BuddyHook = std::function<void(const GeoPoint& filtered, double speedKmh, double courseDeg)>;
+  void SetBuddy(BuddyHook hook) {
+    buddyHook_ = std::move(hook);
+    buddy_.store(&buddyHook_);
+  }
 
   // A receiver's fix is there: the thread reads and the last RMC (or the
   // RMC part filled from GGA) says "A".
@@ -72,6 +79,9 @@ class GpsConnection {
   Accurator filter_;
   Analyzer live_;
   Analyzer trip_;
+  // The hook outlives the thread that calls it: declared before it.
+  BuddyHook buddyHook_;
+  std::atomic<const BuddyHook*> buddy_{nullptr};
   std::unique_ptr<GPSThread> thread_;
   std::atomic<std::uint32_t> fixes_{0};
   std::atomic<TrackRecorder*> recorder_{nullptr};

@@ -253,6 +253,15 @@ std::int32_t WebService::Login() {
   return outcome.result;
 }
 
+void WebService::Logout() {
+  std::lock_guard login(loginMutex_);
+  std::lock_guard state(stateMutex_);
+  loggedIn_ = false;
+  userId_ = sessionId_ = 0;
+  lastResult_ = kResultNoEmail;
+  LogMessage("Logged out of the web service");
+}
+
 WebService::LoginOutcome WebService::LoginLocked() {
   const ServiceSettings s = settings();
   LoginOutcome out;

@@ -114,6 +114,8 @@ class WebService {
 
   // Logs in now (see above) and gives the result code.
   std::int32_t Login();
+  // Forgets the session; the next request that needs one logs in again.
+  void Logout();
 
   bool loggedIn() const;
   std::int32_t userId() const;

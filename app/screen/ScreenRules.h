@@ -174,6 +174,9 @@ enum class CommandKind : std::uint8_t {
   GotoTarget,
   DeleteTarget,
   Trainer,
+  // The online services and buddy tracking.
+  OnlineServices,
+  VozazId,
 };
 
 struct Command {

@@ -22,6 +22,10 @@ class MapCatalogue;
 }  // namespace maps
 }  // namespace rovana
 
+namespace rovana::dialogs {
+struct OnlineActions;
+}
+
 namespace rovana::ui {
 
 struct AppContext {
@@ -53,6 +57,9 @@ struct AppContext {
   // tests of the screen alone (the screen then sounds the speed alert
   // itself).
   Target* target = nullptr;
+  // What the online dialogs ask of the web service and the buddy tracker;
+  // null in tests of the screen alone.
+  const dialogs::OnlineActions* online = nullptr;
 };
 
 }  // namespace rovana::ui

@@ -29,6 +29,7 @@
 #include "app/screen/BootThread.h"
 #include "app/ui/MainScreen.h"
 #include "app/ui/MapViewMaps.h"
+#include "app/ui/OnlineServices.h"
 #include "app/ui/PromptPlayer.h"
 #include "app/dialogs/LanguageDialog.h"
 #include "app/dialogs/LoadingDialog.h"
@@ -48,7 +49,7 @@ constexpr const char* kLibraryFile = "libZenolithCE.so";
 // which start-up creates them. The loading dialog runs between the tile
 // loaders and the GPS connection.
 constexpr const char* kAbsentBeforeLoading[] = {"online map"};
-constexpr const char* kAbsentAfterLoading[] = {"Directions", "search", "buddy tracker"};
+constexpr const char* kAbsentAfterLoading[] = {"Directions", "search"};
 
 }  // namespace
 
@@ -83,6 +84,7 @@ struct Application::Objects {
   std::unique_ptr<maps::MapCatalogue> catalogue;
   std::unique_ptr<Waypoints> waypoints;  // the GPX files and their collections
   std::unique_ptr<TrackRecorder> recorder;
+  std::unique_ptr<OnlineServices> online;  // fed by the GPS connection: goes after it
   std::unique_ptr<GpsConnection> gps;  // owns the filter, the live and trip statistics and GPSThread; feeds the recorder
   std::unique_ptr<PromptPlayer> sounds;  // the voice prompts, on the user-interface thread
   std::unique_ptr<Target> target;
@@ -143,7 +145,8 @@ void Application::Boot() {
       dialog.exec();
     }
   }
-  LogMessage("Online connection absent");
+  o.online = std::make_unique<OnlineServices>(*o.settings, *o.language, quit_);
+  LogMessage("Online connection created");
 
   const ScreenLayout layout = LayoutForScreen(options_.width, options_.height);
   LogMessage("rcClientFull = %d,%d,%d,%d", layout.full.left, layout.full.top, layout.full.right, layout.full.bottom);
@@ -179,6 +182,7 @@ void Application::Boot() {
 
   o.gps = std::make_unique<GpsConnection>(*o.settings, quit_);
   o.gps->SetRecorder(o.recorder.get());
+  o.gps->SetBuddy(o.online->FixHook());
   o.gps->Start();
   LogMessage("GPS connection created (%s)", o.settings->gpsName.empty() ? "no source" : o.settings->gpsName.c_str());
   o.sounds = std::make_unique<PromptPlayer>(options_.folders, *o.settings);
@@ -188,6 +192,7 @@ void Application::Boot() {
   o.target->Restore();  // the GPX files it may follow are loaded now
   LogMessage("Navigation target created");
   for (const char* name : kAbsentAfterLoading) LogMessage("%s absent", name);
+  o.online->Start();  // the buddy tracker's thread
 
   o.boot = std::make_unique<BootThread>(*o.settings, quit_);
   o.boot->Start();
@@ -217,6 +222,12 @@ MapViewInputs Application::MapInputs() {
   inputs.target = [target] { return target->TargetPoint(); };
   inputs.trainer = [target] { return target->TrainerPoint(); };
   inputs.directionPrompt = [target] { return static_cast<int>(target->prompt()); };
+  OnlineServices* online = o.online.get();
+  inputs.buddies = [online] {
+    std::vector<MapBuddy> buddies;
+    for (BuddyMark& b : online->Buddies()) buddies.push_back({std::move(b.position), b.ageSeconds});
+    return buddies;
+  };
   return inputs;
 }
 
@@ -320,9 +331,11 @@ int Application::Run() {
                                                       [this] { Shutdown(); }, o.gps.get(), o.waypoints.get(),
                                                       o.recorder.get(), options_.folders.ResourceCandidates("Symbol"),
                                                       o.locator.get(), o.catalogue.get(), o.grids.get(),
-                                                      o.target.get()});
+                                                      o.target.get(), &o.online->actions()});
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   o.screen->mapView().SetInputs(MapInputs());
+  o.online->onChat = [screen = o.screen.get()] { screen->NotifyChat(); };
+  o.online->onOpenAccount = [screen = o.screen.get()] { screen->OpenAccount(); };
   if (signalled_) QTimer::singleShot(0, o.screen.get(), [this] { objects_->screen->Quit(false); });
   if (options_.quitAfterMs >= 0) {
     QTimer::singleShot(options_.quitAfterMs, o.screen.get(), [this] {
@@ -343,10 +356,13 @@ int Application::Run() {
 
   quit_.store(true);
   o.boot->Stop();
+  o.online->onChat = nullptr;
+  o.online->onOpenAccount = nullptr;
   o.screen.reset();
   o.target.reset();
   o.sounds.reset();
-  o.gps.reset();  // joins GPSThread, the recorder's last caller
+  o.gps.reset();  // joins GPSThread, the recorder's and the tracker's last caller
+  o.online.reset();  // joins the tracker's thread
   o.recorder.reset();
   o.waypoints.reset();
   o.catalogue.reset();

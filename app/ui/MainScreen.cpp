@@ -23,6 +23,7 @@
 #include "app/dialogs/QuickMenuDialog.h"
 #include "app/coords/Locator.h"
 #include "app/dialogs/SettingsDialog.h"
+#include "app/dialogs/VozazIdDialog.h"
 #include "app/gps/GpsConnection.h"
 #include "app/ui/LiveTexts.h"
 
@@ -394,6 +395,12 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::DeleteTarget:
     case CommandKind::Trainer:
       OpenTargetCommand(command->kind);
+      break;
+    case CommandKind::OnlineServices:
+      OpenOnlineServices();
+      break;
+    case CommandKind::VozazId:
+      OpenVozazId(dialogs::VozazIdDialog::kOptions);
       break;
   }
 }

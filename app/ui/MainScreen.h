@@ -167,6 +167,18 @@ class MainScreen : public QDialog {
   void OpenTargetCommand(screen::CommandKind kind);
   void SetTargetFromMarker();
   void UpdateTargetMenuStates();
+
+ public:
+  // Config › Online services, the account, and Tools › VozazId on a page
+  // (MainScreenOnline.cpp); nothing without the online services.
+  void OpenOnlineServices();
+  void OpenAccount();
+  void OpenVozazId(int page);
+  // A chat line arrived: with `chatNotify`, the chat page opens, unless a
+  // dialog is open already.
+  void NotifyChat();
+
+ private:
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
   void OpenGpxCommand(screen::CommandKind kind);
   void StartRecording();

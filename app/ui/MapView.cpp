@@ -7,6 +7,7 @@
 
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
+#include "app/coords/Units.h"
 #include "app/ui/Symbols.h"
 #include "app/waypoints/GpxParser.h"
 #include "app/waypoints/Waypoints.h"
@@ -120,7 +121,7 @@ std::vector<std::string> MapView::LocatorLines(const MapFrame& frame) const {
 
 void MapView::PaintLayers(QPainter& painter, const MapFrame& frame, Waypoints* waypoints,
                           const SymbolTable* symbols) {
-  mapsDrawn_ = collectionsDrawn_ = audioMarksDrawn_ = 0;
+  mapsDrawn_ = collectionsDrawn_ = audioMarksDrawn_ = buddiesDrawn_ = 0;
   verticesDrawn_ = 0;
   arrow_.reset();
   labels_.clear();
@@ -133,6 +134,15 @@ void MapView::PaintLayers(QPainter& painter, const MapFrame& frame, Waypoints* w
   const ClipBox box = ClipBox::Screen(frame.width, frame.height, kClipMargin);
   const std::optional<GeoPoint> target = inputs_.target ? inputs_.target() : std::nullopt;
   if (target && settings_.targetEnabled) DrawSymbol(painter, *target, settings_.targetSymbol, symbols, frame.dpi);
+  if (inputs_.buddies) {
+    // "anna (0:00:12)": the nickname and the age of the position.
+    for (const MapBuddy& b : inputs_.buddies()) {
+      GeoPoint labelled(b.position.latitude(), b.position.longitude());
+      labelled.setText(PointText::Name, b.position.name() + " (" + FormatDuration(std::max(0, b.ageSeconds), false) + ")");
+      DrawSymbol(painter, labelled, "Buddy", symbols, frame.dpi);
+      ++buddiesDrawn_;
+    }
+  }
   if (settings_.trainerVisible && inputs_.trainer)
     if (const std::optional<GeoPoint> trainer = inputs_.trainer())
       DrawSymbol(painter, *trainer, settings_.trainerSymbol, symbols, frame.dpi);

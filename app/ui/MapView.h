@@ -60,6 +60,12 @@ struct MapRequest {
   int displayGrid = 0;  // only maps aligned to it show their pictures
 };
 
+// A buddy on the map: where, and how old that position is.
+struct MapBuddy {
+  GeoPoint position;
+  int ageSeconds = 0;
+};
+
 struct MapViewInputs {
   // Angle from true north to the north of grid `gridId` at a position.
   std::function<double(const GeoPoint&, int gridId)> gridConvergence;
@@ -78,6 +84,8 @@ struct MapViewInputs {
   // The direction prompt the compass shows in its centre (the Target's
   // DirectionPrompt as a number, 0 for none).
   std::function<int()> directionPrompt;
+  // The buddies with a position (their nickname as the point's name).
+  std::function<std::vector<MapBuddy>()> buddies;
   // A text of the language table by entry number (the compass letters).
   std::function<std::string(int entry)> text;
 };
@@ -135,6 +143,7 @@ class MapView {
   int collectionsDrawn() const { return collectionsDrawn_; }
   std::size_t verticesDrawn() const { return verticesDrawn_; }
   int audioMarksDrawn() const { return audioMarksDrawn_; }
+  int buddiesDrawn() const { return buddiesDrawn_; }
 
   static constexpr double kClipMargin = 64;  // pixels beyond the screen edges
 
@@ -158,7 +167,7 @@ class MapView {
   std::optional<int> autoGrid_;  // the last grid `gridAuto` chose
   double dragX_ = 0, dragY_ = 0;
   std::optional<Arrow> arrow_;
-  int mapsDrawn_ = 0, collectionsDrawn_ = 0, audioMarksDrawn_ = 0;
+  int mapsDrawn_ = 0, collectionsDrawn_ = 0, audioMarksDrawn_ = 0, buddiesDrawn_ = 0;
   std::size_t verticesDrawn_ = 0;
   struct Label {
     QPointF at;

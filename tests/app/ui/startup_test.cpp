@@ -34,11 +34,11 @@ TEST(Startup, LogShowsStartupAndShutdownInOrderAndScreenshotHasTheScreenSize) {
   const char* order[] = {
       "Program folder ",       "Registered DLL '",     "Log of ",
       "Rovana 3.",             "Settings store created", "Language table created",
-      "Language dialog answered automatically", "Online connection absent",
+      "Language dialog answered automatically", "Online connection created",
       "rcClientFull = 0,0,240,320", "rcClientLoRes= 0,0,240,320", "orient       = 1",
       "Locator: ZenolithCE.Position created", "LoaderThread=0x", "LoadThread=0x",
       "Loading dialog closed", "GPSThread=0x",         "GPS connection created",
-      "buddy tracker absent",  "BootThread=0x",        "boot time = ",
+      "TrackerThread=0x",      "BootThread=0x",        "boot time = ",
       "Starting Rovana",       "Screenshot saved to ", "Quitting Rovana!",
       "Waypoint files saved",  "Trip statistics and position stored",           "Settings saved",
       "Log closed",
