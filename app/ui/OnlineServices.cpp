@@ -13,7 +13,7 @@
 #include "app/core/LanguageTable.h"
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
-#include "app/online/HttpRequest.h"
+#include "app/online/ServiceTransport.h"
 #include "app/online/OnlineConnection.h"
 #include "app/online/Tracker.h"
 #include "app/online/TrackerThread.h"
@@ -24,7 +24,6 @@ namespace rovana::ui {
 namespace {
 
 constexpr int kFollowMs = 1000;
-constexpr std::size_t kReplyCap = 1024 * 1024;  // bytes of a web-service reply
 
 // The pool the dialogs' actions run on; waited for before the session goes.
 QThreadPool& ActionPool() {
@@ -34,24 +33,6 @@ QThreadPool& ActionPool() {
     return p;
   }();
   return *pool;
-}
-
-// The reply body of one request, nothing on any failure.
-std::optional<std::string> Fetch(OnlineConnection& connection, const ServiceRequest& r) {
-  HttpRequest request(connection, r.host, r.path, r.kind);
-  if (!request.Open()) return std::nullopt;
-  std::string body;
-  char buffer[8192];
-  for (;;) {
-    const StreamRead read = request.Read(buffer, sizeof buffer);
-    if (!read.ok) return std::nullopt;
-    if (read.bytes == 0) return body;
-    body.append(buffer, read.bytes);
-    if (body.size() > kReplyCap) {
-      LogMessage("Web service: reply over %zu bytes dropped", kReplyCap);
-      return std::nullopt;
-    }
-  }
 }
 
 int ResultOf(bool ok, const WebService& service) {
@@ -72,7 +53,7 @@ OnlineServices::OnlineServices(SettingsStore& settings, const LanguageTable& lan
   connection_ = std::make_unique<OnlineConnection>(options);
 
   ServiceHooks hooks;
-  hooks.transport = [this](const ServiceRequest& r) { return Fetch(*connection_, r); };
+  hooks.transport = HttpTransport(*connection_);
   // Settings change on the UI thread only.
   hooks.post = [this](SettingsChange change) {
     QMetaObject::invokeMethod(this, [this, change = std::move(change)] {

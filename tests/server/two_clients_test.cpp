@@ -1,0 +1,99 @@
+// Two of Rovana's online rooms, each with a home of its own, against the
+// reference server on loopback, every request a real HTTP request: both
+// register on their first login, name themselves, become buddies, and then
+// one sees the other's position and reads the other's chat message.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/core/SettingsStore.h"
+#include "app/online/OnlineConnection.h"
+#include "app/online/ServiceTransport.h"
+#include "app/online/Tracker.h"
+#include "app/online/WebService.h"
+#include "tests/server/ServerHarness.h"
+#include "tests/support/TempHome.h"
+
+namespace {
+
+using namespace rovana;
+
+// One Rovana's online side: its settings, connection, session and tracker.
+struct Client {
+  testing_support::TempHome home;
+  std::unique_ptr<OnlineConnection> connection;
+  std::unique_ptr<WebService> service;
+  std::unique_ptr<Tracker> tracker;
+
+  Client(int port, const std::string& email) {
+    SettingsStore& s = *home.settings;
+    s.serviceHost = "http://127.0.0.1:" + std::to_string(port);
+    s.trackerEmail = email;
+    s.trackerPassword = "pass-" + email;
+    s.allowInternet = true;
+    s.useConnMgr = false;
+    s.vozazidEnabled = 1;
+    OnlineOptions options;
+    options.allowInternet = [] { return true; };
+    options.useConnMgr = [] { return false; };
+    connection = std::make_unique<OnlineConnection>(options);
+    ServiceHooks hooks;
+    hooks.transport = HttpTransport(*connection);
+    // One thread here: what the session changes goes straight to the store.
+    hooks.post = [&s](SettingsChange change) { change(s); };
+    hooks.ask = [](const UserQuestion&) { return true; };
+    service = std::make_unique<WebService>(*home.language, hooks, std::string(32, '0'));
+    service->Configure(ServiceSettingsOf(s));
+    TrackerHooks trackerHooks;
+    trackerHooks.post = hooks.post;
+    tracker = std::make_unique<Tracker>(*service, *home.language, trackerHooks);
+    tracker->Configure(TrackerSettingsOf(s));
+  }
+  SettingsStore& settings() { return *home.settings; }
+};
+
+TEST(ServerTwoClients, BuddiesSeeEachOthersPositionAndChat) {
+  server_test::TestServer server;
+  ASSERT_TRUE(server.valid());
+  Client anna(server.port(), "anna@example.org"), bob(server.port(), "bob@example.org");
+
+  // The first login of an unknown e-mail registers it.
+  ASSERT_EQ(anna.service->Login(), 0);
+  ASSERT_EQ(bob.service->Login(), 0);
+  ASSERT_TRUE(anna.tracker->ChangeIdentity("anna", "1111"));
+  ASSERT_TRUE(bob.tracker->ChangeIdentity("bob", "2222"));
+  // Bob gives Anna his nickname and public PIN.
+  ASSERT_EQ(bob.service->Login(), 0);
+  const std::string bobsPin = bob.settings().trackerPINpublic;
+  ASSERT_FALSE(bobsPin.empty());
+  ASSERT_TRUE(anna.tracker->AddBuddy("bob", bobsPin));
+  ASSERT_TRUE(bob.tracker->RequestBuddyList());
+  const std::vector<Buddy> bobs = bob.tracker->Buddies();
+  ASSERT_EQ(bobs.size(), 1u);
+  EXPECT_EQ(bobs[0].nickname, "anna");
+
+  // Anna's receiver gives a fix; her tracker's step uploads it.
+  GeoPoint at(53.5611 * 3.14159265358979 / 180, 10.0042 * 3.14159265358979 / 180, 12);
+  at.setTime(36000);
+  anna.tracker->NewFix(at, 18.0, 90.0);
+  anna.tracker->Step();
+  ASSERT_TRUE(bob.tracker->RequestPositions());
+  const std::vector<Buddy> seen = bob.tracker->Buddies();
+  ASSERT_EQ(seen.size(), 1u);
+  ASSERT_TRUE(seen[0].hasPosition) << "Bob sees where Anna is";
+  EXPECT_NEAR(seen[0].latitude, at.latitude(), 1e-7);
+  EXPECT_NEAR(seen[0].longitude, at.longitude(), 1e-7);
+
+  // Anna writes; Bob's next poll brings the line into his chat log.
+  ASSERT_TRUE(anna.tracker->RequestBuddyList());
+  const std::vector<Buddy> annas = anna.tracker->Buddies();
+  ASSERT_EQ(annas.size(), 1u);
+  ASSERT_TRUE(anna.tracker->SendChat(annas[0].id, "Kaffee am Anleger? \xE2\x82\xAC 3"));
+  ASSERT_TRUE(bob.tracker->ReceiveChat());
+  const auto& lines = bob.settings().chatMessages.items();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("Kaffee am Anleger? \xE2\x82\xAC 3"), std::string::npos) << lines.back();
+  EXPECT_GT(anna.connection->requestBytes(), 0u);
+}
+
+}  // namespace
