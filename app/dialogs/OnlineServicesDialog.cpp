@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -52,6 +53,13 @@ OnlineServicesDialog::OnlineServicesDialog(SettingsStore& settings, const Langua
   connMgr_->setChecked(settings_.useConnMgr);
   layout->addWidget(connMgr_);
 
+  // The web service's address: scheme, host and port of the server.
+  layout->addWidget(new QLabel(QString::fromStdString(language.Title(lang::kMenuConfigOnlineServices)) + ":", this));
+  host_ = new QLineEdit(QString::fromStdString(settings_.serviceHost), this);
+  host_->setObjectName("serviceHost");
+  host_->setPlaceholderText("http://127.0.0.1:8642");
+  layout->addWidget(host_);
+
   traffic_ = new QLabel(this);
   traffic_->setObjectName("traffic");
   layout->addWidget(traffic_);
@@ -95,6 +103,8 @@ void OnlineServicesDialog::Refresh() {
 void OnlineServicesDialog::accept() {
   settings_.allowInternet = allow_->isChecked();
   settings_.useConnMgr = connMgr_->isChecked();
+  const std::string host = host_->text().trimmed().toStdString();
+  if (!host.empty()) settings_.serviceHost = host;
   QDialog::accept();
 }
 

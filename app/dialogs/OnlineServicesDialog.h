@@ -1,7 +1,7 @@
 // Config › Online services: whether Rovana may go online (`allowInternet`)
-// and use the connection manager (`useConnMgr`), the traffic of the run, a
-// note on what online services cost, and the Account... button. OK writes
-// the switches; Cancel leaves them.
+// and use the connection manager (`useConnMgr`), the web service's address
+// (`serviceHost`), the traffic of the run, a note on what online services
+// cost, and the Account... button. OK writes them; Cancel leaves them.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace rovana {
@@ -30,6 +31,7 @@ class OnlineServicesDialog : public QDialog {
   QCheckBox* allowBox() const { return allow_; }
   QCheckBox* connectionManagerBox() const { return connMgr_; }
   QPushButton* accountButton() const { return account_; }
+  QLineEdit* hostEdit() const { return host_; }
   QString trafficText() const;
   // Reads the traffic counters again (a timer calls it while open).
   void Refresh();
@@ -41,6 +43,7 @@ class OnlineServicesDialog : public QDialog {
   QCheckBox* allow_ = nullptr;
   QCheckBox* connMgr_ = nullptr;
   QLabel* traffic_ = nullptr;
+  QLineEdit* host_ = nullptr;
   QPushButton* account_ = nullptr;
 };
 
