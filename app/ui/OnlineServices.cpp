@@ -126,8 +126,7 @@ OnlineServices::~OnlineServices() {
 }
 
 void OnlineServices::Start() {
-  thread_ = std::make_unique<TrackerThread>(*tracker_, quit_);
-  LogMessage("TrackerThread=0x%x", thread_->id());
+  thread_ = std::make_unique<TrackerThread>(*tracker_, quit_);  // logs its id
 }
 
 std::function<void(const GeoPoint&, double, double)> OnlineServices::FixHook() { return tracker_->FixHook(); }
