@@ -11,6 +11,7 @@
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/SettingsStore.h"
+#include "app/dialogs/DialogButtons.h"
 
 namespace rovana::dialogs {
 namespace {
@@ -46,12 +47,7 @@ AccountDialog::AccountDialog(SettingsStore& settings, const LanguageTable& langu
   status_->setWordWrap(true);
   layout->addWidget(status_);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(Text(language, lang::kButtonOk), QDialogButtonBox::AcceptRole);
-  QPushButton* cancel = buttons->addButton(Text(language, lang::kButtonCancel), QDialogButtonBox::RejectRole);
-  connect(ok, &QPushButton::clicked, this, &AccountDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  layout->addWidget(buttons);
+  layout->addWidget(OkCancelButtons(*this, language));
   ShowState();
 }
 

@@ -12,6 +12,7 @@
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/SettingsStore.h"
+#include "app/dialogs/DialogButtons.h"
 #include "app/dialogs/AccountDialog.h"
 
 namespace rovana::dialogs {
@@ -76,12 +77,7 @@ OnlineServicesDialog::OnlineServicesDialog(SettingsStore& settings, const Langua
   layout->addWidget(account_);
   layout->addStretch(1);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(Text(language, lang::kButtonOk), QDialogButtonBox::AcceptRole);
-  QPushButton* cancel = buttons->addButton(Text(language, lang::kButtonCancel), QDialogButtonBox::RejectRole);
-  connect(ok, &QPushButton::clicked, this, &OnlineServicesDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  layout->addWidget(buttons);
+  layout->addWidget(OkCancelButtons(*this, language));
 
   auto* timer = new QTimer(this);
   connect(timer, &QTimer::timeout, this, &OnlineServicesDialog::Refresh);

@@ -17,6 +17,7 @@
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/SettingsStore.h"
+#include "app/dialogs/DialogButtons.h"
 #include "app/processing/Accurator.h"
 #include "app/processing/Target.h"
 
@@ -109,12 +110,7 @@ TrainerDialog::TrainerDialog(Target& target, SettingsStore& settings, const Lang
   layout->addWidget(restart_);
   layout->addStretch(1);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(Text(language, lang::kButtonOk), QDialogButtonBox::AcceptRole);
-  QPushButton* cancel = buttons->addButton(Text(language, lang::kButtonCancel), QDialogButtonBox::RejectRole);
-  connect(ok, &QPushButton::clicked, this, &TrainerDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  layout->addWidget(buttons);
+  layout->addWidget(OkCancelButtons(*this, language));
 
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, &TrainerDialog::Refresh);

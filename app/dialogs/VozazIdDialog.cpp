@@ -20,6 +20,7 @@
 #include "app/core/LanguageEntries.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/SettingsStore.h"
+#include "app/dialogs/DialogButtons.h"
 
 namespace rovana::dialogs {
 namespace {
@@ -51,12 +52,7 @@ VozazIdDialog::VozazIdDialog(SettingsStore& settings, const LanguageTable& langu
   status_->setWordWrap(true);
   layout->addWidget(status_);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(Text(language, lang::kButtonOk), QDialogButtonBox::AcceptRole);
-  QPushButton* cancel = buttons->addButton(Text(language, lang::kButtonCancel), QDialogButtonBox::RejectRole);
-  connect(ok, &QPushButton::clicked, this, &VozazIdDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &VozazIdDialog::reject);
-  layout->addWidget(buttons);
+  layout->addWidget(OkCancelButtons(*this, language));
 
   auto* timer = new QTimer(this);
   connect(timer, &QTimer::timeout, this, &VozazIdDialog::Refresh);
