@@ -6,6 +6,9 @@
 #include "server/HttpFront.h"
 #include "server/ServerOptions.h"
 #include "server/SqliteStorage.h"
+#if ROVANA_HAVE_POSTGRES
+#include "server/PostgresStorage.h"
+#endif
 
 using namespace rovana::server;
 
@@ -36,7 +39,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rovana-server: cannot open the log %s\n", options.logFile.c_str());
     return 1;
   }
-  auto storage = SqliteStorage::Open(options.database, log);
+  std::unique_ptr<Storage> storage;
+#if ROVANA_HAVE_POSTGRES
+  if (IsPostgresUri(options.database)) storage = PostgresStorage::Open(options.database, log);
+#else
+  if (options.database.rfind("postgres", 0) == 0 && options.database.find("://") != std::string::npos) {
+    std::fprintf(stderr, "rovana-server: this build has no PostgreSQL backend (libpq was missing)\n");
+    return 1;
+  }
+#endif
+  if (!storage && options.database.find("://") == std::string::npos) storage = SqliteStorage::Open(options.database, log);
   if (!storage) {
     std::fprintf(stderr, "rovana-server: cannot open the database %s (see the log)\n",
                  options.database.c_str());
