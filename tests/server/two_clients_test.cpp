@@ -11,6 +11,7 @@
 #include "app/online/ServiceTransport.h"
 #include "app/online/Tracker.h"
 #include "app/online/WebService.h"
+#include "app/online/WebServiceQueries.h"
 #include "tests/server/ServerHarness.h"
 #include "tests/support/TempHome.h"
 
@@ -94,6 +95,16 @@ TEST(ServerTwoClients, BuddiesSeeEachOthersPositionAndChat) {
   ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines.back().find("Kaffee am Anleger? \xE2\x82\xAC 3"), std::string::npos) << lines.back();
   EXPECT_GT(anna.connection->requestBytes(), 0u);
+
+  // Anna hides Bob: his map no longer gets her; then she drops him.
+  ASSERT_TRUE(anna.tracker->EnableBuddy(annas[0].id, false));
+  ASSERT_TRUE(bob.tracker->RequestPositions());
+  for (const Buddy& b : bob.tracker->Buddies()) EXPECT_FALSE(b.hasPosition) << b.nickname;
+  ASSERT_TRUE(anna.tracker->DeleteBuddy(annas[0].id));
+  ASSERT_TRUE(bob.tracker->RequestBuddyList());
+  EXPECT_TRUE(bob.tracker->Buddies().empty());
+  // The relay actions answer, empty, through the same session.
+  EXPECT_TRUE(anna.service->Request(GeocodeQuery("Hamburg")).has_value());
 }
 
 }  // namespace
