@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -66,8 +67,16 @@ std::vector<GeoPoint> DrivePositions(const fs::path& log) {
     std::stringstream fields(line);
     for (std::string part; std::getline(fields, part, ',');) f.push_back(part);
     if (f.size() < 7 || f[2] != "A" || f[3].size() < 4 || f[5].size() < 5) continue;
-    const double lat = std::stod(f[3].substr(0, 2)) + std::stod(f[3].substr(2)) / 60;
-    const double lon = std::stod(f[5].substr(0, 3)) + std::stod(f[5].substr(3)) / 60;
+    // "ddmm.mmmm" and "dddmm.mmmm"; a field that is no number skips the line.
+    double latDeg = 0, latMin = 0, lonDeg = 0, lonMin = 0;
+    auto number = [](const std::string& text, double& value) {
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+      return error == std::errc() && end == text.data() + text.size();
+    };
+    if (!number(f[3].substr(0, 2), latDeg) || !number(f[3].substr(2), latMin) || !number(f[5].substr(0, 3), lonDeg) ||
+        !number(f[5].substr(3), lonMin))
+      continue;
+    const double lat = latDeg + latMin / 60, lon = lonDeg + lonMin / 60;
     out.emplace_back((f[4] == "S" ? -lat : lat) * kRad, (f[6] == "W" ? -lon : lon) * kRad);
   }
   return out;

@@ -114,12 +114,6 @@ TEST_F(SoundFilesTest, CandidatesComeInOrderWithoutDuplicates) {
   }
 }
 
-TEST_F(SoundFilesTest, AHomeSampleThatIsAFolderFallsBackToTheShippedOne) {
-  fs::create_directories(root_ / "home" / "samples" / "Straight.wav");
-  Put("share/samples/English/Straight.wav");
-  EXPECT_EQ(FindSound(folders_, "English", "Straight.wav"), root_ / "share/samples/English/Straight.wav");
-}
-
 TEST_F(SoundFilesTest, AnUnreadableHomeSamplesFolderIsNoError) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
   Put("home/samples/Straight.wav");

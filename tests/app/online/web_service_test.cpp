@@ -189,6 +189,7 @@ struct LoginCase {
   std::int32_t result;
   std::vector<std::string> actions;
   std::vector<std::string> logLines;
+  const char* password = "pw";
 };
 
 TEST_F(WebServiceTest, LoginResults) {
@@ -216,6 +217,7 @@ TEST_F(WebServiceTest, LoginResults) {
        "anna@example.org", -1, {"ul"}, {}},
       {"a result that is no number", {{"ul", "<reply><result id=\"ok\"/></reply>"}}, "anna@example.org", -2, {"ul"}, {}},
       {"no e-mail address", {}, "", -3, {}, {}},
+      {"no password: no traffic", {}, "anna@example.org", 3, {}, {}, ""},
   };
   for (const LoginCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -225,7 +227,7 @@ TEST_F(WebServiceTest, LoginResults) {
     WebService service(language_, ServiceHooks{server.transport(), ui.post(), {}, {}, [] { return 9u; }}, "id");
     ServiceSettings settings;
     settings.email = c.email;
-    settings.password = "pw";
+    settings.password = c.password;
     settings.allowInternet = false;
     service.Configure(settings);
 
@@ -245,14 +247,6 @@ TEST_F(WebServiceTest, LoginResults) {
       EXPECT_EQ(requests[0].path, requests[2].path);
     }
   }
-}
-
-TEST_F(WebServiceTest, NoPasswordMeansResult3AndNoTraffic) {
-  Online();
-  store_->trackerPassword.clear();
-  Configure();
-  EXPECT_EQ(service_->Login(), 3);
-  EXPECT_TRUE(server_.requests().empty());
 }
 
 TEST_F(WebServiceTest, TheServerMessageIsShownOnceAndNicknameAndPinGoThroughTheQueue) {
