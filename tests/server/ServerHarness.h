@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <map>
@@ -177,6 +178,20 @@ class TestServer {
   std::filesystem::path database() const { return folder_ / "service.db"; }
   std::filesystem::path logFile() const { return folder_ / "server.log"; }
   std::string LogText() const { return ReadFile(logFile()); }
+  // The server writes a request's log line after its reply has gone out, so
+  // a test that has its reply may look before the line is there: waits (at
+  // most five seconds) until every one of `lines` is in the log.
+  std::string LogTextWith(const std::vector<std::string>& lines) const {
+    std::string text;
+    for (int attempt = 0; attempt < 500; ++attempt) {
+      text = LogText();
+      bool all = true;
+      for (const std::string& line : lines) all = all && text.find(line) != std::string::npos;
+      if (all) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return text;
+  }
   rovana::server::SqliteStorage& storage() { return *storage_; }
   void Advance(std::int64_t seconds) { now_ += seconds; }
   std::int64_t now() const { return now_; }
