@@ -44,8 +44,8 @@ std::string EscapeHtml(std::string_view text) {
 std::string FormatDistance(double metres) {
   if (!std::isfinite(metres) || metres < 0) metres = 0;
   char text[32];
-  if (metres < 995) {
-    std::snprintf(text, sizeof text, "%d m", static_cast<int>(std::lround(metres / 10) * 10));
+  if (metres < 100) {
+    std::snprintf(text, sizeof text, "%d m", static_cast<int>(std::lround(metres)));
   } else {
     std::snprintf(text, sizeof text, "%s km", FormatReal(std::round(metres / 100) / 10).c_str());
   }

@@ -64,7 +64,7 @@ std::optional<double> ParseReal(std::string_view text);
 // XML text; besides the entities, the markers the client scans for in
 // HTML ("latlng=", "href=", "<form") cannot appear in escaped text.
 std::string EscapeHtml(std::string_view text);
-// "0.4 km", "350 m".
+// "0.4 km" from 100 m on, "35 m" below.
 std::string FormatDistance(double metres);
 // "15 min", "1 h 5 min".
 std::string FormatDuration(double seconds);
