@@ -93,8 +93,8 @@ std::string SearchTarget(const std::string& text, int limit, const std::string& 
   return "/search?q=" + EncodeUrlValue(text) + "&format=jsonv2&limit=" + std::to_string(limit) + extra;
 }
 
-// Text a client might mistake for markup is dropped: control characters
-// (ValidText would refuse the reply otherwise) become blanks.
+// Control characters, legal in JSON strings but not in XML text, become
+// blanks.
 std::string Clean(const std::string& text) {
   std::string out;
   for (const char c : text) out.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);

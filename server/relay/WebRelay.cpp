@@ -136,6 +136,8 @@ RelayReply WebRelay::Answer(std::string_view action, const Query& query, const R
     }
   } catch (const std::exception& failure) {
     log_.Write("relay " + std::string(action) + " failed: " + failure.what());
+  } catch (...) {
+    log_.Write("relay " + std::string(action) + " failed");
   }
   return {XmlReply(kOk).Finish(), kXmlContentType};
 }
@@ -145,14 +147,15 @@ std::optional<std::string> WebRelay::Fixture(const char* name) const {
   const std::filesystem::path file = config_.fixtures / name;
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
-  std::ifstream in(file, std::ios::binary);
-  std::string text(config_.replyCap + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > config_.replyCap) {
+  const auto size = std::filesystem::file_size(file, error);
+  if (error || size > config_.replyCap) {
     log_.Write(std::string("fixture ") + name + " is larger than the reply cap: skipped");
     return std::nullopt;
   }
+  std::ifstream in(file, std::ios::binary);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
   return text;
 }
 
