@@ -31,7 +31,9 @@ bool ValidEmail(std::string_view email) {
   return email.find_first_of(" \t") == std::string_view::npos;
 }
 
-std::string EmptyRelay::Answer(std::string_view, const Query&) { return XmlReply(kOk).Finish(); }
+RelayReply EmptyRelay::Answer(std::string_view, const Query&, const RelayRequest&) {
+  return {XmlReply(kOk).Finish(), kXmlContentType};
+}
 
 const Service::Action Service::kActions[] = {
     {"ur", false, &Service::Register},
@@ -63,7 +65,8 @@ Service::Service(Storage& storage, ServerLog& log, ServiceConfig config, RelayAd
       accountLimit_(config_.accountPerMinute, config_.accountBurst),
       loginLimit_(config_.loginPerMinute, config_.loginBurst) {}
 
-ServiceReply Service::Handle(std::string_view rawQuery, const std::string& address) {
+ServiceReply Service::Handle(std::string_view rawQuery, const std::string& address,
+                             const RelayRequest& request) {
   ServiceReply reply;
   auto finish = [&reply](const XmlReply& xml) {
     reply.result = xml.result();
@@ -93,8 +96,10 @@ ServiceReply Service::Handle(std::string_view rawQuery, const std::string& addre
   }
 
   if (!found->handler) {
+    RelayReply relayed = relay_.Answer(found->name, query, request);
     reply.result = kOk;
-    reply.body = relay_.Answer(found->name, query);
+    reply.body = std::move(relayed.body);
+    reply.contentType = std::move(relayed.contentType);
     return reply;
   }
   return finish((this->*found->handler)(query, caller));

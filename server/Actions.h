@@ -53,25 +53,43 @@ struct ServiceConfig {
   int messagesPerReply = 50;
 };
 
+inline constexpr const char* kXmlContentType = "text/xml; charset=utf-8";
+
+// What a relay answer may need of the HTTP request besides its query.
+struct RelayRequest {
+  std::string host;     // the request's Host header as sent ("" when absent)
+  bool secure = false;  // the front speaks HTTPS
+};
+
+// A relay action's whole reply: XML, HTML, JSON or plain text.
+struct RelayReply {
+  std::string body;
+  std::string contentType = kXmlContentType;
+};
+
 // The actions that forward to outside services (maps list, geocoder,
 // directions, route, searches). The service checks the session and the rate
-// limit first; the adapter gives the whole reply body.
+// limit first; the adapter gives the whole reply body. Answer never throws
+// and is called from many threads at once.
 class RelayAdapter {
  public:
   virtual ~RelayAdapter() = default;
-  virtual std::string Answer(std::string_view action, const Query& query) = 0;
+  virtual RelayReply Answer(std::string_view action, const Query& query,
+                            const RelayRequest& request) = 0;
 };
 
 // Answers every relay action with a valid reply that holds nothing.
 class EmptyRelay final : public RelayAdapter {
  public:
-  std::string Answer(std::string_view action, const Query& query) override;
+  RelayReply Answer(std::string_view action, const Query& query,
+                    const RelayRequest& request) override;
 };
 
 struct ServiceReply {
   std::string action;  // as requested (for the log), "" when absent
   int result = kOk;
-  std::string body;    // the XML document
+  std::string body;    // the XML document, or a relay's reply
+  std::string contentType = kXmlContentType;
 };
 
 class Service {
@@ -82,8 +100,10 @@ class Service {
   Service(Storage& storage, ServerLog& log, ServiceConfig config, RelayAdapter& relay,
           Clock clock = {});
 
-  // `query` is the raw query string (after "?"), `address` the client's.
-  ServiceReply Handle(std::string_view query, const std::string& address);
+  // `query` is the raw query string (after "?"), `address` the client's;
+  // `request` is handed to the relay adapter.
+  ServiceReply Handle(std::string_view query, const std::string& address,
+                      const RelayRequest& request = {});
 
  private:
   struct Caller {

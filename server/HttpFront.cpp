@@ -10,7 +10,6 @@ namespace rovana::server {
 namespace {
 
 constexpr std::size_t kMaxBodyBytes = 64 * 1024;
-constexpr const char* kXmlType = "text/xml; charset=utf-8";
 
 // What the handler learnt of a request, for the log line that cpp-httplib's
 // logger writes after the reply on the same thread.
@@ -30,8 +29,9 @@ std::string QueryOf(const std::string& target) {
 }  // namespace
 
 HttpFront::HttpFront(Service& service, ServerLog& log, const std::string& certFile,
-                     const std::string& keyFile)
-    : service_(service), log_(log) {
+                     const std::string& keyFile, const TileStore* tiles)
+    : service_(service), log_(log), tiles_(tiles),
+      secure_(!certFile.empty() || !keyFile.empty()) {
   if (!certFile.empty() || !keyFile.empty()) {
     server_ = std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str());
   } else {
@@ -68,11 +68,13 @@ void HttpFront::Route() {
     return httplib::Server::HandlerResponse::Unhandled;
   });
   server_->Get(kServicePath, [this](const httplib::Request& request, httplib::Response& response) {
-    const ServiceReply reply = service_.Handle(QueryOf(request.target), request.remote_addr);
+    const RelayRequest relay{request.get_header_value("Host"), secure_};
+    const ServiceReply reply = service_.Handle(QueryOf(request.target), request.remote_addr, relay);
     tNote.action = reply.action;
     tNote.result = reply.result;
-    response.set_content(reply.body, kXmlType);
+    response.set_content(reply.body, reply.contentType.c_str());
   });
+  if (tiles_) RouteTiles();
   auto notAllowed = [](const httplib::Request&, httplib::Response& response) {
     response.status = 405;
     response.set_header("Allow", "GET");
@@ -103,6 +105,40 @@ void HttpFront::Route() {
     log_.Write(line);
     tNote = RequestNote{};
   });
+}
+
+void HttpFront::RouteTiles() {
+  server_->Get("/kh", [this](const httplib::Request& request, httplib::Response& response) {
+    ServeTile(SatelliteTileAddress(Query(QueryOf(request.target))), request, response);
+  });
+  server_->Get("/mt", [this](const httplib::Request& request, httplib::Response& response) {
+    ServeTile(MapTileAddress(Query(QueryOf(request.target))), request, response);
+  });
+  // The parts are matched as short names and digits, and read as numbers.
+  server_->Get(R"(/tiles/([a-z]{3})/([0-9]{1,2})/([0-9]{1,7})/([0-9]{1,7})\.(png|jpg))",
+               [this](const httplib::Request& request, httplib::Response& response) {
+                 const auto& m = request.matches;
+                 ServeTile(XyzTileAddress(m[1].str(), m[2].str(), m[3].str(), m[4].str()), request, response);
+               });
+}
+
+void HttpFront::ServeTile(const std::optional<TileAddress>& address, const httplib::Request& request,
+                          httplib::Response& response) const {
+  const std::optional<Tile> tile = address ? tiles_->Find(*address) : std::nullopt;
+  if (!tile) {
+    response.status = 404;
+    response.set_content("no such tile\n", "text/plain");
+    return;
+  }
+  // Tiles may be kept for a day, unlike the service's replies.
+  response.headers.erase("Cache-Control");
+  response.set_header("Cache-Control", "max-age=86400");
+  response.set_header("ETag", tile->etag);
+  if (request.has_header("If-None-Match") && EtagMatches(request.get_header_value("If-None-Match"), tile->etag)) {
+    response.status = 304;
+    return;
+  }
+  response.set_content(tile->bytes, tile->contentType.c_str());
 }
 
 int HttpFront::Bind(const std::string& host, int port) {

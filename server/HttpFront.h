@@ -1,7 +1,10 @@
 // The HTTP (or HTTPS) front of the service on cpp-httplib: GET
-// "/online/os.asp?a=..." goes to the Service; every request is logged as one
-// line with the password blanked; other paths give 404, other methods 405,
-// bodies over 64 KiB 413, a failure inside a handler 500 — the server goes on.
+// "/online/os.asp?a=..." goes to the Service; with a TileStore, the tile paths
+// "/kh?...", "/mt?..." and "/tiles/<kind>/<z>/<x>/<y>.png" are served from it
+// (ETag, 304 on If-None-Match, 404 for a missing tile). Every request is
+// logged as one line with the password blanked; other paths give 404, other
+// methods 405, bodies over 64 KiB 413, a failure inside a handler 500 — the
+// server goes on.
 #pragma once
 
 #include <memory>
@@ -9,9 +12,12 @@
 
 #include "server/Actions.h"
 #include "server/ServerLog.h"
+#include "server/relay/TileStore.h"
 
 namespace httplib {
 class Server;
+struct Request;
+struct Response;
 }
 
 namespace rovana::server {
@@ -21,8 +27,9 @@ inline constexpr const char* kServicePath = "/online/os.asp";
 class HttpFront {
  public:
   // With `certFile` and `keyFile` (PEM) the front speaks HTTPS only.
+  // `tiles`, when given, outlives the front.
   HttpFront(Service& service, ServerLog& log, const std::string& certFile = {},
-            const std::string& keyFile = {});
+            const std::string& keyFile = {}, const TileStore* tiles = nullptr);
   ~HttpFront();
   HttpFront(const HttpFront&) = delete;
   HttpFront& operator=(const HttpFront&) = delete;
@@ -39,9 +46,14 @@ class HttpFront {
 
  private:
   void Route();
+  void RouteTiles();
+  void ServeTile(const std::optional<TileAddress>& address, const httplib::Request& request,
+                 httplib::Response& response) const;
 
   Service& service_;
   ServerLog& log_;
+  const TileStore* tiles_;
+  bool secure_;
   std::unique_ptr<httplib::Server> server_;
   int listening_ = -1;  // the listening socket, once bound
 };

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "server/relay/RelayConfig.h"
+
 namespace rovana::server {
 namespace {
 
@@ -34,7 +36,7 @@ bool ParseListen(const std::string& text, std::string& host, int& port) {
 std::string ServerUsage() {
   return "usage: rovana-server --db FILE [--listen ADDR:PORT] [--cert FILE --key FILE]\n"
          "                     [--log FILE] [--session-idle SECONDS] [--login-rate N]\n"
-         "                     [--account-rate N] [--message TEXT]\n"
+         "                     [--account-rate N] [--message TEXT] [--config FILE]\n"
          "\n"
          "Serves the Rovana web service (GET /online/os.asp?a=...).\n"
          "  --db FILE|URI         SQLite database, created when missing, or a PostgreSQL server\n"
@@ -48,7 +50,11 @@ std::string ServerUsage() {
          "  --login-rate N        registrations and logins per minute from one address (12)\n"
          "  --account-rate N      requests per minute of one account (240)\n"
          "  --message TEXT        a message shown to every user after login\n"
-         "  --help                this text\n";
+         "  --config FILE         the relay's upstreams, canned replies and map tiles (below);\n"
+         "                        without it every relay action answers with an empty reply\n"
+         "  --help                this text\n"
+         "\n" +
+         RelayConfigUsage();
 }
 
 ParsedOptions ParseServerOptions(const std::vector<std::string>& arguments) {
@@ -73,6 +79,8 @@ ParsedOptions ParseServerOptions(const std::vector<std::string>& arguments) {
       options.keyFile = value;
     } else if (name == "--log") {
       options.logFile = value;
+    } else if (name == "--config") {
+      options.configFile = value;
     } else if (name == "--message") {
       options.service.loginMessage = value;
     } else if (name == "--session-idle" || name == "--login-rate" || name == "--account-rate") {

@@ -16,6 +16,7 @@ struct ServerOptions {
   std::string certFile;             // --cert FILE
   std::string keyFile;              // --key FILE
   std::string logFile;              // --log FILE; standard error when empty
+  std::string configFile;           // --config FILE: the relay's upstreams and tiles
   ServiceConfig service;            // --session-idle, --login-rate, --account-rate, --message
   bool help = false;
 };

@@ -6,6 +6,8 @@
 #include "server/HttpFront.h"
 #include "server/ServerOptions.h"
 #include "server/SqliteStorage.h"
+#include "server/relay/TileStore.h"
+#include "server/relay/WebRelay.h"
 #if ROVANA_HAVE_POSTGRES
 #include "server/PostgresStorage.h"
 #endif
@@ -60,6 +62,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rovana-server: cannot open the log %s\n", options.logFile.c_str());
     return 1;
   }
+  RelayConfig relayConfig;
+  if (!options.configFile.empty()) {
+    ParsedRelayConfig read = ReadRelayConfig(options.configFile);
+    if (!read.config) {
+      std::fprintf(stderr, "rovana-server: %s\n", read.error.c_str());
+      return 2;
+    }
+    relayConfig = std::move(*read.config);
+  }
   std::unique_ptr<Storage> storage;
 #if ROVANA_HAVE_POSTGRES
   if (IsPostgresUri(options.database)) storage = PostgresStorage::Open(options.database, log);
@@ -75,9 +86,19 @@ int main(int argc, char** argv) {
                  options.database.c_str());
     return 1;
   }
-  EmptyRelay relay;
+  // Without a configuration file the relay answers every action with an
+  // empty reply and no tiles are served.
+  EmptyRelay emptyRelay;
+  std::unique_ptr<WebRelay> webRelay;
+  std::unique_ptr<TileStore> tiles;
+  if (!options.configFile.empty()) {
+    webRelay = std::make_unique<WebRelay>(relayConfig, log);
+    if (relayConfig.HasTiles()) tiles = std::make_unique<TileStore>(relayConfig, log);
+    log.Write("relay configured from " + options.configFile);
+  }
+  RelayAdapter& relay = webRelay ? static_cast<RelayAdapter&>(*webRelay) : emptyRelay;
   Service service(*storage, log, options.service, relay);
-  HttpFront front(service, log, options.certFile, options.keyFile);
+  HttpFront front(service, log, options.certFile, options.keyFile, tiles.get());
   if (!front.valid()) {
     std::fprintf(stderr, "rovana-server: cannot load the certificate %s or the key %s\n",
                  options.certFile.c_str(), options.keyFile.c_str());
