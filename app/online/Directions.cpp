@@ -105,6 +105,7 @@ Directions::Directions(const LanguageTable& language, std::filesystem::path temp
   std::filesystem::create_directories(folder_, error);
   headline_ = "<b><font color=black>" + language_.Entry(lang::kDirectionsWaiting) + "</font></b>";
   WritePage(headlinePage(), headline_);
+  WritePage(bodyPage(), headline_);  // until the first fetch the dialog waits too
 }
 
 void Directions::SetPlaces(const GeoPoint& user, std::optional<GeoPoint> target) {

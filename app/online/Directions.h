@@ -74,8 +74,8 @@ std::string HeadlineOf(std::string_view page);
 
 class Directions {
  public:
-  // Writes the headline page (the waiting text) into `tempFolder`, which is
-  // created when missing.
+  // Writes both pages (the waiting text) into `tempFolder`, which is created
+  // when missing.
   Directions(const LanguageTable& language, std::filesystem::path tempFolder, DirectionsHooks hooks);
   Directions(const Directions&) = delete;
   Directions& operator=(const Directions&) = delete;

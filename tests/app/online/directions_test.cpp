@@ -122,6 +122,7 @@ class DirectionsTest : public testing_support::LoggedFolderTest {
 TEST_F(DirectionsTest, StartsWithTheWaitingPage) {
   auto d = Make();
   EXPECT_EQ(Page(d->headlinePage()), "<b><font color=black>Waiting for directions...</font></b>");
+  EXPECT_EQ(Page(d->bodyPage()), "<b><font color=black>Waiting for directions...</font></b>");
   EXPECT_EQ(d->headlinePage(), folder_ / "temp" / "dirsHeadline.html");
   EXPECT_EQ(d->bodyPage(), folder_ / "temp" / "dirsBody.html");
   EXPECT_EQ(d->headlineUrl(), "file://" + d->headlinePage().string());
