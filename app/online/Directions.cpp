@@ -105,7 +105,8 @@ Directions::Directions(const LanguageTable& language, std::filesystem::path temp
   std::filesystem::create_directories(folder_, error);
   headline_ = "<b><font color=black>" + language_.Entry(lang::kDirectionsWaiting) + "</font></b>";
   WritePage(headlinePage(), headline_);
-  WritePage(bodyPage(), headline_);  // until the first fetch the dialog waits too
+  body_ = headline_;  // until the first fetch the dialog waits too
+  WritePage(bodyPage(), body_);
 }
 
 void Directions::SetPlaces(const GeoPoint& user, std::optional<GeoPoint> target) {
@@ -173,7 +174,12 @@ bool Directions::Step() {
   const Result result = Fetch(from, to, requested);  // the network, without the lock
 
   std::lock_guard lock(mutex_);
-  WritePage(bodyPage(), result.page);
+  // Steps without a target repeat the same notice every second: the page is
+  // written only when it changes.
+  if (result.page != body_) {
+    body_ = result.page;
+    WritePage(bodyPage(), body_);
+  }
   if (result.replied || !to) {
     lastFrom_ = from;
     lastTo_ = to;

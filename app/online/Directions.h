@@ -141,6 +141,7 @@ class Directions {
   std::optional<GeoPoint> lastFrom_;
   std::optional<GeoPoint> lastTo_;
   std::string headline_;
+  std::string body_;  // what the body page holds
 };
 
 }  // namespace rovana

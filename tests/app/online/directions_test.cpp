@@ -228,8 +228,10 @@ TEST_F(DirectionsTest, WithoutATargetTheNoticeNeedsNoNetwork) {
   // Automatic fetches without a target run, but the same notice changes nothing.
   d->SetRefresh(true);
   tick_ += 5000;
+  std::ofstream(d->bodyPage(), std::ios::trunc) << "untouched";
   EXPECT_TRUE(d->Step());
   EXPECT_EQ(d->ChangeCount(), 1);
+  EXPECT_EQ(Page(d->bodyPage()), "untouched") << "the same page is not written again every second";
 }
 
 TEST_F(DirectionsTest, AFailedDownloadSaysOfflineOrFailed) {
