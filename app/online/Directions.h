@@ -113,7 +113,8 @@ class Directions {
   };
   RouteFetch FetchRoute(const GeoPoint& from, const GeoPoint& to, std::int32_t today) const;
 
-  // For tests: no thread holds the lock at this moment.
+  // For tests: no thread holds the lock at this moment (ask from a thread
+  // that does not hold it itself).
   bool LockFree() const;
 
  private:
