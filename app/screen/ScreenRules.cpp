@@ -154,7 +154,7 @@ constexpr Command kCommands[] = {
 
     {32815, 3, K::Dashboard}, {32895, 3, K::TripComputer}, {32878, 3, K::SpeedAlert}, {32883, 3, K::Stopwatch},
     {32821, 3, K::SatelliteStatus}, {32834, 3, K::TrackAnalyzer}, {32875, 3, K::Trainer}, {32835, 3, K::Locator},
-    {32839, 3, K::Filter}, {32851, 3, K::VozazId}, {32872, 3, K::NotBuilt}, {32877, 3, K::NotBuilt},
+    {32839, 3, K::Filter}, {32851, 3, K::VozazId}, {32872, 3, K::NotBuilt}, {32877, 3, K::Directions},
 
     {32793, 4, K::GpsSettings}, {32874, 4, K::OnlineServices}, {32856, 4, K::Language}, {32803, 4, K::Settings},
     {32873, 4, K::Quit},

@@ -177,6 +177,8 @@ enum class CommandKind : std::uint8_t {
   // The online services and buddy tracking.
   OnlineServices,
   VozazId,
+  // Directions and routes from the web service.
+  Directions,
 };
 
 struct Command {

@@ -16,6 +16,7 @@ class Locator;
 class Target;
 class TrackRecorder;
 class Waypoints;
+class Directions;
 namespace maps {
 class GridConverter;
 class MapCatalogue;
@@ -60,6 +61,9 @@ struct AppContext {
   // What the online dialogs ask of the web service and the buddy tracker;
   // null in tests of the screen alone.
   const dialogs::OnlineActions* online = nullptr;
+  // Directions to the target and routes from the web service; null until
+  // the GPX files are loaded, and in tests of the screen alone.
+  Directions* directions = nullptr;
 };
 
 }  // namespace rovana::ui

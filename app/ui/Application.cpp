@@ -49,7 +49,7 @@ constexpr const char* kLibraryFile = "libZenolithCE.so";
 // which start-up creates them. The loading dialog runs between the tile
 // loaders and the GPS connection.
 constexpr const char* kAbsentBeforeLoading[] = {"online map"};
-constexpr const char* kAbsentAfterLoading[] = {"Directions", "search"};
+constexpr const char* kAbsentAfterLoading[] = {"search"};
 
 }  // namespace
 
@@ -193,6 +193,7 @@ void Application::Boot() {
   LogMessage("Navigation target created");
   for (const char* name : kAbsentAfterLoading) LogMessage("%s absent", name);
   o.online->Start();  // the buddy tracker's thread
+  o.online->StartDirections(options_.folders.temp);  // DirectionsThread
 
   o.boot = std::make_unique<BootThread>(*o.settings, quit_);
   o.boot->Start();
@@ -332,6 +333,7 @@ int Application::Run() {
                                                       o.recorder.get(), options_.folders.ResourceCandidates("Symbol"),
                                                       o.locator.get(), o.catalogue.get(), o.grids.get(),
                                                       o.target.get(), &o.online->actions()});
+  o.context->directions = o.online->directions();
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   o.screen->mapView().SetInputs(MapInputs());
   o.online->onChat = [screen = o.screen.get()] { screen->NotifyChat(); };

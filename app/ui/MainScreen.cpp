@@ -182,7 +182,7 @@ void MainScreen::OnTimer() {
   const bool loadersBusy = false;  // the tile loaders are absent, so never busy
   if (!PaintDue(TickCount(), lastPaintTick_, loadersBusy)) return;
   repaint();
-  // The Directions object's tick goes here once it exists.
+  TickDirections();
   UpdateMenuStates();
 }
 
@@ -401,6 +401,9 @@ void MainScreen::ExecuteCommand(int id) {
       break;
     case CommandKind::VozazId:
       OpenVozazId(dialogs::VozazIdDialog::kOptions);
+      break;
+    case CommandKind::Directions:
+      OpenDirections();
       break;
   }
 }

@@ -37,6 +37,7 @@ class MapImage;
 class QMenuBar;
 class QMenu;
 class QAction;
+class QTextBrowser;
 
 namespace rovana::ui {
 
@@ -177,6 +178,12 @@ class MainScreen : public QDialog {
   // A chat line arrived: with `chatNotify`, the chat page opens, unless a
   // dialog is open already.
   void NotifyChat();
+  // Tools › Directions and the directions pane (MainScreenDirections.cpp):
+  // the dialog, and once per paint the places handed to the directions and
+  // the pane shown (while `dirsRefresh` is on) with the latest instruction.
+  void OpenDirections();
+  void TickDirections();
+  QTextBrowser* directionsPane() const { return directionsPane_; }
 
  private:
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
@@ -248,6 +255,8 @@ class MainScreen : public QDialog {
   QPoint pan_;
   std::optional<GeoPoint> marker_;
   std::optional<MarkedPoint> marked_;
+  QTextBrowser* directionsPane_ = nullptr;  // a child, made on first need
+  std::int64_t paneShown_ = -1;             // the change count the pane shows
 };
 
 }  // namespace rovana::ui

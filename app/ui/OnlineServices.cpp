@@ -13,6 +13,8 @@
 #include "app/core/LanguageTable.h"
 #include "app/core/Log.h"
 #include "app/core/SettingsStore.h"
+#include "app/online/Directions.h"
+#include "app/online/DirectionsThread.h"
 #include "app/online/ServiceTransport.h"
 #include "app/online/OnlineConnection.h"
 #include "app/online/Tracker.h"
@@ -120,6 +122,7 @@ OnlineServices::OnlineServices(SettingsStore& settings, const LanguageTable& lan
 
 OnlineServices::~OnlineServices() {
   timer_.stop();
+  directionsThread_.reset();  // joins; its last download may still be running
   thread_.reset();  // joins the tracker's thread (the quit flag is set by now)
   ActionPool().waitForDone();
   connection_->ReleaseConnection();
@@ -129,6 +132,17 @@ void OnlineServices::Start() {
   thread_ = std::make_unique<TrackerThread>(*tracker_, quit_);  // logs its id
 }
 
+void OnlineServices::StartDirections(const std::filesystem::path& tempFolder) {
+  if (directions_) return;
+  DirectionsHooks hooks;
+  WebService* service = service_.get();
+  hooks.request = [service](const ServiceAction& action) { return service->Request(action); };
+  hooks.online = [this] { return allowInternet_.load(); };
+  directions_ = std::make_unique<Directions>(language_, tempFolder, std::move(hooks));
+  directions_->SetRefresh(settings_.dirsRefresh != 0);
+  directionsThread_ = std::make_unique<DirectionsThread>(*directions_, quit_);  // logs its id
+}
+
 std::function<void(const GeoPoint&, double, double)> OnlineServices::FixHook() { return tracker_->FixHook(); }
 
 void OnlineServices::FollowSettings() {
@@ -136,6 +150,7 @@ void OnlineServices::FollowSettings() {
   useConnMgr_ = settings_.useConnMgr;
   service_->Configure(ServiceSettingsOf(settings_));
   tracker_->Configure(TrackerSettingsOf(settings_));
+  if (directions_) directions_->SetRefresh(settings_.dirsRefresh != 0);
 }
 
 std::vector<BuddyMark> OnlineServices::Buddies() const {

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QTimer>
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ namespace rovana {
 class LanguageTable;
 class OnlineConnection;
 class SettingsStore;
+class Directions;
+class DirectionsThread;
 class Tracker;
 class TrackerThread;
 class WebService;
@@ -61,6 +64,11 @@ class OnlineServices : public QObject {
   // After a failed login the user chose to see the account (UI thread).
   std::function<void()> onOpenAccount;
 
+  // The directions to the target and their thread, once the GPX files are
+  // loaded (pages in `tempFolder`); null before.
+  void StartDirections(const std::filesystem::path& tempFolder);
+  Directions* directions() const { return directions_.get(); }
+
   // Settings read again now (the timer does it every second).
   void FollowSettings();
 
@@ -75,6 +83,8 @@ class OnlineServices : public QObject {
   std::unique_ptr<WebService> service_;
   std::unique_ptr<Tracker> tracker_;
   std::unique_ptr<TrackerThread> thread_;
+  std::unique_ptr<Directions> directions_;
+  std::unique_ptr<DirectionsThread> directionsThread_;
   dialogs::OnlineActions actions_;
   QTimer timer_;
 };
