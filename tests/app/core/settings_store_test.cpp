@@ -182,6 +182,7 @@ constexpr GoldenKey kGolden[] = {
     {"destNet", 'i', " <destNet>0</destNet>\n"},
     {"accessType", 'i', " <accessType>1</accessType>\n"},
     {"serviceHost", 't', " <serviceHost><![CDATA[http://127.0.0.1:8642]]></serviceHost>\n"},
+    {"geocacheHost", 't', ""},
     {"preventStandbyEnabled", 'b', " <preventStandbyEnabled>1</preventStandbyEnabled>\n"},
     {"preventBackLightsEnabled", 'b', " <preventBackLightsEnabled>0</preventBackLightsEnabled>\n"},
     {"wakeupEnabled", 'b', " <wakeupEnabled>0</wakeupEnabled>\n"},
