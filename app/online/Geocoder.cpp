@@ -25,7 +25,10 @@ class GeocodeReader final : public XmlReader {
     while (NextToken()) {
       if (type() != XmlToken::StartTag || EmptyElement()) continue;
       if (IsTag(XmlToken::StartTag, "coordinates")) {
-        ReadCoordinates(ReadText(true));
+        // Only closed coordinates count: a reply cut inside them would
+        // give a wrong place ("10.0,5" of "10.0,53.55").
+        const std::string text = ReadText(true);
+        if (NextToken() && IsTag(XmlToken::EndTag, "coordinates")) ReadCoordinates(text);
       } else if (IsTag(XmlToken::StartTag, "address")) {
         const std::string text = ReadText(true);
         if (!text.empty()) find.point.setText(PointText::Name, FixGeocodedAddress(text));

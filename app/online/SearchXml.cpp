@@ -66,6 +66,12 @@ void AddLine(std::string& desc, std::string_view prefix, const std::string& valu
   desc = CutText(std::move(desc));
 }
 
+// A result the reply cut off (its element never closed) is left out: its
+// numbers may be cut too. Those before it stay.
+void DropOpen(SearchContext& context, const GeoPoint* open) {
+  if (open && !context.points.empty() && &context.points.back() == open) context.points.pop_back();
+}
+
 }  // namespace
 
 void ScanLocalSearchB(ReplyStream& stream, SearchContext& context) {
@@ -109,7 +115,7 @@ void ScanLocalSearchB(ReplyStream& stream, SearchContext& context) {
         if (r.IsTag(XmlToken::EndTag, "Result")) finish();
       });
   walker.Read();
-  finish();  // a reply cut inside a Result keeps what it had
+  DropOpen(context, point);
 }
 
 void ScanArticles(ReplyStream& stream, SearchContext& context) {
@@ -146,7 +152,7 @@ void ScanArticles(ReplyStream& stream, SearchContext& context) {
         if (r.IsTag(XmlToken::EndTag, "entry")) finish();
       });
   walker.Read();
-  finish();
+  DropOpen(context, point);
 }
 
 }  // namespace rovana
