@@ -177,6 +177,9 @@ enum class CommandKind : std::uint8_t {
   // The online services and buddy tracking.
   OnlineServices,
   VozazId,
+  // Search providers and the geocoder.
+  Search,
+  Geocoder,
 };
 
 struct Command {

@@ -28,6 +28,8 @@ struct OnlineActions;
 
 namespace rovana::ui {
 
+class OnlineServices;
+
 struct AppContext {
   SettingsStore& settings;
   LanguageTable& language;
@@ -60,6 +62,9 @@ struct AppContext {
   // What the online dialogs ask of the web service and the buddy tracker;
   // null in tests of the screen alone.
   const dialogs::OnlineActions* online = nullptr;
+  // The online services themselves, for the search and the geocoder; null
+  // in tests of the screen alone.
+  OnlineServices* services = nullptr;
 };
 
 }  // namespace rovana::ui

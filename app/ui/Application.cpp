@@ -49,7 +49,7 @@ constexpr const char* kLibraryFile = "libZenolithCE.so";
 // which start-up creates them. The loading dialog runs between the tile
 // loaders and the GPS connection.
 constexpr const char* kAbsentBeforeLoading[] = {"online map"};
-constexpr const char* kAbsentAfterLoading[] = {"Directions", "search"};
+constexpr const char* kAbsentAfterLoading[] = {"Directions"};
 
 }  // namespace
 
@@ -332,6 +332,7 @@ int Application::Run() {
                                                       o.recorder.get(), options_.folders.ResourceCandidates("Symbol"),
                                                       o.locator.get(), o.catalogue.get(), o.grids.get(),
                                                       o.target.get(), &o.online->actions()});
+  o.context->services = o.online.get();
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   o.screen->mapView().SetInputs(MapInputs());
   o.online->onChat = [screen = o.screen.get()] { screen->NotifyChat(); };

@@ -402,6 +402,12 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::VozazId:
       OpenVozazId(dialogs::VozazIdDialog::kOptions);
       break;
+    case CommandKind::Search:
+      OpenSearch();
+      break;
+    case CommandKind::Geocoder:
+      OpenGeocoder();
+      break;
   }
 }
 

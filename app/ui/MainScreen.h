@@ -177,6 +177,12 @@ class MainScreen : public QDialog {
   // A chat line arrived: with `chatNotify`, the chat page opens, unless a
   // dialog is open already.
   void NotifyChat();
+  // GPX › Search and Tools › Geocoder (MainScreenSearch.cpp); nothing
+  // without the online services and the waypoint store.
+  void OpenSearch();
+  void OpenGeocoder();
+  // Centres the view on `point` and puts the marker there.
+  void ShowOnMap(const GeoPoint& point);
 
  private:
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.
