@@ -186,6 +186,7 @@ constexpr SettingKey kKeys[] = {
     Row("destNet", &S::destNet, 0),
     Row("accessType", &S::accessType, 1),
     Row("serviceHost", &S::serviceHost, "http://127.0.0.1:8642"),
+    Row("geocacheHost", &S::geocacheHost, ""),
     Row("preventStandbyEnabled", &S::preventStandbyEnabled, true),
     Row("preventBackLightsEnabled", &S::preventBackLightsEnabled, false),
     Row("wakeupEnabled", &S::wakeupEnabled, false),

@@ -247,6 +247,7 @@ class SettingsStore {
   std::int32_t destNet{};  // online: connection manager destination network index
   std::int32_t accessType{};  // online: internet access type
   std::string serviceHost{};  // online: web service server as scheme, host and port ("http://127.0.0.1:8642")
+  std::string geocacheHost{};  // online: the geocaching site as scheme, host and port; empty: not configured
   bool preventStandbyEnabled{};  // core: keep the device from suspending
   bool preventBackLightsEnabled{};  // core: keep the backlight on
   bool wakeupEnabled{};  // settings dialog: wake-up on

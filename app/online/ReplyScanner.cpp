@@ -1,5 +1,6 @@
 #include "app/online/ReplyScanner.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -56,6 +57,13 @@ long Hex4(std::string_view text, std::size_t at) {
 }
 
 }  // namespace
+
+StreamRead TextReplyStream::Read(char* buffer, std::size_t length) {
+  const std::size_t n = std::min(length, text_.size() - at_);
+  text_.copy(buffer, n, at_);
+  at_ += n;
+  return {true, n};
+}
 
 int ReplyScanner::Next() {
   if (at_ == have_) {

@@ -58,6 +58,24 @@ class ReplyScanner {
   bool failed_ = false;
 };
 
+// A reply already held in memory (a body the web service handed back) as a
+// stream, so the same scanners read it; each read gives at most `length`
+// bytes, the end once the text is used up.
+class TextReplyStream final : public ReplyStream {
+ public:
+  explicit TextReplyStream(std::string text) : text_(std::move(text)) {}
+  bool Open() override {
+    at_ = 0;
+    return true;
+  }
+  void Close() override {}
+  StreamRead Read(char* buffer, std::size_t length) override;
+
+ private:
+  std::string text_;
+  std::size_t at_ = 0;
+};
+
 // Within captured text: the value after "\"key\":". Spaces after the colon
 // are skipped; a value that opens with a quote runs to the next unescaped
 // quote (commas and braces included: "Munich, Bavaria"), any other (number,

@@ -150,11 +150,11 @@ constexpr Command kCommands[] = {
     {32842, 1, K::SetReference1}, {32843, 1, K::SetReference2},
 
     {32858, 2, K::GpxSelect}, {32859, 2, K::GpxDetails}, {32797, 2, K::AddPoi}, {32881, 2, K::PoiDetails},
-    {32828, 2, K::RecordTrack}, {32880, 2, K::NotBuilt},
+    {32828, 2, K::RecordTrack}, {32880, 2, K::Search},
 
     {32815, 3, K::Dashboard}, {32895, 3, K::TripComputer}, {32878, 3, K::SpeedAlert}, {32883, 3, K::Stopwatch},
     {32821, 3, K::SatelliteStatus}, {32834, 3, K::TrackAnalyzer}, {32875, 3, K::Trainer}, {32835, 3, K::Locator},
-    {32839, 3, K::Filter}, {32851, 3, K::VozazId}, {32872, 3, K::NotBuilt}, {32877, 3, K::Directions},
+    {32839, 3, K::Filter}, {32851, 3, K::VozazId}, {32872, 3, K::Geocoder}, {32877, 3, K::Directions},
 
     {32793, 4, K::GpsSettings}, {32874, 4, K::OnlineServices}, {32856, 4, K::Language}, {32803, 4, K::Settings},
     {32873, 4, K::Quit},

@@ -179,6 +179,9 @@ enum class CommandKind : std::uint8_t {
   VozazId,
   // Directions and routes from the web service.
   Directions,
+  // Search providers and the geocoder.
+  Search,
+  Geocoder,
 };
 
 struct Command {

@@ -29,6 +29,8 @@ struct OnlineActions;
 
 namespace rovana::ui {
 
+class OnlineServices;
+
 struct AppContext {
   SettingsStore& settings;
   LanguageTable& language;
@@ -64,6 +66,9 @@ struct AppContext {
   // Directions to the target and routes from the web service; null until
   // the GPX files are loaded, and in tests of the screen alone.
   Directions* directions = nullptr;
+  // The online services themselves, for the search and the geocoder; null
+  // in tests of the screen alone.
+  OnlineServices* services = nullptr;
 };
 
 }  // namespace rovana::ui

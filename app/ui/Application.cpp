@@ -49,7 +49,6 @@ constexpr const char* kLibraryFile = "libZenolithCE.so";
 // which start-up creates them. The loading dialog runs between the tile
 // loaders and the GPS connection.
 constexpr const char* kAbsentBeforeLoading[] = {"online map"};
-constexpr const char* kAbsentAfterLoading[] = {"search"};
 
 }  // namespace
 
@@ -191,7 +190,6 @@ void Application::Boot() {
                                       [sounds = o.sounds.get()](std::string_view file) { sounds->Play(file); }, names);
   o.target->Restore();  // the GPX files it may follow are loaded now
   LogMessage("Navigation target created");
-  for (const char* name : kAbsentAfterLoading) LogMessage("%s absent", name);
   o.online->Start();  // the buddy tracker's thread
   o.online->StartDirections(options_.folders.temp);  // DirectionsThread
 
@@ -334,6 +332,7 @@ int Application::Run() {
                                                       o.locator.get(), o.catalogue.get(), o.grids.get(),
                                                       o.target.get(), &o.online->actions()});
   o.context->directions = o.online->directions();
+  o.context->services = o.online.get();
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   o.screen->mapView().SetInputs(MapInputs());
   o.online->onChat = [screen = o.screen.get()] { screen->NotifyChat(); };

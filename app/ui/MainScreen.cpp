@@ -405,6 +405,12 @@ void MainScreen::ExecuteCommand(int id) {
     case CommandKind::Directions:
       OpenDirections();
       break;
+    case CommandKind::Search:
+      OpenSearch();
+      break;
+    case CommandKind::Geocoder:
+      OpenGeocoder();
+      break;
   }
 }
 

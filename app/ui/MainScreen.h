@@ -184,6 +184,12 @@ class MainScreen : public QDialog {
   void OpenDirections();
   void TickDirections();
   QTextBrowser* directionsPane() const { return directionsPane_; }
+  // GPX › Search and Tools › Geocoder (MainScreenSearch.cpp); nothing
+  // without the online services and the waypoint store.
+  void OpenSearch();
+  void OpenGeocoder();
+  // Centres the view on `point` and puts the marker there.
+  void ShowOnMap(const GeoPoint& point);
 
  private:
   // The GPX menu (MainScreenGpx.cpp); nothing without a waypoint store.

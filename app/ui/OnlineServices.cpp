@@ -1,6 +1,7 @@
 #include "app/ui/OnlineServices.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -17,6 +18,7 @@
 #include "app/online/DirectionsThread.h"
 #include "app/online/ServiceTransport.h"
 #include "app/online/OnlineConnection.h"
+#include "app/online/Search.h"
 #include "app/online/Tracker.h"
 #include "app/online/TrackerThread.h"
 #include "app/online/WebService.h"
@@ -162,6 +164,28 @@ std::vector<BuddyMark> OnlineServices::Buddies() const {
     out.push_back({std::move(p), b.age});
   }
   return out;
+}
+
+SearchTransport OnlineServices::SearchRequests() {
+  SearchTransport t;
+  WebService* service = service_.get();
+  OnlineConnection* connection = connection_.get();
+  t.service = [service](const ServiceAction& action) { return service->Request(action); };
+  t.post = [service, connection](const FormPost& post) {
+    // A public site: the question to go online, no login.
+    return SendFormPost(*connection, post, [service] { return service->Prepare(kKindPublic).has_value(); });
+  };
+  return t;
+}
+
+void OnlineServices::RunBlocking(const std::function<void()>& work) {
+  FollowSettings();
+  QEventLoop loop;
+  ActionPool().start([&work, &loop] {
+    work();
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 bool OnlineServices::AskOnUiThread(const std::string& text, bool yesNo) {

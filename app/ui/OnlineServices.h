@@ -33,6 +33,7 @@ class DirectionsThread;
 class Tracker;
 class TrackerThread;
 class WebService;
+struct SearchTransport;
 }  // namespace rovana
 
 namespace rovana::ui {
@@ -71,6 +72,17 @@ class OnlineServices : public QObject {
 
   // Settings read again now (the timer does it every second).
   void FollowSettings();
+
+  // The requests of the search providers and the geocoder: relay actions
+  // through the session, the geocaching site's form POST directly. They
+  // block: call them inside RunBlocking.
+  SearchTransport SearchRequests();
+  // allowInternet as the workers see it.
+  bool online() const { return allowInternet_.load(); }
+  // Reads the settings again, runs `work` on a pool thread and returns when
+  // it is done; meanwhile the user-interface thread keeps serving its
+  // questions and settings changes (but no input) in a local event loop.
+  void RunBlocking(const std::function<void()>& work);
 
  private:
   bool AskOnUiThread(const std::string& text, bool yesNo);
