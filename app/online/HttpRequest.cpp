@@ -89,7 +89,7 @@ bool HttpRequest::Open() {
   }
   requestBytes_ = (body_ ? 5 + body_->size() : 4) + sentPath_.size();  // "GET " or "POST " and the path
   online_.CountRequest(requestBytes_);
-  if (status() < 200 || status() > 299) {
+  if (!acceptAnyStatus_ && (status() < 200 || status() > 299)) {
     LogFailure("HttpSendRequest", "status " + std::to_string(status()));
     transfer_.Close();
     return false;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/online/OnlineConnection.h"
@@ -54,6 +55,11 @@ class HttpRequest final : public ReplyStream {
 
   // The largest reply accepted (the connection's default unless set).
   void setReplyCap(std::size_t bytes) { options_.replyCap = bytes; }
+  // With true, a reply of any status opens (a 304 to a revalidation, an
+  // error page the caller reads); status() tells which it was.
+  void setAcceptAnyStatus(bool accept) { acceptAnyStatus_ = accept; }
+  // A header of the reply (case-insensitive name), once opened.
+  std::optional<std::string> replyHeader(std::string_view name) const { return transfer_.header(name); }
 
   const std::string& host() const { return host_; }
   const std::string& path() const { return path_; }
@@ -82,6 +88,7 @@ class HttpRequest final : public ReplyStream {
   std::string sentPath_;
   std::uint64_t bytesReceived_ = 0;
   std::uint64_t requestBytes_ = 0;
+  bool acceptAnyStatus_ = false;
 };
 
 // `path` with the value of every "p=" query parameter (a password) masked as
