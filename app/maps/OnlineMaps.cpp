@@ -204,6 +204,7 @@ void OnlineMaps::Collect(OnlineTile& tile) {
     if (tile.state != kTileReady && tile.state != kTileDecoding) tile.state = kTileCached;
   } else if (!revalidating) {
     tile.state = StateAfter(result);
+    tile.failedMark = paintMark_;
   } else {
     // The cached file stays drawn; it is asked again after its expiry is
     // renewed by a later revalidation.
@@ -246,7 +247,8 @@ const platform::picture::Picture* OnlineMaps::Ask(OnlineTile& tile, const Online
     case kTileDownloadFailed:
     case kTileForbidden:
     case kTileRefused:
-      StartDownload(tile, config, now, false);
+      // A failure shows in one paint's status before the tile is tried again.
+      if (tile.failedMark != paintMark_) StartDownload(tile, config, now, false);
       break;
     case kTileCached:
     case kTileDecodeFailed:

@@ -75,6 +75,7 @@ struct OnlineTile {
   bool validatorsRead = false;
   std::optional<TileValidators> validators;
   std::uint64_t paintMark = 0;
+  std::uint64_t failedMark = 0;  // the paint that collected a failed download
 };
 
 // What a paint needs from the settings, copied on the UI thread.

@@ -254,8 +254,15 @@ DownloadResult TileDownloadJob::Classify(const TileFetchReply& reply, const fs::
       if (input_.request.xyz || !versions_) return DownloadResult::Failed;
       switch (versions_->Update()) {
         case TileVersions::Outcome::Changed: return DownloadResult::Forbidden;
-        case TileVersions::Outcome::Unchanged:
-        case TileVersions::Outcome::Skipped: return DownloadResult::ServiceError;
+        case TileVersions::Outcome::Unchanged: return DownloadResult::ServiceError;
+        case TileVersions::Outcome::Skipped: {
+          // A request made with a prefix that an earlier update of this run
+          // replaced is tried again with the new one; otherwise the service
+          // refuses the current prefix and the tile is given up.
+          const std::string& current = versions_->paths()[static_cast<int>(input_.tile.kind)];
+          const bool outdated = input_.request.path.compare(0, current.size(), current) != 0;
+          return outdated ? DownloadResult::Forbidden : DownloadResult::ServiceError;
+        }
         case TileVersions::Outcome::Failed: return DownloadResult::Failed;
       }
       return DownloadResult::Failed;
