@@ -71,10 +71,14 @@ class OnlineMapsTest : public testing_support::LoggedFolderTest {
     return maps;
   }
 
-  // Paints until no job is left and returns the last paint.
+  // Paints until a paint finds no tile downloading or decoding and no job
+  // is left; returns that paint.
   TilePaint Settle(OnlineMaps& maps, const ViewTransform& view, std::int64_t now = 1000) {
     TilePaint paint = maps.Paint(view, config_, now);
-    for (int round = 0; round < 10 && maps.pending(); ++round) {
+    for (int round = 0; round < 10; ++round) {
+      const bool busy = paint.counts[kTileDownloading] + paint.counts[kTileDownloadingAgain] +
+                            paint.counts[kTileDecoding] > 0;
+      if (!busy && !maps.pending()) break;
       EXPECT_TRUE(WaitFor([&] { return !maps.pending(); }));
       paint = maps.Paint(view, config_, now);
     }
