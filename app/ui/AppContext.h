@@ -20,6 +20,7 @@ class Directions;
 namespace maps {
 class GridConverter;
 class MapCatalogue;
+class OnlineMaps;
 }  // namespace maps
 }  // namespace rovana
 
@@ -64,6 +65,9 @@ struct AppContext {
   // Directions to the target and routes from the web service; null until
   // the GPX files are loaded, and in tests of the screen alone.
   Directions* directions = nullptr;
+  // The online map tiles (their dialog clears the cache); null in tests of
+  // the screen alone.
+  maps::OnlineMaps* onlineMaps = nullptr;
 };
 
 }  // namespace rovana::ui

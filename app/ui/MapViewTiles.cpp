@@ -22,8 +22,6 @@ void MapView::PaintTiles(QPainter& painter) {
     if (!draw.picture) continue;
     const QImage& image = platform::picture::ImageOf(*draw.picture);
     if (image.isNull()) continue;
-    painter.setCompositionMode(draw.overlay ? QPainter::CompositionMode_SourceOver
-                                            : QPainter::CompositionMode_Source);
     bool drawn = false;
     for (const maps::TileStrip& strip : draw.strips) {
       // Edges rounded outwards so that neighbouring strips leave no seam.

@@ -72,6 +72,11 @@ class OnlineServices : public QObject {
   // Settings read again now (the timer does it every second).
   void FollowSettings();
 
+  // The connection and the session, for the map tiles' downloads and their
+  // version update (safe from the tile queue's thread).
+  OnlineConnection& connection() { return *connection_; }
+  WebService& service() { return *service_; }
+
  private:
   bool AskOnUiThread(const std::string& text, bool yesNo);
 
