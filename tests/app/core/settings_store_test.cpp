@@ -663,7 +663,7 @@ TEST_F(SettingsStoreTest, XmllintAcceptsTheSettingsFile) {
     EXPECT_EQ(lint.status, 0) << file << ": " << lint.output;
     EXPECT_EQ(RunShell("xmllint --xpath 'string(/settings/horizon)' " + quoted).output, "12\n") << file;
     EXPECT_EQ(RunShell("xmllint --xpath 'string(/settings/trackerNickname)' " + quoted).output, "caf\xC3\xA9\n") << file;
-    EXPECT_EQ(RunShell("xmllint --xpath 'count(/settings/*)' " + quoted).output, "181\n") << file;
+    EXPECT_EQ(RunShell("xmllint --xpath 'count(/settings/*)' " + quoted).output, "184\n") << file;
     EXPECT_EQ(RunShell("xmllint --xpath 'name(/settings/*[1])' " + quoted).output, "searchGeoNO\n") << file;
   }
   // The same check against iconv's conversion, when iconv is there.
