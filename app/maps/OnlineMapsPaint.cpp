@@ -66,9 +66,20 @@ TilePaint OnlineMaps::Paint(const ViewTransform& view, const OnlineMapsConfig& c
   versions_->Set(config.sources.mapHost, config.sources.satHost, config.sources.versions);
   for (auto& [key, tile] : tiles_) Collect(tile);
   if (!folder_.empty()) Plan(view, config, now, paint);
-  // Tiles this paint did not ask for give their pictures and waiting jobs up.
-  for (auto& [key, tile] : tiles_)
-    if (tile.paintMark != paintMark_) Free(tile);
+  // Tiles this paint did not ask for give their pictures and waiting jobs
+  // up; records of tiles that never had a file are forgotten, so panning
+  // around does not grow the set.
+  for (auto it = tiles_.begin(); it != tiles_.end();) {
+    OnlineTile& tile = it->second;
+    if (tile.paintMark != paintMark_) {
+      Free(tile);
+      if (tile.state == kTileNew && tile.size == 0 && !tile.download && !tile.decode) {
+        it = tiles_.erase(it);
+        continue;
+      }
+    }
+    ++it;
+  }
   TrimCache(config.cacheSizeKB);
   counts_ = paint.counts;
   return paint;

@@ -204,6 +204,7 @@ TileDownloadJob::TileDownloadJob(Input input, TileFetch fetch, std::shared_ptr<T
 void TileDownloadJob::Run() {
   const fs::path temporary = TemporaryPath(input_.cacheFolder, input_.request, input_.tile);
   std::error_code error;
+  fs::create_directories(temporary.parent_path(), error);  // the user may have emptied the cache folder
   fs::remove(temporary, error);
   TileFetchRequest request;
   request.base = input_.request.base;

@@ -294,6 +294,10 @@ MapViewInputs Application::MapInputs() {
     return tiles->Paint(view, TileConfigOf(s), static_cast<std::int64_t>(std::time(nullptr)));
   };
   inputs.tileStatus = [settings = o.settings.get(), tiles = o.onlineMaps.get(), language = o.language.get()] {
+    // Without any source the tiles are not in use: nothing to report.
+    if (settings->mapsOnlineMapHost.empty() && settings->mapsOnlineSatHost.empty() &&
+        settings->mapsOnlineTemplate.empty())
+      return std::string();
     const std::optional<maps::TileStatus> status =
         maps::StatusOf(tiles->counts(), settings->mapsOnlineDownload != 0, tiles->versionChanged());
     if (!status) return std::string();

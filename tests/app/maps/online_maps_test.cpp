@@ -290,6 +290,22 @@ TEST_F(OnlineMapsTest, WithoutDownloadsAMissingTileIsFilledFromACoarserLevel) {
   EXPECT_EQ(status->entry, rovana::lang::kTileDownloadOff);
 }
 
+TEST_F(OnlineMapsTest, TilesWithoutAFileAreForgottenOutOfView) {
+  // Guards against the tile set growing with every tile panned past.
+  config_.download = false;
+  auto maps = Make();
+  maps->Paint(LevelOneView(), config_, 1000);
+  EXPECT_EQ(maps->tileCount(), 4u);
+  ViewInput far;
+  far.width = far.height = 256;
+  far.zoom = 100000;
+  far.panX = -2.0;
+  far.panY = -0.5;
+  for (int i = 0; i < 3; ++i) maps->Paint(ViewTransform::Build(far), config_, 1000);
+  EXPECT_LE(maps->tileCount(), 8u);
+  EXPECT_FALSE(maps->Find({TileKind::RoadMap, 1, 0, 0}));
+}
+
 TEST_F(OnlineMapsTest, HybridDrawsTheOverlayOnSatelliteTiles) {
   config_.type = 2;
   config_.sources.satHost = "http://127.0.0.1:1";
