@@ -157,6 +157,12 @@ constexpr SettingKey kKeys[] = {
     Row("GoogleVersionMap", &S::GoogleVersionMap, "/mt?n=404&v=w2.61&"),
     Row("GoogleVersionHyb", &S::GoogleVersionHyb, "/mt?n=404&v=w2t.61&"),
     Row("GoogleVersionTer", &S::GoogleVersionTer, "/mt?n=404&v=w2p.64&"),
+    // Tile sources, "scheme://host[:port]" ("{s}": server 0..3) and an XYZ
+    // address template; all empty: no provider is configured, nothing is
+    // downloaded.
+    Row("mapsOnlineMapHost", &S::mapsOnlineMapHost, ""),
+    Row("mapsOnlineSatHost", &S::mapsOnlineSatHost, ""),
+    Row("mapsOnlineTemplate", &S::mapsOnlineTemplate, ""),
     Row("helpInternetTraffic", &S::helpInternetTraffic, true),
     Row("helpVozazIdPrivacy", &S::helpVozazIdPrivacy, true),
     Row("helpVozazIdFollow", &S::helpVozazIdFollow, true),

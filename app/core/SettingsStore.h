@@ -218,6 +218,10 @@ class SettingsStore {
   std::string GoogleVersionMap{};  // maps: query prefix of map tiles
   std::string GoogleVersionHyb{};  // maps: query prefix of hybrid tiles
   std::string GoogleVersionTer{};  // maps: query prefix of terrain tiles
+  // Tile sources (maps/TileSource.h): map and satellite hosts, XYZ template.
+  std::string mapsOnlineMapHost{};  // maps: host of road map, hybrid and terrain tiles
+  std::string mapsOnlineSatHost{};  // maps: host of satellite tiles
+  std::string mapsOnlineTemplate{};  // maps: XYZ tile address template
   bool helpInternetTraffic{};  // online: show the internet traffic note
   bool helpVozazIdPrivacy{};  // online: show the VozazId privacy note
   bool helpVozazIdFollow{};  // online: show the VozazId follow note

@@ -1,6 +1,7 @@
 #include "app/online/HttpRequest.h"
 
 #include "app/core/Log.h"
+#include "app/online/SaveToFile.h"
 
 namespace rovana {
 
@@ -89,7 +90,7 @@ bool HttpRequest::Open() {
   }
   requestBytes_ = (body_ ? 5 + body_->size() : 4) + sentPath_.size();  // "GET " or "POST " and the path
   online_.CountRequest(requestBytes_);
-  if (status() < 200 || status() > 299) {
+  if (!acceptAnyStatus_ && (status() < 200 || status() > 299)) {
     LogFailure("HttpSendRequest", "status " + std::to_string(status()));
     transfer_.Close();
     return false;
@@ -114,6 +115,36 @@ StreamRead HttpRequest::Read(char* buffer, std::size_t length) {
   bytesReceived_ += r.bytes;
   online_.CountReply(r.bytes);
   return {true, r.bytes};
+}
+
+FileFetchResult FetchToFile(OnlineConnection& online, const FileFetch& fetch) {
+  std::string headers;
+  for (const std::string& line : fetch.headers) headers += line + "\n";
+  HttpRequest request(online, fetch.host, fetch.path, fetch.kind, std::move(headers));
+  request.prepare = fetch.prepare;
+  request.setAcceptAnyStatus(true);
+  if (fetch.cap < online.http().replyCap) request.setReplyCap(static_cast<std::size_t>(fetch.cap));
+  const SaveResult saved = SaveToFile(request, fetch.file, fetch.cap);
+  FileFetchResult result;
+  if (!request.sent()) {
+    result.outcome = FileFetchResult::Outcome::kRefused;
+    return result;
+  }
+  result.status = request.status();
+  if (result.status == 0 || (!saved.ok && saved.reason != SaveReason::kCannotCreate &&
+                             saved.reason != SaveReason::kWriteFailed && saved.reason != SaveReason::kNoMemory)) {
+    result.outcome = FileFetchResult::Outcome::kFailed;
+    return result;
+  }
+  result.outcome = FileFetchResult::Outcome::kReceived;
+  result.saved = saved.ok;
+  result.bytes = saved.bytes;
+  result.etag = request.replyHeader("ETag");
+  result.lastModified = request.replyHeader("Last-Modified");
+  result.cacheControl = request.replyHeader("Cache-Control");
+  result.expires = request.replyHeader("Expires");
+  result.contentLength = request.replyHeader("Content-Length");
+  return result;
 }
 
 }  // namespace rovana

@@ -15,9 +15,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/online/OnlineConnection.h"
@@ -54,11 +56,18 @@ class HttpRequest final : public ReplyStream {
 
   // The largest reply accepted (the connection's default unless set).
   void setReplyCap(std::size_t bytes) { options_.replyCap = bytes; }
+  // With true, a reply of any status opens (a 304 to a revalidation, an
+  // error page the caller reads); status() tells which it was.
+  void setAcceptAnyStatus(bool accept) { acceptAnyStatus_ = accept; }
+  // A header of the reply (case-insensitive name), once opened.
+  std::optional<std::string> replyHeader(std::string_view name) const { return transfer_.header(name); }
 
   const std::string& host() const { return host_; }
   const std::string& path() const { return path_; }
   const std::string& sentPath() const { return sentPath_; }  // after prepare, once opened
   int kind() const { return kind_; }
+  // The request went out (prepare and the connection check let it pass).
+  bool sent() const { return !sentPath_.empty(); }
   const std::string& headers() const { return headers_; }
   const std::optional<std::string>& body() const { return body_; }
   std::uint32_t generation() const { return generation_; }
@@ -82,7 +91,35 @@ class HttpRequest final : public ReplyStream {
   std::string sentPath_;
   std::uint64_t bytesReceived_ = 0;
   std::uint64_t requestBytes_ = 0;
+  bool acceptAnyStatus_ = false;
 };
+
+// One GET whose body is saved to `file` whatever its status (through
+// SaveToFile: a temporary file renamed when complete), for downloads that
+// check the reply themselves, such as map tiles and their revalidation.
+struct FileFetch {
+  std::string host;  // "scheme://host[:port]"
+  std::string path;  // from "/"
+  int kind = kPublicService;
+  std::vector<std::string> headers;  // "Name: value" each
+  std::filesystem::path file;
+  std::uint64_t cap = 2 * 1024 * 1024;
+  HttpRequest::Prepare prepare;  // may refuse the request
+};
+struct FileFetchResult {
+  enum class Outcome {
+    kReceived,  // a reply came; `saved` says whether the whole body is in the file
+    kRefused,   // nothing sent: refused by prepare, internet not allowed or offline
+    kFailed,    // sent, but the reply did not come (connection, time-out, broken off, too large)
+  };
+  Outcome outcome = Outcome::kFailed;
+  int status = 0;
+  bool saved = false;
+  std::uint64_t bytes = 0;
+  // Reply headers for HTTP caching and the completeness check.
+  std::optional<std::string> etag, lastModified, cacheControl, expires, contentLength;
+};
+FileFetchResult FetchToFile(OnlineConnection& online, const FileFetch& fetch);
 
 // `path` with the value of every "p=" query parameter (a password) masked as
 // "***", for the log.

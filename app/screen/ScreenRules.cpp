@@ -146,7 +146,7 @@ constexpr Command kCommands[] = {
     {32852, 0, K::ResetUserPos}, {32893, 0, K::GotoUser}, {32896, 0, K::FollowUser}, {32826, 0, K::SetTarget},
     {32825, 0, K::GotoTarget}, {32833, 0, K::DeleteTarget},
 
-    {32870, 1, K::NotBuilt}, {32784, 1, K::MapSelect}, {32894, 1, K::MapDetails}, {32786, 1, K::Calibrate},
+    {32870, 1, K::OnlineMaps}, {32784, 1, K::MapSelect}, {32894, 1, K::MapDetails}, {32786, 1, K::Calibrate},
     {32842, 1, K::SetReference1}, {32843, 1, K::SetReference2},
 
     {32858, 2, K::GpxSelect}, {32859, 2, K::GpxDetails}, {32797, 2, K::AddPoi}, {32881, 2, K::PoiDetails},

@@ -162,6 +162,7 @@ enum class CommandKind : std::uint8_t {
   // Maps and positions.
   MapSelect,
   MapDetails,
+  OnlineMaps,  // the online maps dialog (tile sources, cache)
   Locator,
   TrackAnalyzer,
   ResetUserPos,

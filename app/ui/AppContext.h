@@ -20,6 +20,7 @@ class Directions;
 namespace maps {
 class GridConverter;
 class MapCatalogue;
+class OnlineMaps;
 }  // namespace maps
 }  // namespace rovana
 
@@ -69,6 +70,9 @@ struct AppContext {
   // The online services themselves, for the search and the geocoder; null
   // in tests of the screen alone.
   OnlineServices* services = nullptr;
+  // The online map tiles (their dialog clears the cache); null in tests of
+  // the screen alone.
+  maps::OnlineMaps* onlineMaps = nullptr;
 };
 
 }  // namespace rovana::ui

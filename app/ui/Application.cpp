@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "app/core/LanguageEntries.h"
@@ -22,6 +23,11 @@
 #include "app/maps/Loader.h"
 #include "app/maps/LocatorGrids.h"
 #include "app/maps/MapCatalogue.h"
+#include "app/maps/OnlineMaps.h"
+#include "app/online/HttpRequest.h"
+#include "app/online/OnlineConnection.h"
+#include "app/online/WebService.h"
+#include "app/online/WebServiceQueries.h"
 #include "app/processing/AnalyzerStatistics.h"
 #include "app/processing/Target.h"
 #include "app/processing/TrackRecorder.h"
@@ -45,10 +51,53 @@ namespace {
 namespace fs = std::filesystem;
 constexpr const char* kLibraryFile = "libZenolithCE.so";
 
-// The rooms whose long-lived objects are still to come, in the order in
-// which start-up creates them. The loading dialog runs between the tile
-// loaders and the GPS connection.
-constexpr const char* kAbsentBeforeLoading[] = {"online map"};
+// A tile download through the online connection: kind 1 (map catalogue and
+// tiles), refused while `mapsOnlineDownload` (mirrored in `mode`) says "only
+// when online" and internet access is not allowed.
+maps::TileFetch TileFetchOver(OnlineConnection& online, const std::atomic<int>& mode) {
+  return [&online, &mode](const maps::TileFetchRequest& r) {
+    FileFetch f;
+    f.host = r.base;
+    f.path = r.path;
+    f.kind = kKindMapCatalogue;
+    f.headers = r.headers;
+    f.file = r.file;
+    f.cap = r.cap;
+    f.prepare = [&online, &mode](const HttpRequest& request) -> std::optional<std::string> {
+      const int m = mode.load();
+      if (m == 0 || (m == 2 && !online.allowInternet())) return std::nullopt;
+      return request.path();
+    };
+    const FileFetchResult got = FetchToFile(online, f);
+    maps::TileFetchReply reply;
+    using O = FileFetchResult::Outcome;
+    reply.outcome = got.outcome == O::kReceived  ? maps::TileFetchReply::Outcome::Received
+                    : got.outcome == O::kRefused ? maps::TileFetchReply::Outcome::Refused
+                                                 : maps::TileFetchReply::Outcome::Failed;
+    reply.status = got.status;
+    reply.saved = got.saved;
+    reply.bytes = got.bytes;
+    reply.etag = got.etag;
+    reply.lastModified = got.lastModified;
+    reply.cacheControl = got.cacheControl;
+    reply.expires = got.expires;
+    reply.contentLength = got.contentLength;
+    return reply;
+  };
+}
+
+maps::OnlineMapsConfig TileConfigOf(const SettingsStore& s) {
+  maps::OnlineMapsConfig c;
+  c.type = s.mapsOnlineType;
+  c.hiRes = s.mapsOnlineHiRes;
+  c.download = s.mapsOnlineDownload != 0;
+  c.cacheSizeKB = s.mapsOnlineCacheSize;
+  c.sources.mapHost = s.mapsOnlineMapHost;
+  c.sources.satHost = s.mapsOnlineSatHost;
+  c.sources.xyzTemplate = s.mapsOnlineTemplate;
+  c.sources.versions = {s.GoogleVersionSat, s.GoogleVersionMap, s.GoogleVersionHyb, s.GoogleVersionTer};
+  return c;
+}
 
 }  // namespace
 
@@ -81,6 +130,8 @@ struct Application::Objects {
   std::unique_ptr<maps::Loader> pictures;  // picture decoding
   std::unique_ptr<maps::Loader> tiles;     // tile downloads (their room is still to come)
   std::unique_ptr<maps::MapCatalogue> catalogue;
+  std::unique_ptr<maps::OnlineMaps> onlineMaps;  // the tiles; after both queues, before the connection goes
+  std::atomic<int> tileDownloadMode{0};          // mapsOnlineDownload for the tile queue's thread
   std::unique_ptr<Waypoints> waypoints;  // the GPX files and their collections
   std::unique_ptr<TrackRecorder> recorder;
   std::unique_ptr<OnlineServices> online;  // fed by the GPS connection: goes after it
@@ -161,12 +212,17 @@ void Application::Boot() {
   o.locator = std::make_unique<Locator>(o.position, *o.settings, *o.language);
   o.gridLocator = std::make_unique<Locator>(o.position, *o.settings, *o.language);
   o.grids = std::make_unique<maps::LocatorGrids>(*o.gridLocator);
-  for (const char* name : kAbsentBeforeLoading) LogMessage("%s absent", name);
   o.pictures = std::make_unique<maps::Loader>("pictures");
   o.tiles = std::make_unique<maps::Loader>("tiles");
   o.pictures->Start();
   o.tiles->Start();
   o.catalogue = std::make_unique<maps::MapCatalogue>(*o.settings, *o.grids, *o.pictures);
+  o.tileDownloadMode.store(o.settings->mapsOnlineDownload);
+  o.onlineMaps = std::make_unique<maps::OnlineMaps>(
+      *o.tiles, *o.pictures, TileFetchOver(o.online->connection(), o.tileDownloadMode),
+      [service = &o.online->service()] { return service->Request(MapListQuery()); });
+  o.onlineMaps->InitialiseCache(o.settings->CacheDataPath);
+  LogMessage("Online maps created (%zu cached tiles)", o.onlineMaps->tileCount());
 
   o.waypoints = std::make_unique<Waypoints>(*o.settings, WaypointsConfigOf(*o.settings, *o.language));
   o.recorder = std::make_unique<TrackRecorder>(*o.waypoints);
@@ -217,6 +273,32 @@ MapViewInputs Application::MapInputs() {
   inputs.maps = CatalogueMaps(*o.catalogue);
   inputs.autoGrid = CatalogueGrid(*o.catalogue);
   inputs.text = [language = o.language.get()](int entry) { return language->Entry(entry); };
+  inputs.tiles = [settings = o.settings.get(), tiles = o.onlineMaps.get(),
+                  mode = &o.tileDownloadMode](const maps::ViewTransform& view) {
+    SettingsStore& s = *settings;
+    // A new cache folder (the settings dialog) is taken up at the next paint.
+    if (fs::path(s.CacheDataPath) != tiles->folder()) tiles->InitialiseCache(s.CacheDataPath);
+    if (const std::optional<maps::VersionPaths> changed = tiles->TakeVersionChanges()) {
+      s.GoogleVersionSat = (*changed)[0];
+      s.GoogleVersionMap = (*changed)[1];
+      s.GoogleVersionHyb = (*changed)[2];
+      s.GoogleVersionTer = (*changed)[3];
+    }
+    mode->store(s.mapsOnlineDownload);
+    return tiles->Paint(view, TileConfigOf(s), static_cast<std::int64_t>(std::time(nullptr)));
+  };
+  inputs.tileStatus = [settings = o.settings.get(), tiles = o.onlineMaps.get(), language = o.language.get()] {
+    // Without any source the tiles are not in use: nothing to report.
+    if (settings->mapsOnlineMapHost.empty() && settings->mapsOnlineSatHost.empty() &&
+        settings->mapsOnlineTemplate.empty())
+      return std::string();
+    const std::optional<maps::TileStatus> status =
+        maps::StatusOf(tiles->counts(), settings->mapsOnlineDownload != 0, tiles->versionChanged());
+    if (!status) return std::string();
+    std::string text = language->Entry(status->entry);
+    if (status->number > 0) text += " " + std::to_string(status->number);
+    return text;
+  };
   Target* target = o.target.get();
   inputs.target = [target] { return target->TargetPoint(); };
   inputs.trainer = [target] { return target->TrainerPoint(); };
@@ -333,6 +415,7 @@ int Application::Run() {
                                                       o.target.get(), &o.online->actions()});
   o.context->directions = o.online->directions();
   o.context->services = o.online.get();
+  o.context->onlineMaps = o.onlineMaps.get();
   o.screen = std::make_unique<MainScreen>(*o.context, options_.width, options_.height);
   o.screen->mapView().SetInputs(MapInputs());
   o.online->onChat = [screen = o.screen.get()] { screen->NotifyChat(); };
@@ -360,6 +443,7 @@ int Application::Run() {
   o.online->onChat = nullptr;
   o.online->onOpenAccount = nullptr;
   o.screen.reset();
+  o.tiles->Stop();  // no download may use the connection after it is gone
   o.target.reset();
   o.sounds.reset();
   o.gps.reset();  // joins GPSThread, the recorder's and the tracker's last caller
@@ -367,6 +451,7 @@ int Application::Run() {
   o.recorder.reset();
   o.waypoints.reset();
   o.catalogue.reset();
+  o.onlineMaps.reset();
   o.tiles.reset();
   o.pictures.reset();
   o.grids.reset();

@@ -25,6 +25,7 @@
 #include "app/dialogs/SettingsDialog.h"
 #include "app/dialogs/VozazIdDialog.h"
 #include "app/gps/GpsConnection.h"
+#include "app/maps/OnlineMaps.h"
 #include "app/ui/LiveTexts.h"
 
 namespace rovana::ui {
@@ -47,8 +48,8 @@ constexpr CheckRow kChecks[] = {
     {32851, [](const SettingsStore& s) { return s.vozazidEnabled > 0; }},
     {32793, [](const SettingsStore& s) { return s.gpsEnabled; }},
     {32874, [](const SettingsStore& s) { return s.allowInternet; }},
-    // Online maps are not a map source yet, no track is recorded yet.
-    {32870, [](const SettingsStore&) { return false; }},
+    {32870, [](const SettingsStore& s) { return s.mapsOnlineEnabled; }},
+    // No track is recorded yet.
     {32828, [](const SettingsStore&) { return false; }},
 };
 
@@ -179,7 +180,8 @@ void MainScreen::StopTimer() { timer_.stop(); }
 
 void MainScreen::OnTimer() {
   // New chat messages would open the VozazId dialog here; the buddy tracker is absent.
-  const bool loadersBusy = false;  // the tile loaders are absent, so never busy
+  // Tile jobs pending: redraws slow down while they are decoded or fetched.
+  const bool loadersBusy = context_.onlineMaps && context_.onlineMaps->pending();
   if (!PaintDue(TickCount(), lastPaintTick_, loadersBusy)) return;
   repaint();
   TickDirections();
@@ -381,6 +383,7 @@ void MainScreen::ExecuteCommand(int id) {
       break;
     case CommandKind::MapSelect:
     case CommandKind::MapDetails:
+    case CommandKind::OnlineMaps:
     case CommandKind::Locator:
     case CommandKind::TrackAnalyzer:
     case CommandKind::ResetUserPos:

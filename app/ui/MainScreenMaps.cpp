@@ -14,10 +14,12 @@
 #include "app/dialogs/CalibrationChoiceDialog.h"
 #include "app/dialogs/LocatorDialog.h"
 #include "app/dialogs/MapDetailsDialog.h"
+#include "app/dialogs/OnlineMapsDialog.h"
 #include "app/dialogs/MapTreeDialog.h"
 #include "app/dialogs/TrackAnalyzerDialog.h"
 #include "app/gps/GpsConnection.h"
 #include "app/maps/MapCatalogue.h"
+#include "app/maps/OnlineMaps.h"
 #include "app/ui/MainScreen.h"
 
 namespace rovana::ui {
@@ -46,6 +48,15 @@ void MainScreen::OpenMapCommand(CommandKind kind) {
       }
       dialogs::MapDetailsDialog dialog(*map, *context_.grids, language, this, [this] { update(); });
       RunModal(dialog);
+      break;
+    }
+    case CommandKind::OnlineMaps: {
+      maps::OnlineMaps* tiles = context_.onlineMaps;
+      std::function<void()> clear;
+      if (tiles) clear = [tiles] { tiles->ClearCache(); };
+      dialogs::OnlineMapsDialog dialog(context_.settings, language, this, Asker(), clear);
+      if (RunModal(dialog) == QDialog::Accepted) UpdateMenuStates();
+      update();
       break;
     }
     case CommandKind::Locator: {

@@ -121,12 +121,14 @@ std::vector<std::string> MapView::LocatorLines(const MapFrame& frame) const {
 
 void MapView::PaintLayers(QPainter& painter, const MapFrame& frame, Waypoints* waypoints,
                           const SymbolTable* symbols) {
-  mapsDrawn_ = collectionsDrawn_ = audioMarksDrawn_ = buddiesDrawn_ = 0;
+  mapsDrawn_ = collectionsDrawn_ = audioMarksDrawn_ = buddiesDrawn_ = tilesDrawn_ = 0;
   verticesDrawn_ = 0;
   arrow_.reset();
   labels_.clear();
   if (waypoints) waypoints->UnloadOutside(transform_.visible());
   painter.save();
+  // Online tiles need a north-up view: they are drawn as upright rectangles.
+  if (transform_.northUp() && (settings_.hyperzooming || settings_.mapsOnlineEnabled)) PaintTiles(painter);
   PaintMaps(painter, frame);
   if (settings_.gridEnabled && settings_.gridWidth > 0) PaintGrid(painter);
   if (waypoints) PaintCollections(painter, frame, *waypoints, symbols);
@@ -177,6 +179,7 @@ void MapView::PaintLayers(QPainter& painter, const MapFrame& frame, Waypoints* w
     for (const Label& label : labels_)
       painter.drawText(label.at + QPointF(shift, shift / 2), QString::fromStdString(label.text));
   }
+  if (settings_.labels2Enabled) PaintTileStatus(painter, frame);
   painter.restore();
 }
 

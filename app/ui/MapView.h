@@ -1,4 +1,5 @@
-// MapView: paints the map layers of the main screen with a QPainter: the map
+// MapView: paints the map layers of the main screen with a QPainter: the
+// online tiles, the map
 // pictures (or their outlines), the grid lines, the collections of points,
 // routes and tracks, the direction line, the marker, the user symbol with
 // its heading arrow, and the overlays the main screen places in its button
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/maps/OnlineMaps.h"
 #include "app/maps/ViewTransform.h"
 #include "app/processing/MatrixT.h"
 #include "app/screen/ScreenRules.h"
@@ -88,6 +90,11 @@ struct MapViewInputs {
   std::function<std::vector<MapBuddy>()> buddies;
   // A text of the language table by entry number (the compass letters).
   std::function<std::string(int entry)> text;
+  // The online tiles under the maps of a north-up view (OnlineMaps::Paint
+  // with the settings of the moment); none without it.
+  std::function<maps::TilePaint(const maps::ViewTransform&)> tiles;
+  // The tile status line shown with `labels2Enabled`; empty: none.
+  std::function<std::string()> tileStatus;
 };
 
 
@@ -144,11 +151,15 @@ class MapView {
   std::size_t verticesDrawn() const { return verticesDrawn_; }
   int audioMarksDrawn() const { return audioMarksDrawn_; }
   int buddiesDrawn() const { return buddiesDrawn_; }
+  int tilesDrawn() const { return tilesDrawn_; }
 
   static constexpr double kClipMargin = 64;  // pixels beyond the screen edges
 
  private:
   void PaintMaps(QPainter& painter, const MapFrame& frame);
+  // The online tiles (MapViewTiles.cpp), and their status line on top.
+  void PaintTiles(QPainter& painter);
+  void PaintTileStatus(QPainter& painter, const MapFrame& frame);
   void PaintGrid(QPainter& painter);
   void PaintCollections(QPainter& painter, const MapFrame& frame, Waypoints& waypoints, const SymbolTable* symbols);
   void PaintUser(QPainter& painter, const MapFrame& frame, const SymbolTable* symbols);
@@ -167,7 +178,7 @@ class MapView {
   std::optional<int> autoGrid_;  // the last grid `gridAuto` chose
   double dragX_ = 0, dragY_ = 0;
   std::optional<Arrow> arrow_;
-  int mapsDrawn_ = 0, collectionsDrawn_ = 0, audioMarksDrawn_ = 0, buddiesDrawn_ = 0;
+  int mapsDrawn_ = 0, collectionsDrawn_ = 0, audioMarksDrawn_ = 0, buddiesDrawn_ = 0, tilesDrawn_ = 0;
   std::size_t verticesDrawn_ = 0;
   struct Label {
     QPointF at;

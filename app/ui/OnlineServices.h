@@ -84,6 +84,11 @@ class OnlineServices : public QObject {
   // questions and settings changes (but no input) in a local event loop.
   void RunBlocking(const std::function<void()>& work);
 
+  // The connection and the session, for the map tiles' downloads and their
+  // version update (safe from the tile queue's thread).
+  OnlineConnection& connection() { return *connection_; }
+  WebService& service() { return *service_; }
+
  private:
   bool AskOnUiThread(const std::string& text, bool yesNo);
 

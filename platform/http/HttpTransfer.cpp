@@ -116,6 +116,7 @@ bool HttpTransfer::Open(const HttpRequestLine& request, const HttpOptions& optio
   Close();
   received_ = 0;
   status_ = blockStatus_ = 0;
+  replyHeaders_.clear();
   blockMoves_ = headersDone_ = done_ = tooLarge_ = false;
   failure_ = HttpFailure::kNone;
   error_.clear();
@@ -251,8 +252,7 @@ std::size_t HttpTransfer::OnHeader(char* data, std::size_t size, std::size_t cou
       status = status * 10 + (line[i] - '0');
     t->blockStatus_ = status;
     t->blockMoves_ = false;
-  } else if (StartsWithNoCase(line, "location:")) {
-    t->blockMoves_ = true;
+    t->replyHeaders_.clear();
   } else if (line == "\r\n" || line == "\n") {
     const bool interim = t->blockStatus_ < 200;
     const bool redirect = t->follow_ && t->blockMoves_ && t->blockStatus_ >= 300 && t->blockStatus_ < 400;
@@ -260,6 +260,11 @@ std::size_t HttpTransfer::OnHeader(char* data, std::size_t size, std::size_t cou
       t->headersDone_ = true;
       t->status_ = t->blockStatus_;
     }
+  } else {
+    if (StartsWithNoCase(line, "location:")) t->blockMoves_ = true;
+    std::string_view kept = line.substr(0, std::min<std::size_t>(line.size(), 1024));
+    while (!kept.empty() && (kept.back() == '\r' || kept.back() == '\n')) kept.remove_suffix(1);
+    if (!t->headersDone_ && t->replyHeaders_.size() < kMaxReplyHeaders) t->replyHeaders_.emplace_back(kept);
   }
   return size * count;
 }
@@ -280,6 +285,26 @@ std::size_t HttpTransfer::OnBody(char* data, std::size_t size, std::size_t count
     return 0;  // ends the transfer with a write error
   }
   return n;
+}
+
+std::optional<std::string> HttpTransfer::header(std::string_view name) const {
+  for (const std::string& line : replyHeaders_) {
+    const std::size_t colon = line.find(':');
+    if (colon != name.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < name.size() && same; ++i) {
+      char a = line[i], b = name[i];
+      if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+      if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+      same = a == b;
+    }
+    if (!same) continue;
+    std::string_view value = std::string_view(line).substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    return std::string(value);
+  }
+  return std::nullopt;
 }
 
 HttpRead HttpTransfer::Read(char* buffer, std::size_t length) {

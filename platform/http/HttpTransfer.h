@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -94,6 +95,11 @@ class HttpTransfer {
   std::uint64_t received() const { return received_; }  // body bytes received so far
   HttpFailure failure() const { return failure_; }
   const std::string& error() const { return error_; }  // the library's words for the failure
+  // The value of the final reply's header `name` (case-insensitive), spaces
+  // around it trimmed; nothing when absent. At most kMaxReplyHeaders lines
+  // of 1024 bytes each are kept.
+  std::optional<std::string> header(std::string_view name) const;
+  static constexpr std::size_t kMaxReplyHeaders = 64;
 
  private:
   struct Handles;
@@ -110,6 +116,7 @@ class HttpTransfer {
   std::size_t cap_ = kHttpDefaultReplyCap;
   std::uint64_t received_ = 0;
   int status_ = 0;
+  std::vector<std::string> replyHeaders_;  // "Name: value" of the block being read, then of the final reply
   int blockStatus_ = 0;     // status of the header block being read
   bool blockMoves_ = false;  // that block names a Location to follow
   bool headersDone_ = false;

@@ -62,7 +62,7 @@ TEST(MainScreen, MenuBarHoldsEveryCommandGreyedUntilItsRoomExists) {
   }
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(screen.menuBar()->actions().size(), 5);
-  EXPECT_FALSE(screen.actionOf(32870)->isEnabled());  // Map › GoogleMaps...: online maps are still to come
+  EXPECT_TRUE(screen.actionOf(32870)->isEnabled());   // Map › GoogleMaps...: the online maps dialog
   EXPECT_TRUE(screen.actionOf(32856)->isEnabled());   // Language...
   EXPECT_TRUE(screen.actionOf(32896)->isChecked());   // followUser defaults to true
   screen.ExecuteCommand(32896);
