@@ -178,13 +178,20 @@ std::optional<VersionPaths> OnlineMaps::TakeVersionChanges() {
   return changed;
 }
 
-void OnlineMaps::Collect(OnlineTile& tile) {
+std::int64_t TileRetryDelay(int failures) {
+  constexpr std::int64_t kFirst = 15, kLongest = 600;
+  if (failures <= 0) return 0;
+  return failures > 6 ? kLongest : std::min(kLongest, kFirst << (failures - 1));
+}
+
+void OnlineMaps::Collect(OnlineTile& tile, std::int64_t now) {
   if (!tile.download || !downloads_.IsDone(tile.download)) return;
   auto* job = static_cast<TileDownloadJob*>(tile.download);
   const DownloadResult result = job->result();
   const bool revalidating = tile.revalidating;
   tile.revalidating = false;
   if (result == DownloadResult::Cached) {
+    tile.failures = 0;
     total_ -= std::min(total_, tile.size);
     tile.size = job->size();
     total_ += tile.size;
@@ -205,6 +212,9 @@ void OnlineMaps::Collect(OnlineTile& tile) {
   } else if (!revalidating) {
     tile.state = StateAfter(result);
     tile.failedMark = paintMark_;
+    // Failures of the server or the network wait before the next try; a
+    // refusal here (offline, downloads off) or a changed version does not.
+    if (tile.state == kTileDownloadFailed) tile.retryAt = now + TileRetryDelay(++tile.failures);
   } else {
     // The cached file stays drawn; it is asked again after its expiry is
     // renewed by a later revalidation.
@@ -248,11 +258,13 @@ const platform::picture::Picture* OnlineMaps::Ask(OnlineTile& tile, const Online
     case kTileForbidden:
     case kTileRefused:
       // A failure shows in one paint's status before the tile is tried again.
-      if (tile.failedMark != paintMark_) StartDownload(tile, config, now, false);
+      if (tile.failedMark != paintMark_ && now >= tile.retryAt) StartDownload(tile, config, now, false);
       break;
     case kTileCached:
-    case kTileDecodeFailed:
       StartDecode(tile);
+      break;
+    case kTileDecodeFailed:
+      if (now >= tile.retryAt) StartDecode(tile);
       break;
     case kTileDecoding:
       if (tile.decode && pictures_.IsDone(tile.decode)) {
@@ -261,6 +273,7 @@ const platform::picture::Picture* OnlineMaps::Ask(OnlineTile& tile, const Online
         tile.width = job->width();
         tile.height = job->height();
         tile.state = tile.picture ? kTileReady : kTileDecodeFailed;
+        if (!tile.picture) tile.retryAt = now + TileRetryDelay(1);
         pictures_.Release(tile.decode);
         tile.decode = nullptr;
       }

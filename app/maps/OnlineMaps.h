@@ -76,7 +76,16 @@ struct OnlineTile {
   std::optional<TileValidators> validators;
   std::uint64_t paintMark = 0;
   std::uint64_t failedMark = 0;  // the paint that collected a failed download
+  // A download that failed, or a cached file that did not decode, is not
+  // tried again before `retryAt` (seconds, as the paints' `now`): 15 s after
+  // the first failure, twice as long after each further one, at most 10 min,
+  // so that a missing tile is not asked of its server at the paint rate.
+  int failures = 0;
+  std::int64_t retryAt = 0;
 };
+
+// The wait before the next try after `failures` failures in a row.
+std::int64_t TileRetryDelay(int failures);
 
 // What a paint needs from the settings, copied on the UI thread.
 struct OnlineMapsConfig {
@@ -159,7 +168,7 @@ class OnlineMaps {
   using Key = std::pair<std::string, TileId>;
   OnlineTile& Record(const TileId& id, const std::string& folder);
   std::filesystem::path PathOf(const OnlineTile& tile) const;
-  void Collect(OnlineTile& tile);
+  void Collect(OnlineTile& tile, std::int64_t now);
   // Asks a tile for its picture (starting a download or a decode as its
   // state says); the picture when it is ready.
   const platform::picture::Picture* Ask(OnlineTile& tile, const OnlineMapsConfig& config, std::int64_t now);

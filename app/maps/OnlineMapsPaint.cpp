@@ -64,7 +64,7 @@ TilePaint OnlineMaps::Paint(const ViewTransform& view, const OnlineMapsConfig& c
   counts_.fill(0);
   ++paintMark_;
   versions_->Set(config.sources.mapHost, config.sources.satHost, config.sources.versions);
-  for (auto& [key, tile] : tiles_) Collect(tile);
+  for (auto& [key, tile] : tiles_) Collect(tile, now);
   if (!folder_.empty()) Plan(view, config, now, paint);
   // Tiles this paint did not ask for give their pictures and waiting jobs
   // up; records of tiles that never had a file are forgotten, so panning

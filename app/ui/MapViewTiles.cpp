@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/core/SettingsStore.h"
+#include "app/screen/ScreenRules.h"
 #include "app/ui/MapView.h"
 #include "platform/picture/PictureImage.h"
 
@@ -45,7 +46,10 @@ void MapView::PaintTileStatus(QPainter& painter, const MapFrame& frame) {
   const QString line = QString::fromStdString(text);
   const QFontMetrics metrics(painter.font());
   const int pad = screen::Scale(2, frame.dpi);
-  const QRect box(pad, pad, metrics.horizontalAdvance(line) + 2 * pad, metrics.height() + 2 * pad);
+  // Under the locator box, where no button or instrument covers it.
+  const screen::Rect locator = screen::LayoutButtons(frame.width, frame.height, frame.dpi).locator;
+  const QRect box(locator.x, locator.y + locator.h + pad, metrics.horizontalAdvance(line) + 2 * pad,
+                  metrics.height() + 2 * pad);
   painter.fillRect(box, QColor(255, 255, 255, 200));
   painter.setPen(Qt::black);
   painter.drawText(box, Qt::AlignCenter, line);

@@ -119,7 +119,8 @@ int Usage(int status) {
                "usage: demo-online [--screenshot FILE] [--quit-after MS]\n"
                "Runs the reference server on 127.0.0.1:%d with two demo accounts that are buddies, drives\n"
                "the buddy along the demo loop, and starts Rovana on a copy of the demo home logged in as\n"
-               "the other account, so that the buddy shows on its map. --screenshot and --quit-after are\n"
+               "the other account, so that the buddy shows on its map over road-map tiles the server\n"
+               "serves from the demo's tile folder. --screenshot and --quit-after are\n"
                "handed to Rovana (without them it runs until you quit it).\n",
                kPort);
   return status;
@@ -150,8 +151,15 @@ int main(int argc, char** argv) {
   fs::create_directories(folder / "you");
   fs::create_directories(folder / "buddy");
 
+  // The server answers the relay actions from the demo's canned replies and
+  // serves the demo's synthetic tiles.
+  const fs::path demo = ROVANA_DEMO_HOME;
+  const fs::path relayConfig = folder / "relay.conf";
+  std::ofstream(relayConfig) << "fixtures = " << (demo / "relay").string() << "\n"
+                             << "tiles = " << (demo / "tiles").string() << "\n";
   const pid_t server = Spawn({(bin / "rovana-server").string(), "--db", (folder / "service.db").string(), "--listen",
-                              "127.0.0.1:" + std::to_string(kPort), "--log", (folder / "server.log").string()});
+                              "127.0.0.1:" + std::to_string(kPort), "--log", (folder / "server.log").string(),
+                              "--config", relayConfig.string()});
   LanguageTable language(std::vector<fs::path>{bin.parent_path() / "share" / "rovana" / "Language"});
   language.Load("English");
   Account you(folder / "you", language, "you@demo.rovana"), buddy(folder / "buddy", language, "buddy@demo.rovana");
@@ -185,6 +193,11 @@ int main(int argc, char** argv) {
     s.useConnMgr = false;
     s.vozazidEnabled = 1;
     s.downloadPosInterval = 2;
+    // Road-map tiles from the same server around the demo maps.
+    s.mapsOnlineMapHost = s.serviceHost;
+    s.mapsOnlineSatHost = s.serviceHost;
+    s.mapsOnlineDownload = 1;
+    s.mapsOnlineType = 1;
     s.Save();
   }
 

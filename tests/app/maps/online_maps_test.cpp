@@ -190,18 +190,18 @@ TEST_F(OnlineMapsTest, FailedStates) {
     TileFetchReply reply;
     std::string body;
     int state;
-    bool retried;  // the next paint sends again
+    bool retried;  // the next paint sends again (else only 15 s later)
     int statusEntry;
   } cases[] = {
-      {"no reply: download failed", {TileFetchReply::Outcome::Failed}, kTinyPng, kTileDownloadFailed, true,
+      {"no reply: download failed", {TileFetchReply::Outcome::Failed}, kTinyPng, kTileDownloadFailed, false,
        rovana::lang::kTileFailed},
       {"refused by the client", {TileFetchReply::Outcome::Refused}, kTinyPng, kTileRefused, true,
        rovana::lang::kTileOffline},
       {"forbidden page", {TileFetchReply::Outcome::Received, 200}, "<html><title>403 Forbidden</title></html>",
        kTileForbidden, true, rovana::lang::kTileNoPermission},
       {"error page without a version change", {TileFetchReply::Outcome::Received, 200},
-       "<html><body>Error 404</body></html>", kTileDownloadFailed, true, rovana::lang::kTileFailed},
-      {"status 500", {TileFetchReply::Outcome::Received, 500}, kTinyPng, kTileDownloadFailed, true,
+       "<html><body>Error 404</body></html>", kTileDownloadFailed, false, rovana::lang::kTileFailed},
+      {"status 500", {TileFetchReply::Outcome::Received, 500}, kTinyPng, kTileDownloadFailed, false,
        rovana::lang::kTileFailed},
   };
   for (const Case& c : cases) {
@@ -223,9 +223,20 @@ TEST_F(OnlineMapsTest, FailedStates) {
     EXPECT_EQ(status->entry, c.statusEntry);
     paint = maps->Paint(view, config_, 1000);
     EXPECT_EQ(paint.counts[kTileDownloadingAgain], c.retried ? 4 : 0);
+    if (!c.retried) {
+      paint = maps->Paint(view, config_, 1014);
+      EXPECT_EQ(paint.counts[kTileDownloadingAgain], 0) << "a failed tile waits 15 s";
+      paint = maps->Paint(view, config_, 1015);
+      EXPECT_EQ(paint.counts[kTileDownloadingAgain], 4);
+    }
     EXPECT_FALSE(fs::exists(cache_ / "gm_0_0_1.png")) << "nothing but pictures is cached";
     WaitFor([&] { return !maps->pending(); });
   }
+}
+
+TEST(TileRetryDelayTest, DoublesFromFifteenSecondsToTenMinutes) {
+  const std::pair<int, std::int64_t> rows[] = {{0, 0}, {1, 15}, {2, 30}, {3, 60}, {6, 480}, {7, 600}, {40, 600}};
+  for (const auto& [failures, delay] : rows) EXPECT_EQ(TileRetryDelay(failures), delay) << failures;
 }
 
 TEST_F(OnlineMapsTest, ErrorPagesAndTheVersionUpdate) {
