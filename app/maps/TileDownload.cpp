@@ -260,7 +260,7 @@ DownloadResult TileDownloadJob::Classify(const TileFetchReply& reply, const fs::
           // A request made with a prefix that an earlier update of this run
           // replaced is tried again with the new one; otherwise the service
           // refuses the current prefix and the tile is given up.
-          const std::string& current = versions_->paths()[static_cast<int>(input_.tile.kind)];
+          const std::string current = versions_->paths()[static_cast<int>(input_.tile.kind)];
           const bool outdated = input_.request.path.compare(0, current.size(), current) != 0;
           return outdated ? DownloadResult::Forbidden : DownloadResult::ServiceError;
         }
