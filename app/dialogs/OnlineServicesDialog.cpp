@@ -60,6 +60,12 @@ OnlineServicesDialog::OnlineServicesDialog(SettingsStore& settings, const Langua
   host_->setObjectName("serviceHost");
   host_->setPlaceholderText("http://127.0.0.1:8642");
   layout->addWidget(host_);
+  // The geocaching site the search asks directly (empty: not asked).
+  layout->addWidget(new QLabel(Text(language, lang::kSearchGeocaches) + ":", this));
+  geocacheHost_ = new QLineEdit(QString::fromStdString(settings_.geocacheHost), this);
+  geocacheHost_->setObjectName("geocacheHost");
+  geocacheHost_->setPlaceholderText("https://");
+  layout->addWidget(geocacheHost_);
 
   traffic_ = new QLabel(this);
   traffic_->setObjectName("traffic");
@@ -101,6 +107,7 @@ void OnlineServicesDialog::accept() {
   settings_.useConnMgr = connMgr_->isChecked();
   const std::string host = host_->text().trimmed().toStdString();
   if (!host.empty()) settings_.serviceHost = host;
+  settings_.geocacheHost = geocacheHost_->text().trimmed().toStdString();
   QDialog::accept();
 }
 

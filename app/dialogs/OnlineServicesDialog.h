@@ -32,6 +32,7 @@ class OnlineServicesDialog : public QDialog {
   QCheckBox* connectionManagerBox() const { return connMgr_; }
   QPushButton* accountButton() const { return account_; }
   QLineEdit* hostEdit() const { return host_; }
+  QLineEdit* geocacheHostEdit() const { return geocacheHost_; }
   QString trafficText() const;
   // Reads the traffic counters again (a timer calls it while open).
   void Refresh();
@@ -44,6 +45,7 @@ class OnlineServicesDialog : public QDialog {
   QCheckBox* connMgr_ = nullptr;
   QLabel* traffic_ = nullptr;
   QLineEdit* host_ = nullptr;
+  QLineEdit* geocacheHost_ = nullptr;
   QPushButton* account_ = nullptr;
 };
 

@@ -86,10 +86,12 @@ TEST(OnlineDialogs, OnlineServicesShowTrafficAndWriteTheSwitchesOnOk) {
     dialog.allowBox()->setChecked(true);
     dialog.connectionManagerBox()->setChecked(false);
     dialog.hostEdit()->setText(" https://rovana.example:8443 ");
+    dialog.geocacheHostEdit()->setText("https://caches.example.org ");
     ok ? dialog.accept() : dialog.reject();
     EXPECT_EQ(home.settings->allowInternet, ok);
     EXPECT_EQ(home.settings->useConnMgr, !ok);
     EXPECT_EQ(home.settings->serviceHost, ok ? "https://rovana.example:8443" : "http://127.0.0.1:8642");
+    EXPECT_EQ(home.settings->geocacheHost, ok ? "https://caches.example.org" : "");
   }
   EXPECT_EQ(TrafficBytes(0), "0 B");
   EXPECT_EQ(TrafficBytes(1023), "1023 B");
