@@ -7,9 +7,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
-#include "platform/sync/Event.h"
+#include "app/online/StepThread.h"
 
 namespace rovana {
 
@@ -21,23 +20,12 @@ class DirectionsThread {
 
   // Starts the thread; `directions` and `quit` must outlive it.
   DirectionsThread(Directions& directions, const std::atomic<bool>& quit, std::uint32_t stepMs = kStepMs);
-  ~DirectionsThread();
-  DirectionsThread(const DirectionsThread&) = delete;
-  DirectionsThread& operator=(const DirectionsThread&) = delete;
 
-  std::uint32_t id() const { return id_; }
-  std::uint64_t steps() const { return steps_.load(); }
+  std::uint32_t id() const { return thread_.id(); }
+  std::uint64_t steps() const { return thread_.steps(); }
 
  private:
-  void Run();
-
-  Directions& directions_;
-  const std::atomic<bool>& quit_;
-  const std::uint32_t stepMs_;
-  platform::Event stop_{true};
-  std::atomic<std::uint64_t> steps_{0};
-  std::thread thread_;
-  std::uint32_t id_ = 0;
+  StepThread thread_;
 };
 
 }  // namespace rovana

@@ -6,9 +6,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
-#include "platform/sync/Event.h"
+#include "app/online/StepThread.h"
 
 namespace rovana {
 
@@ -18,25 +17,14 @@ class TrackerThread {
  public:
   static constexpr std::uint32_t kStepMs = 1000;
 
-  // Starts the thread; `quit` and `tracker` must outlive it.
+  // Starts the thread; `tracker` and `quit` must outlive it.
   TrackerThread(Tracker& tracker, const std::atomic<bool>& quit, std::uint32_t stepMs = kStepMs);
-  ~TrackerThread();
-  TrackerThread(const TrackerThread&) = delete;
-  TrackerThread& operator=(const TrackerThread&) = delete;
 
-  std::uint32_t id() const { return id_; }
-  std::uint64_t steps() const { return steps_.load(); }
+  std::uint32_t id() const { return thread_.id(); }
+  std::uint64_t steps() const { return thread_.steps(); }
 
  private:
-  void Run();
-
-  Tracker& tracker_;
-  const std::atomic<bool>& quit_;
-  const std::uint32_t stepMs_;
-  platform::Event stop_{true};
-  std::atomic<std::uint64_t> steps_{0};
-  std::thread thread_;
-  std::uint32_t id_ = 0;
+  StepThread thread_;
 };
 
 }  // namespace rovana
