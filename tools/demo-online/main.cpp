@@ -119,8 +119,8 @@ int Usage(int status) {
                "usage: demo-online [--screenshot FILE] [--quit-after MS]\n"
                "Runs the reference server on 127.0.0.1:%d with two demo accounts that are buddies, drives\n"
                "the buddy along the demo loop, and starts Rovana on a copy of the demo home logged in as\n"
-               "the other account, so that the buddy shows on its map over road-map tiles the server\n"
-               "serves from the demo's tile folder. --screenshot and --quit-after are\n"
+               "the other account, so that the buddy shows on road-map tiles the server serves from the\n"
+               "demo's tile folder (the demo's own maps hidden). --screenshot and --quit-after are\n"
                "handed to Rovana (without them it runs until you quit it).\n",
                kPort);
   return status;
@@ -198,6 +198,10 @@ int main(int argc, char** argv) {
     s.mapsOnlineSatHost = s.serviceHost;
     s.mapsOnlineDownload = 1;
     s.mapsOnlineType = 1;
+    // Zoomed out to where the demo's tiles (levels 12 to 15) are the ones
+    // drawn, and the demo's own maps hidden, so that the tiles show.
+    s.zoomN3 = 2.0e6;
+    for (const char* map : {"Alster-overview.png", "Aussenalster.png", "Alster-south.png"}) s.hiddenMaps.Add(map);
     s.Save();
   }
 
