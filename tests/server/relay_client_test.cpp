@@ -9,18 +9,14 @@
 #include <cmath>
 #include <memory>
 
-#include "app/core/SettingsStore.h"
 #include "app/maps/TileVersions.h"
 #include "app/online/Directions.h"
 #include "app/online/Geocoder.h"
-#include "app/online/OnlineConnection.h"
 #include "app/online/ReplyScanner.h"
 #include "app/online/RouteReply.h"
 #include "app/online/SearchProviders.h"
-#include "app/online/ServiceTransport.h"
-#include "app/online/WebService.h"
 #include "tests/server/RelayHarness.h"
-#include "tests/support/TempHome.h"
+#include "tests/server/RovanaClient.h"
 
 namespace {
 
@@ -37,38 +33,22 @@ class RelayClient : public ::testing::Test {
     const auto read = server::ReadRelayConfig("data/demo/relay/relay.conf");
     ASSERT_TRUE(read.config) << read.error;
     relay = std::make_unique<relay_test::RelayServer>(*read.config);
-    SettingsStore& s = *home.settings;
-    s.serviceHost = "http://127.0.0.1:" + std::to_string(relay->port());
-    s.trackerEmail = "anna@example.org";
-    s.trackerPassword = "pass-anna";
-    s.allowInternet = true;
-    s.mapsOnlineDownload = 1;  // governs the catalogue ("gm") as it does the tiles
-    OnlineOptions options;
-    options.allowInternet = [] { return true; };
-    options.useConnMgr = [] { return false; };
-    connection = std::make_unique<OnlineConnection>(options);
-    ServiceHooks hooks;
-    hooks.transport = HttpTransport(*connection);
-    hooks.post = [&s](SettingsChange change) { change(s); };
-    hooks.ask = [](const UserQuestion&) { return true; };
-    service = std::make_unique<WebService>(*home.language, hooks, std::string(32, '0'));
-    service->Configure(ServiceSettingsOf(s));
+    client = std::make_unique<server_test::RovanaClient>(relay->port(), "anna@example.org");
   }
-  std::string Ask(const ServiceAction& action) { return service->Request(action).value_or("<no reply>"); }
+  WebService& service() { return *client->service; }
+  std::string Ask(const ServiceAction& action) { return service().Request(action).value_or("<no reply>"); }
   static void ExpectInTheDemoArea(const GeoPoint& p) {
     EXPECT_NEAR(p.latitude() / kDegree, 53.57, 0.1);
     EXPECT_NEAR(p.longitude() / kDegree, 10.0, 0.1);
   }
 
-  testing_support::TempHome home;
   std::unique_ptr<relay_test::RelayServer> relay;
-  std::unique_ptr<OnlineConnection> connection;
-  std::unique_ptr<WebService> service;
+  std::unique_ptr<server_test::RovanaClient> client;
 };
 
 TEST_F(RelayClient, GeocoderDirectionsAndRouteReadWhatTheServerSends) {
-  const GeocodeResult found = Geocode("Hotel Atlantic, Hamburg", [this](const ServiceAction& a) { return service->Request(a); },
-                                      *home.language, [] { return true; });
+  const GeocodeResult found = Geocode("Hotel Atlantic, Hamburg", [this](const ServiceAction& a) { return service().Request(a); },
+                                      *client->home.language, [] { return true; });
   ASSERT_TRUE(found.success) << found.text;
   ExpectInTheDemoArea(found.point);
   EXPECT_NE(found.point.name().find("Hotel Atlantic"), std::string::npos) << found.point.name();

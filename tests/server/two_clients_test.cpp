@@ -4,54 +4,16 @@
 // one sees the other's position and reads the other's chat message.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "app/core/SettingsStore.h"
-#include "app/online/OnlineConnection.h"
-#include "app/online/ServiceTransport.h"
-#include "app/online/Tracker.h"
 #include "app/online/WebService.h"
 #include "app/online/WebServiceQueries.h"
+#include "tests/server/RovanaClient.h"
 #include "tests/server/ServerHarness.h"
-#include "tests/support/TempHome.h"
 
 namespace {
 
 using namespace rovana;
 
-// One Rovana's online side: its settings, connection, session and tracker.
-struct Client {
-  testing_support::TempHome home;
-  std::unique_ptr<OnlineConnection> connection;
-  std::unique_ptr<WebService> service;
-  std::unique_ptr<Tracker> tracker;
-
-  Client(int port, const std::string& email) {
-    SettingsStore& s = *home.settings;
-    s.serviceHost = "http://127.0.0.1:" + std::to_string(port);
-    s.trackerEmail = email;
-    s.trackerPassword = "pass-" + email;
-    s.allowInternet = true;
-    s.useConnMgr = false;
-    s.vozazidEnabled = 1;
-    OnlineOptions options;
-    options.allowInternet = [] { return true; };
-    options.useConnMgr = [] { return false; };
-    connection = std::make_unique<OnlineConnection>(options);
-    ServiceHooks hooks;
-    hooks.transport = HttpTransport(*connection);
-    // One thread here: what the session changes goes straight to the store.
-    hooks.post = [&s](SettingsChange change) { change(s); };
-    hooks.ask = [](const UserQuestion&) { return true; };
-    service = std::make_unique<WebService>(*home.language, hooks, std::string(32, '0'));
-    service->Configure(ServiceSettingsOf(s));
-    TrackerHooks trackerHooks;
-    trackerHooks.post = hooks.post;
-    tracker = std::make_unique<Tracker>(*service, *home.language, trackerHooks);
-    tracker->Configure(TrackerSettingsOf(s));
-  }
-  SettingsStore& settings() { return *home.settings; }
-};
+using Client = server_test::RovanaClient;
 
 TEST(ServerTwoClients, BuddiesSeeEachOthersPositionAndChat) {
   server_test::TestServer server;
