@@ -104,64 +104,11 @@ inline rovana::server::RelayConfig FakeConfig(const FakeUpstream& fake) {
 }
 
 // The full front: service, relay, tiles, on a free loopback port.
-class RelayServer {
+class RelayServer : public server_test::TestServer {
  public:
-  explicit RelayServer(const rovana::server::RelayConfig& config)
-      : folder_(server_test::MakeTempFolder("rovana-relay-")), relay_(config, log_) {
-    log_.Open(folder_ / "server.log");
-    storage_ = rovana::server::SqliteStorage::Open(folder_ / "service.db", log_);
-    service_ = std::make_unique<rovana::server::Service>(*storage_, log_, server_test::TestConfig(), relay_);
-    if (config.HasTiles()) tiles_ = std::make_unique<rovana::server::TileStore>(config, log_);
-    front_ = std::make_unique<rovana::server::HttpFront>(*service_, log_, "", "", tiles_.get());
-    port_ = front_->Bind("127.0.0.1", 0);
-    thread_ = std::thread([this] { front_->Run(); });
-    for (int i = 0; i < 500 && !front_->running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
-    client_->set_url_encode(false);
-    client_->set_read_timeout(10, 0);
-  }
-  ~RelayServer() {
-    front_->Stop();
-    if (thread_.joinable()) thread_.join();
-    front_.reset();
-    service_.reset();
-    storage_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  RelayServer(const RelayServer&) = delete;
-  RelayServer& operator=(const RelayServer&) = delete;
-
-  int port() const { return port_; }
-  httplib::Client& client() { return *client_; }
-  std::string LogText() const { return server_test::ReadFile(folder_ / "server.log"); }
-  // A registered, logged-in account's "&i=..&s=.." suffix.
-  std::string SignUp() {
-    client_->Get("/online/os.asp?a=ur&e=relay%40example.org&p=pw");
-    auto reply = client_->Get("/online/os.asp?a=ul&e=relay%40example.org&p=pw&s=&v=1&l=0&d=PC&c=00");
-    if (!reply) return {};
-    server_test::ReplyReader reader(reply->body);
-    reader.Read();
-    std::string user;
-    std::string session;
-    for (const auto& element : reader.elements) {
-      if (element.name == "user" && element.id) user = std::to_string(*element.id);
-      if (element.name == "session") session = element.text;
-    }
-    return "&i=" + user + "&s=" + session + "&tick=1";
-  }
-
- private:
-  std::filesystem::path folder_;
-  rovana::server::ServerLog log_;
-  rovana::server::WebRelay relay_;
-  std::unique_ptr<rovana::server::SqliteStorage> storage_;
-  std::unique_ptr<rovana::server::Service> service_;
-  std::unique_ptr<rovana::server::TileStore> tiles_;
-  std::unique_ptr<rovana::server::HttpFront> front_;
-  std::thread thread_;
-  int port_ = -1;
-  std::unique_ptr<httplib::Client> client_;
+  explicit RelayServer(const rovana::server::RelayConfig& config) : TestServer(config) {}
+  // A registered, logged-in account's "&i=..&s=..&tick=.." suffix.
+  std::string SignUp() { return TestServer::SignUp("relay@example.org", "pw").Suffix(); }
 };
 
 }  // namespace relay_test

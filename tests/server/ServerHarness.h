@@ -24,6 +24,8 @@
 #include "server/Actions.h"
 #include "server/HttpFront.h"
 #include "server/SqliteStorage.h"
+#include "server/relay/TileStore.h"
+#include "server/relay/WebRelay.h"
 
 namespace server_test {
 
@@ -146,11 +148,22 @@ class TestServer {
   explicit TestServer(rovana::server::ServiceConfig config = TestConfig(), std::string cert = {},
                       std::string key = {})
       : folder_(MakeTempFolder("rovana-server-")) {
+    Start(std::move(config), cert, key, relay_);
+  }
+  // The same with the relay on `relay`'s upstreams and its tiles served.
+  explicit TestServer(const rovana::server::RelayConfig& relay) : folder_(MakeTempFolder("rovana-relay-")) {
+    webRelay_ = std::make_unique<rovana::server::WebRelay>(relay, log_);
+    if (relay.HasTiles()) tiles_ = std::make_unique<rovana::server::TileStore>(relay, log_);
+    Start(TestConfig(), {}, {}, *webRelay_);
+  }
+ private:
+  void Start(rovana::server::ServiceConfig config, const std::string& cert, const std::string& key,
+             rovana::server::RelayAdapter& relay) {
     log_.Open(logFile());
     storage_ = rovana::server::SqliteStorage::Open(database(), log_);
     service_ = std::make_unique<rovana::server::Service>(*storage_, log_, std::move(config),
-                                                         relay_, [this] { return now_.load(); });
-    front_ = std::make_unique<rovana::server::HttpFront>(*service_, log_, cert, key);
+                                                         relay, [this] { return now_.load(); });
+    front_ = std::make_unique<rovana::server::HttpFront>(*service_, log_, cert, key, tiles_.get());
     port_ = front_->Bind("127.0.0.1", 0);
     thread_ = std::thread([this] { front_->Run(); });
     for (int i = 0; i < 500 && !front_->running(); ++i) {
@@ -161,6 +174,8 @@ class TestServer {
     // The queries are sent as the application encodes them, byte for byte.
     client_->set_url_encode(false);
   }
+
+ public:
   ~TestServer() {
     front_->Stop();
     if (thread_.joinable()) thread_.join();
@@ -247,6 +262,8 @@ class TestServer {
   std::filesystem::path folder_;
   rovana::server::ServerLog log_;
   rovana::server::EmptyRelay relay_;
+  std::unique_ptr<rovana::server::WebRelay> webRelay_;
+  std::unique_ptr<rovana::server::TileStore> tiles_;
   std::atomic<std::int64_t> now_{1'800'000'000};
   std::unique_ptr<rovana::server::SqliteStorage> storage_;
   std::unique_ptr<rovana::server::Service> service_;
