@@ -53,7 +53,10 @@ TEST_F(RelayClient, GeocoderDirectionsAndRouteReadWhatTheServerSends) {
   ExpectInTheDemoArea(found.point);
   EXPECT_NE(found.point.name().find("Hotel Atlantic"), std::string::npos) << found.point.name();
 
-  const std::string headline = HeadlineOf(DirectionsPageOf(Ask(DirectionsQuery(53.55, 10.0, 53.57, 10.0, false))));
+  const std::string page = Ask(DirectionsQuery(53.55, 10.0, 53.57, 10.0, false));
+  EXPECT_EQ(page.find("<form"), std::string::npos) << "the page is shown whole, without forms or links";
+  EXPECT_EQ(page.find("href="), std::string::npos);
+  const std::string headline = HeadlineOf(DirectionsPageOf(page));
   EXPECT_EQ(headline.rfind("<li>", 0), 0u) << headline;
   EXPECT_NE(headline.find("<br />"), std::string::npos) << headline;
 
