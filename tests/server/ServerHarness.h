@@ -148,10 +148,12 @@ class TestServer {
   explicit TestServer(rovana::server::ServiceConfig config = TestConfig(), std::string cert = {},
                       std::string key = {})
       : folder_(MakeTempFolder("rovana-server-")) {
+    log_.Open(logFile());
     Start(std::move(config), cert, key, relay_);
   }
   // The same with the relay on `relay`'s upstreams and its tiles served.
   explicit TestServer(const rovana::server::RelayConfig& relay) : folder_(MakeTempFolder("rovana-relay-")) {
+    log_.Open(logFile());  // before the relay and the tile store, which log as they start
     webRelay_ = std::make_unique<rovana::server::WebRelay>(relay, log_);
     if (relay.HasTiles()) tiles_ = std::make_unique<rovana::server::TileStore>(relay, log_);
     Start(TestConfig(), {}, {}, *webRelay_);
@@ -159,7 +161,6 @@ class TestServer {
  private:
   void Start(rovana::server::ServiceConfig config, const std::string& cert, const std::string& key,
              rovana::server::RelayAdapter& relay) {
-    log_.Open(logFile());
     storage_ = rovana::server::SqliteStorage::Open(database(), log_);
     service_ = std::make_unique<rovana::server::Service>(*storage_, log_, std::move(config),
                                                          relay, [this] { return now_.load(); });
